@@ -1,0 +1,55 @@
+# The two commands of the README:
+#   make run    install what is missing, build, start the program
+#   make test   install what is missing, build, run every test, then the
+#               sanitizer builds (ASan+UBSan: whole suite; TSan: threaded tests)
+# Further: make build, make bench, make demo, make screenshot, make clean.
+
+JOBS      ?= $(shell nproc)
+BUILD     ?= build
+ASAN      ?= build-asan
+TSAN      ?= build-tsan
+CMAKE_GEN ?= -G "Unix Makefiles"
+CTEST_ENV := QT_QPA_PLATFORM=offscreen
+ASAN_ENV  := ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1:strict_string_checks=1 \
+             UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+             LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizers/lsan.supp:print_suppressions=0
+TSAN_ENV  := TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/sanitizers/tsan.supp
+
+.PHONY: all deps build run test test-plain test-asan test-tsan check bench clean
+
+all: build
+
+deps:
+	scripts/install-deps
+
+build: deps
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	cd $(BUILD) && ./OrvelConfigurator
+
+test: deps test-plain test-asan test-tsan
+	@echo "make test: all test runs passed"
+
+check: test
+
+test-plain: build
+	cd $(BUILD) && $(CTEST_ENV) ctest --output-on-failure -j $(JOBS)
+
+test-asan: deps
+	cmake -S . -B $(ASAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DORVEL_SANITIZE=address -DORVEL_BUILD_BENCH=OFF
+	cmake --build $(ASAN) -j $(JOBS)
+	cd $(ASAN) && $(CTEST_ENV) $(ASAN_ENV) ctest --output-on-failure -j $(JOBS)
+
+test-tsan: deps
+	cmake -S . -B $(TSAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DORVEL_SANITIZE=thread -DORVEL_BUILD_BENCH=OFF
+	cmake --build $(TSAN) -j $(JOBS) --target threads-tests
+	cd $(TSAN) && $(CTEST_ENV) $(TSAN_ENV) ctest --output-on-failure -L threads -j $(JOBS)
+
+bench: build
+	cmake --build $(BUILD) -j $(JOBS) --target benchmarks
+	@for b in $(BUILD)/bench/*/bench_*; do echo "== $$b"; $(CTEST_ENV) $$b || exit 1; done
+
+clean:
+	rm -rf $(BUILD) $(ASAN) $(TSAN)

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <string>
+
+namespace testsupport {
+
+// A pseudo-terminal in raw mode: the slave side is the "serial port" the code
+// under test opens by name; the test plays the device on the master side.
+class PtyPair
+{
+public:
+    PtyPair();
+    ~PtyPair();
+    PtyPair(const PtyPair&) = delete;
+    PtyPair& operator=(const PtyPair&) = delete;
+
+    // Path of the slave device, e.g. /dev/pts/7.
+    const std::string& SlavePath() const { return m_slavePath; }
+    int MasterFd() const { return m_master; }
+
+    // Writes all bytes to the master side (the device sends them).
+    void Send(const std::string& bytes);
+    void Send(const void* data, std::size_t size);
+
+    // Reads from the master side until `count` bytes have arrived or the
+    // deadline passes; returns what arrived.
+    std::string Receive(std::size_t count,
+                        std::chrono::milliseconds deadline = std::chrono::seconds(20));
+
+    // Reads whatever arrives within `quiet` of silence.
+    std::string Drain(std::chrono::milliseconds quiet = std::chrono::milliseconds(200));
+
+    // Closes the master side: the device goes away. Reads on the slave then fail.
+    void CloseMaster();
+
+private:
+    int m_master = -1;
+    int m_slaveKeepAlive = -1;
+    std::string m_slavePath;
+};
+
+} // namespace testsupport

@@ -1,0 +1,36 @@
+#include "TempDir.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <thread>
+
+namespace testsupport {
+
+TempDir::TempDir()
+{
+    const char* base = std::getenv("TMPDIR");
+    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/orvel-test-XXXXXX";
+    if (!::mkdtemp(tmpl.data()))
+        throw std::runtime_error("mkdtemp failed for " + tmpl);
+    m_path = tmpl;
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ec;
+    std::filesystem::remove_all(m_path, ec);
+}
+
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds ceiling)
+{
+    const auto end = std::chrono::steady_clock::now() + ceiling;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= end)
+            return condition();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+} // namespace testsupport
