@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace setting {
+
+// Fills `ports` (emptied first) with the port names of
+// HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM: the text of every
+// REG_SZ / REG_EXPAND_SZ value, in the key's order, neither sorted nor
+// de-duplicated. Values of other types and unterminated texts are skipped.
+// Returns false, with the thread's last-error code set (registry::GetLastError),
+// when the key cannot be read; the names gathered before a failed
+// enumeration step are kept and the result is then true.
+bool EnumerateSerialPorts(std::vector<std::string>& ports);
+
+} // namespace setting
