@@ -1,0 +1,98 @@
+#include "Nmea.h"
+
+#include <cctype>
+
+namespace devsim::nmea {
+
+namespace {
+
+unsigned char XorOf(std::string_view body)
+{
+    unsigned char sum = 0;
+    for (const char c : body)
+        sum ^= static_cast<unsigned char>(c);
+    return sum;
+}
+
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (upper >= 'A' && upper <= 'F')
+        return upper - 'A' + 10;
+    return -1;
+}
+
+ChecksumState CheckTail(std::string_view body, std::string_view tail)
+{
+    if (tail.size() != 2)
+        return ChecksumState::Invalid;
+    const int high = HexDigit(tail[0]);
+    const int low = HexDigit(tail[1]);
+    if (high < 0 || low < 0)
+        return ChecksumState::Invalid;
+    return (high * 16 + low) == XorOf(body) ? ChecksumState::Valid : ChecksumState::Invalid;
+}
+
+std::vector<std::string> SplitFields(std::string_view text)
+{
+    std::vector<std::string> fields;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = text.find(',', start);
+        fields.emplace_back(text.substr(start, comma - start));
+        if (comma == std::string_view::npos)
+            return fields;
+        start = comma + 1;
+    }
+}
+
+} // namespace
+
+std::string Checksum(std::string_view body)
+{
+    static const char kDigits[] = "0123456789ABCDEF";
+    const unsigned char sum = XorOf(body);
+    return {kDigits[sum >> 4], kDigits[sum & 0x0F]};
+}
+
+std::string Sentence(std::string_view body)
+{
+    std::string text;
+    text.reserve(body.size() + 6);
+    text += '$';
+    text += body;
+    text += '*';
+    text += Checksum(body);
+    text += "\r\n";
+    return text;
+}
+
+std::optional<CReceivedSentence> Parse(std::string_view line)
+{
+    if (line.empty() || line.front() != '$')
+        return std::nullopt;
+    std::string_view body = line.substr(1);
+
+    CReceivedSentence sentence;
+    const std::size_t star = body.find('*');
+    if (star != std::string_view::npos) {
+        sentence.m_checksum = CheckTail(body.substr(0, star), body.substr(star + 1));
+        body = body.substr(0, star);
+    }
+
+    std::vector<std::string> fields = SplitFields(body);
+    sentence.m_address = std::move(fields.front());
+    if (sentence.m_address.empty())
+        return std::nullopt;
+    for (const char c : sentence.m_address) {
+        if (!std::isalnum(static_cast<unsigned char>(c)))
+            return std::nullopt;
+    }
+    fields.erase(fields.begin());
+    sentence.m_fields = std::move(fields);
+    return sentence;
+}
+
+} // namespace devsim::nmea

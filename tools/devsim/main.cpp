@@ -1,0 +1,34 @@
+// orvel-devsim: the devices of a ship's navigation set on pseudo-terminals,
+// for trying OrvelConfigurator without the hardware and for its tests.
+// See Usage() in Options.cpp, or run it with --help.
+
+#include "Options.h"
+#include "PortFolders.h"
+#include "Simulator.h"
+
+#include <iostream>
+
+int main(int argc, char** argv)
+{
+    devsim::COptions options;
+    try {
+        options = devsim::ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const devsim::CUsageError& error) {
+        std::cerr << "orvel-devsim: " << error.what() << "\nTry orvel-devsim --help" << std::endl;
+        return 2;
+    }
+    if (options.m_help) {
+        std::cout << devsim::Usage();
+        return 0;
+    }
+    if (options.m_folder.empty())
+        options.m_folder = setting::VirtualPortFolder();
+
+    try {
+        devsim::CSimulator simulator(options);
+        return simulator.Run();
+    } catch (const std::exception& error) {
+        std::cerr << "orvel-devsim: " << error.what() << std::endl;
+        return 1;
+    }
+}
