@@ -1,0 +1,33 @@
+#include "CustomBaudRate.h"
+
+#include <asm/termbits.h>
+#include <cerrno>
+#include <sys/ioctl.h>
+
+namespace serialport {
+namespace detail {
+
+int SetCustomBaudRate(int fd, unsigned int rate)
+{
+    termios2 tio{};
+    if (::ioctl(fd, TCGETS2, &tio) != 0)
+        return errno;
+    tio.c_cflag &= ~(CBAUD | (CBAUD << IBSHIFT));
+    tio.c_cflag |= BOTHER | (BOTHER << IBSHIFT);
+    tio.c_ispeed = rate;
+    tio.c_ospeed = rate;
+    if (::ioctl(fd, TCSETS2, &tio) != 0)
+        return errno;
+    return 0;
+}
+
+unsigned int ReadOutputBaudRate(int fd)
+{
+    termios2 tio{};
+    if (::ioctl(fd, TCGETS2, &tio) != 0)
+        return 0;
+    return tio.c_ospeed;
+}
+
+} // namespace detail
+} // namespace serialport

@@ -1,0 +1,267 @@
+#include "SerialPort.h"
+
+#include "BaudRate.h"
+#include "ReadWorkers.h"
+
+#include <boost/asio/placeholders.hpp>
+#include <boost/asio/post.hpp>
+#include <boost/bind/bind.hpp>
+#include <boost/make_shared.hpp>
+
+#include <algorithm>
+#include <cerrno>
+#include <limits>
+#include <poll.h>
+#include <unistd.h>
+
+namespace serialport {
+
+namespace {
+
+typedef boost::asio::chrono::milliseconds Milliseconds;
+
+// A device that fails every read (a pulled USB adapter, a closed pty) fails
+// each re-armed read at once. The first failure is retried at once; after
+// that each retry waits twice as long as the last, up to kMaxRetryDelay, until
+// a read succeeds again.
+const Milliseconds kFirstRetryDelay(1);
+const Milliseconds kMaxRetryDelay(100);
+
+Milliseconds RetryDelay(unsigned int failedReads)
+{
+    if (failedReads <= 1)
+        return Milliseconds(0);
+    const unsigned int doublings = std::min(failedReads - 2, 16u);
+    return std::min(kFirstRetryDelay * (1u << doublings), kMaxRetryDelay);
+}
+
+// Writes all of `data`, waiting for the driver to take more whenever the
+// descriptor is non-blocking and full.
+bool WriteAll(int fd, const char* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written > 0) {
+            data += written;
+            size -= static_cast<std::size_t>(written);
+            continue;
+        }
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            pollfd waitFor{fd, POLLOUT, 0};
+            const int ready = ::poll(&waitFor, 1, -1);
+            if (ready < 0 && errno != EINTR)
+                return false;
+            if (ready > 0 && (waitFor.revents & POLLOUT) == 0)
+                return false; // error or hang-up, and no room will come
+            continue;
+        }
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+CSerialPort::CSerialPort(boost::asio::io_service& ioService, ReceiveCallback callback)
+    : m_ioService(ioService)
+    , m_receiveCallback(callback)
+    , m_reading(false)
+    , m_receiveBuffer()
+    , m_readChainActive(false)
+    , m_failedReads(0)
+    , m_retryTimer(ioService)
+    , m_workers(nullptr)
+{
+}
+
+CSerialPort::~CSerialPort()
+{
+    if (!m_port)
+        return;
+    boost::system::error_code ignored;
+    {
+        boost::unique_lock<boost::mutex> lock(m_receiveMutex);
+        m_reading = false;
+        m_retryTimer.cancel();
+        m_port->cancel(ignored);
+    }
+    if (m_port->is_open()) {
+        m_portLock.Release(m_port->native_handle());
+        m_port->close(ignored); // aborts whatever a failed cancel left pending
+    }
+    WaitForReadChainEnd();
+}
+
+bool CSerialPort::Open(const char* portName, boost::uint32_t baudRate)
+{
+    if (m_port || portName == nullptr)
+        return false;
+    if (!m_portLock.Claim(portName))
+        return false;
+
+    const boost::shared_ptr<boost::asio::serial_port> port =
+        boost::make_shared<boost::asio::serial_port>(m_ioService);
+    boost::system::error_code error;
+    port->open(portName, error);
+    if (error || !m_portLock.Attach(port->native_handle()))
+        return false; // the device closes with `port`
+    m_port = port;
+
+    ApplyFraming(baudRate);
+
+    // After the serial_port exists, so the workers shut down before the reactor.
+    m_workers = &boost::asio::use_service<CReadWorkers>(m_ioService);
+    {
+        boost::unique_lock<boost::mutex> lock(m_receiveMutex);
+        m_reading = true;
+        m_failedReads = 0;
+        m_readChainActive = true;
+    }
+    boost::asio::post(m_ioService, boost::bind(&CSerialPort::OnStartRead, this));
+    m_workers->AddClient();
+    return true;
+}
+
+void CSerialPort::Close()
+{
+    if (!m_port || !m_port->is_open())
+        return;
+    StopReading();
+    WaitForReadChainEnd();
+    m_portLock.Release(m_port->native_handle());
+    m_port->close();
+    m_port.reset();
+}
+
+boost::int32_t CSerialPort::Write(const char* data, const boost::uint32_t& count)
+{
+    if (!m_port || !m_port->is_open())
+        return -1;
+    if (count == 0)
+        return 0;
+    // A count the result cannot report is refused rather than half-reported.
+    if (count > static_cast<boost::uint32_t>(std::numeric_limits<boost::int32_t>::max()))
+        return 0;
+    // Straight through the descriptor: the worker's reads keep their own
+    // bookkeeping in the asio object, and the write must not race with it.
+    if (!WriteAll(m_port->native_handle(), data, count))
+        return 0;
+    return static_cast<boost::int32_t>(count);
+}
+
+void CSerialPort::ApplyFraming(boost::uint32_t baudRate)
+{
+    typedef boost::asio::serial_port_base Base;
+    SetBaudRate(*m_port, baudRate);
+    m_port->set_option(Base::character_size(8));
+    m_port->set_option(Base::stop_bits(Base::stop_bits::one));
+    m_port->set_option(Base::parity(Base::parity::none));
+    m_port->set_option(Base::flow_control(Base::flow_control::none));
+}
+
+// The handlers below run on a worker thread. Each takes the receive mutex,
+// and each either passes the chain on (a read or a retry wait outstanding) or,
+// once reading has stopped, ends it.
+
+void CSerialPort::OnStartRead()
+{
+    boost::unique_lock<boost::mutex> lock(m_receiveMutex);
+    if (m_reading)
+        StartRead();
+    else
+        EndReadChain();
+}
+
+void CSerialPort::OnRead(const boost::system::error_code& error, std::size_t bytesTransferred)
+{
+    boost::unique_lock<boost::mutex> lock(m_receiveMutex);
+    const boost::uint32_t count = error ? 0 : static_cast<boost::uint32_t>(bytesTransferred);
+    if (m_receiveCallback)
+        m_receiveCallback(m_receiveBuffer, count);
+    if (!m_reading) {
+        EndReadChain();
+    } else if (count > 0) {
+        m_failedReads = 0;
+        StartRead();
+    } else {
+        RearmAfterFailedRead();
+    }
+}
+
+void CSerialPort::OnRetryTimer(const boost::system::error_code&)
+{
+    boost::unique_lock<boost::mutex> lock(m_receiveMutex);
+    if (m_reading)
+        StartRead();
+    else
+        EndReadChain();
+}
+
+// Called with the receive mutex held.
+void CSerialPort::StartRead()
+{
+    if (!m_port || !m_port->is_open()) {
+        EndReadChain();
+        return;
+    }
+    m_port->async_read_some(boost::asio::buffer(m_receiveBuffer),
+                            boost::bind(&CSerialPort::OnRead, this,
+                                        boost::asio::placeholders::error,
+                                        boost::asio::placeholders::bytes_transferred));
+}
+
+// Called with the receive mutex held.
+void CSerialPort::RearmAfterFailedRead()
+{
+    if (m_failedReads < std::numeric_limits<unsigned int>::max())
+        ++m_failedReads;
+    const Milliseconds delay = RetryDelay(m_failedReads);
+    if (delay.count() == 0) {
+        StartRead();
+        return;
+    }
+    m_retryTimer.expires_after(delay);
+    m_retryTimer.async_wait(boost::bind(&CSerialPort::OnRetryTimer, this,
+                                        boost::asio::placeholders::error));
+}
+
+// Called with the receive mutex held, as the last thing a handler does with
+// this port: once the mutex is released, Close may return and the port go.
+void CSerialPort::EndReadChain()
+{
+    m_readChainActive = false;
+    m_workers->RemoveClient();
+    m_readChainEnded.notify_all();
+}
+
+// Stops the chain from re-arming and cuts short what it has outstanding.
+void CSerialPort::StopReading()
+{
+    boost::unique_lock<boost::mutex> lock(m_receiveMutex);
+    m_reading = false;
+    m_retryTimer.cancel();
+    m_port->cancel();
+}
+
+// Returns once the chain has ended. Normally a worker ends it; when no worker
+// serves the service (none could be started), this thread runs the service
+// itself until it has.
+void CSerialPort::WaitForReadChainEnd()
+{
+    boost::unique_lock<boost::mutex> lock(m_receiveMutex);
+    while (m_readChainActive) {
+        if (m_workers->Serving()) {
+            m_readChainEnded.wait(lock);
+            continue;
+        }
+        lock.unlock();
+        const std::size_t handled = m_ioService.run_one();
+        lock.lock();
+        if (handled == 0)
+            break; // the service was stopped: none of its handlers will run
+    }
+}
+
+} // namespace serialport

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "PortLock.h"
+
+#include <boost/asio/io_service.hpp>
+#include <boost/asio/serial_port.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <boost/cstdint.hpp>
+#include <boost/function.hpp>
+#include <boost/shared_ptr.hpp>
+#include <boost/system/error_code.hpp>
+#include <boost/thread/condition_variable.hpp>
+#include <boost/thread/mutex.hpp>
+
+#include <cstddef>
+
+namespace serialport {
+
+class CReadWorkers;
+
+// One device link: opens a named serial port with fixed framing (the given
+// baud rate, 8 data bits, no parity, one stop bit, no flow control), keeps one
+// read outstanding and hands every completed read to the receive callback,
+// writes synchronously on the caller's thread, and closes.
+//
+// Reads complete on worker threads serving the shared io_service (see
+// CReadWorkers); each successful Open starts one. The callback runs there,
+// with this port's receive mutex held, and gets a pointer into the port's
+// 256-byte receive buffer, valid only until it returns. A count of 0 reports
+// a failed or cancelled read.
+//
+// Open, Close and Write are called from one thread (the window's). Close, and
+// the destructor, return only once the last completion of this port has been
+// handled: no callback of this port runs after they return. That gives the
+// callback one rule: it must not wait for the thread that calls Close (nor
+// throw); copying the bytes and handing them on is what it is for.
+class CSerialPort
+{
+public:
+    typedef boost::function<void (const char* data, boost::uint32_t count)> ReceiveCallback;
+
+    CSerialPort(boost::asio::io_service& ioService, ReceiveCallback callback);
+    virtual ~CSerialPort();
+
+    CSerialPort(const CSerialPort&) = delete;
+    CSerialPort& operator=(const CSerialPort&) = delete;
+
+    // Opens the port and starts reading. False when a port is already held,
+    // or the device cannot be opened or is in use by another port or
+    // program. A refused option raises boost::system::system_error
+    // ("set_option"), leaving the port held but not reading; a worker that
+    // cannot be started raises boost::thread_resource_error, the port reading
+    // as soon as any worker serves the service.
+    virtual bool Open(const char* portName, boost::uint32_t baudRate);
+
+    // Stops reading and closes the port; nothing when no open port is held.
+    // A failed cancel or close raises boost::system::system_error ("cancel",
+    // "close").
+    virtual void Close();
+
+    // Writes all `count` bytes, blocking until the driver has taken them.
+    // Returns count; -1 when no open port is held; 0 for a count of 0 or when
+    // the write fails. Never raises.
+    boost::int32_t Write(const char* data, const boost::uint32_t& count);
+
+private:
+    void StartRead();
+    void OnRead(const boost::system::error_code& error, std::size_t bytesTransferred);
+    void OnStartRead();
+    void OnRetryTimer(const boost::system::error_code& error);
+    void RearmAfterFailedRead();
+    void EndReadChain();
+    void StopReading();
+    void WaitForReadChainEnd();
+    void ApplyFraming(boost::uint32_t baudRate);
+
+    boost::asio::io_service& m_ioService;
+    boost::shared_ptr<boost::asio::serial_port> m_port;
+    boost::mutex m_receiveMutex;
+    ReceiveCallback m_receiveCallback;
+    bool m_reading;
+    char m_receiveBuffer[256];
+
+    // Guarded by m_receiveMutex: whether a handler of this port is posted or
+    // an operation (read, retry wait) is outstanding. Each successful Open
+    // starts one such chain; it ends when a handler finds reading stopped.
+    bool m_readChainActive;
+    boost::condition_variable m_readChainEnded;
+    unsigned int m_failedReads;             // consecutive failed reads
+    boost::asio::steady_timer m_retryTimer; // paces re-reads of a failing device
+    CReadWorkers* m_workers;                // set by the first successful Open
+    CPortLock m_portLock;
+};
+
+} // namespace serialport

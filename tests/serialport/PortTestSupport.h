@@ -1,0 +1,145 @@
+#pragma once
+
+#include "SerialPort.h"
+#include "TempDir.h"
+
+#include <boost/bind/bind.hpp>
+
+#include <atomic>
+#include <dirent.h>
+#include <fcntl.h>
+#include <mutex>
+#include <poll.h>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace porttest {
+
+// Records what a port's receive callback is given.
+class Receiver
+{
+public:
+    serialport::CSerialPort::ReceiveCallback Callback()
+    {
+        return boost::bind(&Receiver::OnReceive, this, boost::placeholders::_1, boost::placeholders::_2);
+    }
+
+    void OnReceive(const char* data, boost::uint32_t count)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_counts.push_back(count);
+        m_bytes.append(data, count);
+        if (m_sealed)
+            ++m_callsAfterSeal;
+    }
+
+    std::string Bytes() const { std::lock_guard<std::mutex> l(m_mutex); return m_bytes; }
+    std::vector<boost::uint32_t> Counts() const { std::lock_guard<std::mutex> l(m_mutex); return m_counts; }
+    std::size_t Calls() const { std::lock_guard<std::mutex> l(m_mutex); return m_counts.size(); }
+    std::size_t CallsAfterSeal() const { std::lock_guard<std::mutex> l(m_mutex); return m_callsAfterSeal; }
+
+    // From now on, any call is one too many.
+    void Seal() { std::lock_guard<std::mutex> l(m_mutex); m_sealed = true; }
+
+    void Clear()
+    {
+        std::lock_guard<std::mutex> l(m_mutex);
+        m_bytes.clear();
+        m_counts.clear();
+    }
+
+    bool WaitForBytes(std::size_t count) const
+    {
+        return testsupport::WaitUntil([&] { return Bytes().size() >= count; });
+    }
+
+    bool WaitForCalls(std::size_t count) const
+    {
+        return testsupport::WaitUntil([&] { return Calls() >= count; });
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::string m_bytes;
+    std::vector<boost::uint32_t> m_counts;
+    bool m_sealed = false;
+    std::size_t m_callsAfterSeal = 0;
+};
+
+// Byte `index` of the stream a Flooder sends; 0xFF never occurs in it.
+inline char PatternByte(std::size_t index) { return static_cast<char>(index % 251); }
+
+// Whether each byte of `bytes` follows its predecessor in the pattern.
+inline bool FollowsPattern(const std::string& bytes)
+{
+    for (std::size_t i = 1; i < bytes.size(); ++i) {
+        const unsigned char prev = static_cast<unsigned char>(bytes[i - 1]);
+        if (static_cast<unsigned char>(bytes[i]) != (prev + 1) % 251)
+            return false;
+    }
+    return true;
+}
+
+// Plays a device that sends the pattern from a pty master as fast as the
+// line takes it, until stopped.
+class Flooder
+{
+public:
+    explicit Flooder(int masterFd)
+        : m_fd(masterFd)
+        , m_flags(::fcntl(masterFd, F_GETFL))
+    {
+        ::fcntl(m_fd, F_SETFL, m_flags | O_NONBLOCK);
+        m_thread = std::thread([this] { Run(); });
+    }
+    ~Flooder() { Stop(); }
+
+    void Stop()
+    {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+        ::fcntl(m_fd, F_SETFL, m_flags);
+    }
+
+    std::size_t Sent() const { return m_sent; }
+
+private:
+    void Run()
+    {
+        char chunk[1024];
+        while (!m_stop) {
+            for (std::size_t i = 0; i < sizeof chunk; ++i)
+                chunk[i] = PatternByte(m_sent + i);
+            const ssize_t written = ::write(m_fd, chunk, sizeof chunk);
+            if (written > 0) {
+                m_sent += static_cast<std::size_t>(written);
+            } else {
+                pollfd room{m_fd, POLLOUT, 0};
+                ::poll(&room, 1, 20);
+            }
+        }
+    }
+
+    const int m_fd;
+    const int m_flags;
+    std::atomic<bool> m_stop{false};
+    std::atomic<std::size_t> m_sent{0};
+    std::thread m_thread;
+};
+
+// Threads of this process.
+inline std::size_t TaskCount()
+{
+    std::size_t count = 0;
+    if (DIR* tasks = ::opendir("/proc/self/task")) {
+        while (const dirent* entry = ::readdir(tasks))
+            count += entry->d_name[0] != '.';
+        ::closedir(tasks);
+    }
+    return count;
+}
+
+} // namespace porttest
