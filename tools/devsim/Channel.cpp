@@ -85,6 +85,7 @@ void CChannel::CheckReader()
         return;
     m_readerPresent = true;
     m_input.Reset();
+    m_report(std::string("opened ") + Name());
 }
 
 void CChannel::Tick(const CUtcTime& now)
@@ -142,6 +143,7 @@ void CChannel::LoseReader()
     m_input.Reset();
     m_output.clear();
     m_port.DiscardUnread();
+    m_report(std::string("closed ") + Name());
 }
 
 void CChannel::Queue(const std::string& bytes)

@@ -23,6 +23,10 @@ namespace devsim {
 // device is replaced by a CFloodSource that starts when a reader opens the
 // port and is sent as fast as the reader takes it; received bytes are then
 // ignored.
+//
+// The reporter hears "opened <device>" when a reader opens the port and
+// "closed <device>" when the last one closes it (not when the cable is
+// pulled), and "flood done <bytes>".
 class CChannel
 {
 public:

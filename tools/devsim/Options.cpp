@@ -134,6 +134,9 @@ Standard output, one line per event, flushed at once:
                       reads on its old slave fail
   back <device> <slave>
                       the cable is back: the link points to the new slave
+  opened <device>     a reader opened the device's port: output starts
+  closed <device>     its last reader closed it: output stops until a reader
+                      opens it again
   flood done <bytes>  the pty took the last byte of the flood
 
 Control lines on standard input:

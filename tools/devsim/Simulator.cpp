@@ -125,6 +125,12 @@ void CSimulator::PollOnce()
 
     if (fds[0].revents)
         OnSignal();
+    // The channels come before the control lines, which may unplug them and
+    // leave these events stale.
+    for (std::size_t i = 0; i < m_channels.size(); ++i) {
+        if (fds[3 + i].revents && m_channels[i]->Port().IsPlugged())
+            m_channels[i]->OnPollEvents(fds[3 + i].revents);
+    }
     if (fds[1].revents) {
         for (const int watch : m_watcher.TakeOpened()) {
             for (const auto& channel : m_channels) {
@@ -135,10 +141,6 @@ void CSimulator::PollOnce()
     }
     if (fds[2].revents)
         OnControlInput();
-    for (std::size_t i = 0; i < m_channels.size(); ++i) {
-        if (fds[3 + i].revents && m_channels[i]->Port().IsPlugged())
-            m_channels[i]->OnPollEvents(fds[3 + i].revents);
-    }
     OnTimers();
 }
 

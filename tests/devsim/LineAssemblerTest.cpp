@@ -1,0 +1,64 @@
+#include "LineAssembler.h"
+
+#include <gtest/gtest.h>
+
+using devsim::CLineAssembler;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+Lines Feed(CLineAssembler& assembler, const std::string& bytes)
+{
+    return assembler.Feed(bytes.data(), bytes.size());
+}
+
+} // namespace
+
+TEST(LineAssembler, EndsLinesAtCrLfOrLfAlone)
+{
+    CLineAssembler assembler;
+    EXPECT_EQ(Feed(assembler, "$PCSI,0\r\n$GPCRQ,MSK\nSaveconfig\r\n\r\n"),
+              (Lines{"$PCSI,0", "$GPCRQ,MSK", "Saveconfig", ""}));
+    // A CR inside a line is the peer's business, not a line end.
+    EXPECT_EQ(Feed(assembler, "a\rb\r\n"), (Lines{"a\rb"}));
+}
+
+TEST(LineAssembler, JoinsLinesSplitAcrossReads)
+{
+    CLineAssembler assembler;
+    const std::string bytes = "log COM1 gpgga ontime 1\r\n$PORZB,RMC,10*08\r\n";
+    Lines lines;
+    for (const char c : bytes) {
+        for (std::string& line : assembler.Feed(&c, 1))
+            lines.push_back(std::move(line));
+    }
+    EXPECT_EQ(lines, (Lines{"log COM1 gpgga ontime 1", "$PORZB,RMC,10*08"}));
+
+    EXPECT_TRUE(Feed(assembler, "$GPCRQ,").empty());
+    EXPECT_EQ(Feed(assembler, "MSK\r"), Lines{});
+    EXPECT_EQ(Feed(assembler, "\n"), Lines{"$GPCRQ,MSK"});
+}
+
+TEST(LineAssembler, DropsOverlongLinesAndRecovers)
+{
+    CLineAssembler assembler;
+    const std::string garbage(CLineAssembler::kMaxLine * 40, 'x');
+    EXPECT_TRUE(Feed(assembler, garbage).empty());
+    EXPECT_TRUE(Feed(assembler, garbage + "\r\n").empty());
+    EXPECT_EQ(Feed(assembler, "$PCSI,6\r\n"), Lines{"$PCSI,6"});
+
+    const std::string longest(CLineAssembler::kMaxLine, 'y');
+    EXPECT_EQ(Feed(assembler, longest + "\n"), Lines{longest});
+}
+
+TEST(LineAssembler, ResetForgetsAPartLine)
+{
+    CLineAssembler assembler;
+    Feed(assembler, "$PORZB,GG");
+    assembler.Reset();
+    EXPECT_EQ(Feed(assembler, "$POCFG,W*26\r\n"), Lines{"$POCFG,W*26"});
+
+    Feed(assembler, std::string(CLineAssembler::kMaxLine + 1, 'z'));
+    assembler.Reset();
+    EXPECT_EQ(Feed(assembler, "ok\n"), Lines{"ok"});
+}
