@@ -204,20 +204,7 @@ LONG ErrnoToError(int error)
     }
 }
 
-// Creates `folder` and its missing parents, owner-only.
-bool MakeFolders(const std::string& folder)
-{
-    for (std::size_t pos = 1; pos <= folder.size(); ++pos) {
-        if (pos != folder.size() && folder[pos] != '/')
-            continue;
-        const std::string part = folder.substr(0, pos);
-        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
-            return false;
-    }
-    struct stat st {};
-    return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
+// Makes a folder's entries durable.
 void SyncFolder(const std::string& folder)
 {
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -225,6 +212,22 @@ void SyncFolder(const std::string& folder)
         ::fsync(fd);
         ::close(fd);
     }
+}
+
+// Creates `folder` and its missing parents, owner-only.
+bool MakeFolders(const std::string& folder)
+{
+    for (std::size_t pos = 1; pos <= folder.size(); ++pos) {
+        if (pos != folder.size() && folder[pos] != '/')
+            continue;
+        const std::string part = folder.substr(0, pos);
+        if (::mkdir(part.c_str(), 0700) == 0)
+            SyncFolder(FolderOf(part));
+        else if (errno != EEXIST)
+            return false;
+    }
+    struct stat st {};
+    return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 // Makes the database file owner-only if it does not exist yet.

@@ -199,35 +199,6 @@ TEST_F(RegistryTest, MachineKeysAreReadOnlySnapshots)
     EXPECT_EQ(missing.Open(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP", KEY_READ), ERROR_SUCCESS);
 }
 
-TEST_F(RegistryTest, TextAndNumberReadsCheckTypeAndSize)
-{
-    Put("K", "Text", REG_SZ, std::string("COM5\0", 5));
-    Put("K", "Unterminated", REG_SZ, "COM5");
-    Put("K", "Short", REG_DWORD, std::string("\x01\x02", 2));
-    Put("K", "Long", REG_DWORD, std::string(8, '\x01'));
-    PutDword("K", "Number", 0xDEADBEEF);
-
-    CRegKey key;
-    ASSERT_EQ(key.Open(HKEY_CURRENT_USER, "K"), ERROR_SUCCESS);
-    char text[16];
-    ULONG chars = sizeof text;
-    EXPECT_EQ(key.QueryStringValue("Text", text, &chars), ERROR_SUCCESS);
-    EXPECT_EQ(chars, 5u);
-    chars = sizeof text;
-    EXPECT_EQ(key.QueryStringValue("Unterminated", text, &chars), ERROR_INVALID_DATA);
-    EXPECT_EQ(chars, 0u);
-    chars = sizeof text;
-    EXPECT_EQ(key.QueryStringValue("Number", text, &chars), ERROR_INVALID_DATA);
-
-    DWORD value = 7;
-    EXPECT_EQ(key.QueryDWORDValue("Short", value), ERROR_INVALID_DATA);
-    EXPECT_EQ(key.QueryDWORDValue("Long", value), ERROR_MORE_DATA);
-    EXPECT_EQ(key.QueryDWORDValue("Text", value), ERROR_MORE_DATA);
-    EXPECT_EQ(value, 7u);
-    EXPECT_EQ(key.QueryDWORDValue("Number", value), ERROR_SUCCESS);
-    EXPECT_EQ(value, 0xDEADBEEFu);
-}
-
 TEST(LastError, BelongsToTheCallingThread)
 {
     SetLastError(ERROR_ACCESS_DENIED);
