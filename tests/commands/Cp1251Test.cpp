@@ -72,6 +72,7 @@ TEST(Cp1251, UnencodableCharactersBecomeQuestionMarks)
     EXPECT_EQ(ToCp1251(QString::fromUtf8("café")), "caf?");
     EXPECT_EQ(ToCp1251(QString::fromUtf8("😀!")), "?!") << "a surrogate pair is one character";
     EXPECT_EQ(ToCp1251(QString(QChar(0xD800)) + "x"), "?x") << "a lone surrogate";
+    EXPECT_EQ(ToCp1251(QString("x") + QChar(0xD800)), "x?") << "a lone surrogate at the end";
     // A genuine SUB character is not mistaken for the converter's substitute.
     EXPECT_EQ(ToCp1251(QString(QChar(0x1A)) + QString::fromUtf8("中")), std::string("\x1A?"));
 }
