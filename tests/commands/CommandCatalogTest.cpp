@@ -74,31 +74,6 @@ void ExpectSetHolds(const CCommandSet& set, const std::vector<Expected>& expecte
     }
 }
 
-// A list control as Fill sees it: items appended in order.
-struct FakeList
-{
-    std::vector<std::string> texts;
-    std::vector<std::pair<int, std::uintptr_t>> itemData;
-
-    void FillFrom(const CCommandSet& set)
-    {
-        set.Fill(
-            [this](const char* text) {
-                texts.emplace_back(text);
-                return static_cast<int>(texts.size()) - 1;
-            },
-            [this](int index, std::uintptr_t data) {
-                itemData.emplace_back(index, data);
-                return 0;
-            });
-    }
-};
-
-const char* AsText(std::uintptr_t data)
-{
-    return reinterpret_cast<const char*>(data);
-}
-
 } // namespace
 
 TEST(CommandCatalog, ListsTheThreeReceiverTypesInOrder)
@@ -137,13 +112,6 @@ TEST(CommandCatalog, EverySetHoldsItsDescriptionsAndCommandsByteForByte)
     ExpectSetHolds(kks, kKks);
 }
 
-TEST(CommandCatalog, DescriptionsAreStoredInWindows1251)
-{
-    const CCommandSet kks = MakeKksCommandSet();
-    // "Помощь" in the Cyrillic code page: one byte per letter.
-    EXPECT_EQ(kks.m_commands[0].m_description, "\xCF\xEE\xEC\xEE\xF9\xFC");
-}
-
 TEST(CommandCatalog, EveryNavisChecksumIsTheXorBetweenDollarAndStar)
 {
     const CCommandCatalog catalog;
@@ -159,25 +127,6 @@ TEST(CommandCatalog, EveryNavisChecksumIsTheXorBetweenDollarAndStar)
         char expected[3];
         std::snprintf(expected, sizeof expected, "%02X", sum);
         EXPECT_EQ(command.substr(star + 1), std::string(expected) + "\r\n");
-    }
-}
-
-TEST(CommandCatalog, EveryCommandIsAsciiEndingInCrLf)
-{
-    const CCommandCatalog catalog;
-    const CCommandSet kks = MakeKksCommandSet();
-    std::vector<const CCommandSet*> sets{&kks};
-    for (const auto& named : catalog.m_index)
-        sets.push_back(named.second);
-
-    for (const CCommandSet* set : sets) {
-        for (const CCommandEntry& entry : set->m_commands) {
-            SCOPED_TRACE(entry.m_command);
-            ASSERT_GE(entry.m_command.size(), 3u);
-            EXPECT_EQ(entry.m_command.substr(entry.m_command.size() - 2), "\r\n");
-            for (char c : entry.m_command.substr(0, entry.m_command.size() - 2))
-                EXPECT_TRUE(c >= 0x20 && c < 0x7F) << "byte " << int(static_cast<unsigned char>(c));
-        }
     }
 }
 
@@ -202,43 +151,25 @@ TEST(CommandSet, FillListsDescriptionsInOrderWithPointersToTheCommands)
 {
     const CCommandCatalog catalog;
     const CCommandSet& navis = *catalog.m_index[1].second;
-    FakeList list;
-    list.FillFrom(navis);
+    std::vector<std::string> texts;
+    std::vector<std::pair<int, std::uintptr_t>> itemData;
+    navis.Fill(
+        [&](const char* text) {
+            texts.emplace_back(text);
+            return static_cast<int>(texts.size()) - 1;
+        },
+        [&](int index, std::uintptr_t data) {
+            itemData.emplace_back(index, data);
+            return 0;
+        });
 
-    ASSERT_EQ(list.texts.size(), 11u);
-    ASSERT_EQ(list.itemData.size(), 11u);
+    ASSERT_EQ(texts.size(), 11u);
+    ASSERT_EQ(itemData.size(), 11u);
     for (std::size_t i = 0; i < 11; ++i) {
-        EXPECT_EQ(Decoded(list.texts[i]), QString::fromUtf8(kNavis[i].description));
-        EXPECT_EQ(list.itemData[i].first, static_cast<int>(i));
+        EXPECT_EQ(Decoded(texts[i]), QString::fromUtf8(kNavis[i].description));
+        EXPECT_EQ(itemData[i].first, static_cast<int>(i));
     }
-    EXPECT_STREQ(AsText(list.itemData[4].second), "$PORZB*55\r\n");
-    EXPECT_EQ(AsText(list.itemData[4].second), navis.m_commands[4].m_command.c_str())
-        << "item data points into the set, not at a copy";
-}
-
-TEST(CommandSet, FillHandsTheReturnedIndexOnUnchecked)
-{
-    const CCommandSet kks = MakeKksCommandSet();
-    std::vector<int> indices;
-    // A list control that refuses every item (the platform's CB_ERR).
-    kks.Fill([](const char*) { return -1; },
-             [&](int index, std::uintptr_t) {
-                 indices.push_back(index);
-                 return 0;
-             });
-    EXPECT_EQ(indices, std::vector<int>(8, -1));
-}
-
-TEST(CommandSet, SaveSettingsDiffersBetweenReceiverTypes)
-{
-    const CCommandCatalog catalog;
-    const std::string save = text::ToCp1251(QString::fromUtf8("Сохранить настройки"));
-    auto commandFor = [&](const CCommandSet& set) {
-        for (const CCommandEntry& entry : set.m_commands)
-            if (entry.m_description == save)
-                return entry.m_command;
-        return std::string();
-    };
-    EXPECT_EQ(commandFor(*catalog.m_index[0].second), "Saveconfig\r\n");
-    EXPECT_EQ(commandFor(*catalog.m_index[1].second), "$POCFG,W*26\r\n");
+    const char* const fifth = reinterpret_cast<const char*>(itemData[4].second);
+    EXPECT_STREQ(fifth, "$PORZB*55\r\n");
+    EXPECT_EQ(fifth, navis.m_commands[4].m_command.c_str()) << "item data points into the set";
 }
