@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -15,62 +16,86 @@
 
 namespace devsimtest {
 
-namespace {
-
 using Clock = std::chrono::steady_clock;
 
-int MillisecondsLeft(Clock::time_point end)
+namespace {
+
+int MillisecondsLeft(Clock::time_point deadline)
 {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
-    return left < 0 ? 0 : static_cast<int>(left);
+    return static_cast<int>(
+        std::max<long long>(0, std::chrono::duration_cast<milliseconds>(deadline - Clock::now()).count()));
 }
 
-// Waits for `fd` to be readable and appends what one read gives to
-// `buffer`. False at the ceiling, at the end of the stream or on an error.
-bool ReadSome(int fd, std::string& buffer, Clock::time_point end)
+} // namespace
+
+bool CLineReader::ReadSome(Clock::time_point deadline)
 {
     for (;;) {
-        pollfd pfd{fd, POLLIN, 0};
-        const int ready = ::poll(&pfd, 1, MillisecondsLeft(end));
+        pollfd pfd{m_fd, POLLIN, 0};
+        const int ready = ::poll(&pfd, 1, MillisecondsLeft(deadline));
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready <= 0)
             return false;
         char chunk[65536];
-        const ssize_t count = ::read(fd, chunk, sizeof chunk);
-        if (count < 0 && (errno == EINTR || errno == EAGAIN))
-            continue;
-        if (count <= 0)
+        const ssize_t count = ::read(m_fd, chunk, sizeof chunk);
+        if (count > 0) {
+            m_buffer.append(chunk, static_cast<std::size_t>(count));
+            return true;
+        }
+        if (count == 0 || (errno != EINTR && errno != EAGAIN))
             return false;
-        buffer.append(chunk, static_cast<std::size_t>(count));
-        return true;
     }
 }
 
-std::optional<std::string> TakeLine(std::string& buffer, const char* end)
+std::optional<std::string> CLineReader::ReadLine(milliseconds ceiling)
 {
-    const std::size_t at = buffer.find(end);
-    if (at == std::string::npos)
-        return std::nullopt;
-    std::string line = buffer.substr(0, at);
-    buffer.erase(0, at + std::strlen(end));
-    return line;
+    const auto deadline = Clock::now() + ceiling;
+    for (;;) {
+        const std::size_t at = m_buffer.find(m_end);
+        if (at != std::string::npos) {
+            std::string line = m_buffer.substr(0, at);
+            m_buffer.erase(0, at + m_end.size());
+            return line;
+        }
+        if (!ReadSome(deadline))
+            return std::nullopt;
+    }
 }
 
-void Pipe(int fds[2])
+std::optional<std::string> CLineReader::WaitFor(const std::string& prefix, milliseconds ceiling)
 {
-    if (::pipe2(fds, O_CLOEXEC) != 0)
-        throw std::runtime_error("pipe2 failed");
+    const auto deadline = Clock::now() + ceiling;
+    while (auto line = ReadLine(milliseconds(MillisecondsLeft(deadline)))) {
+        if (line->rfind(prefix, 0) == 0)
+            return line;
+    }
+    return std::nullopt;
 }
 
-} // namespace
+std::string CLineReader::Read(std::size_t count, milliseconds ceiling)
+{
+    const auto deadline = Clock::now() + ceiling;
+    while (m_buffer.size() < count && ReadSome(deadline)) {
+    }
+    std::string bytes = m_buffer.substr(0, count);
+    m_buffer.erase(0, bytes.size());
+    return bytes;
+}
 
 CDevsimProcess::CDevsimProcess(const std::vector<std::string>& arguments)
+    : CLineReader(-1, "\n")
 {
     int in[2], out[2], err[2];
-    Pipe(in);
-    Pipe(out);
-    Pipe(err);
+    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0)
+        throw std::runtime_error("pipe2 failed");
+    std::vector<std::string> words{ORVEL_DEVSIM_PATH};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+
     const pid_t parent = ::getpid();
     m_pid = ::fork();
     if (m_pid < 0)
@@ -82,13 +107,6 @@ CDevsimProcess::CDevsimProcess(const std::vector<std::string>& arguments)
         ::dup2(in[0], STDIN_FILENO);
         ::dup2(out[1], STDOUT_FILENO);
         ::dup2(err[1], STDERR_FILENO);
-        std::vector<char*> argv;
-        std::string program = ORVEL_DEVSIM_PATH;
-        argv.push_back(program.data());
-        std::vector<std::string> copies = arguments;
-        for (std::string& argument : copies)
-            argv.push_back(argument.data());
-        argv.push_back(nullptr);
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }
@@ -96,7 +114,7 @@ CDevsimProcess::CDevsimProcess(const std::vector<std::string>& arguments)
     ::close(out[1]);
     ::close(err[1]);
     m_stdin = in[1];
-    m_stdout = out[0];
+    m_fd = out[0];
     m_stderr = err[0];
 }
 
@@ -104,34 +122,10 @@ CDevsimProcess::~CDevsimProcess()
 {
     if (!m_status) {
         ::kill(m_pid, SIGKILL);
-        int status = 0;
-        ::waitpid(m_pid, &status, 0);
+        ::waitpid(m_pid, nullptr, 0);
     }
-    for (const int fd : {m_stdin, m_stdout, m_stderr}) {
-        if (fd >= 0)
-            ::close(fd);
-    }
-}
-
-std::optional<std::string> CDevsimProcess::ReadLine(std::chrono::milliseconds ceiling)
-{
-    const auto end = Clock::now() + ceiling;
-    for (;;) {
-        if (auto line = TakeLine(m_outBuffer, "\n"))
-            return line;
-        if (!ReadSome(m_stdout, m_outBuffer, end))
-            return std::nullopt;
-    }
-}
-
-std::optional<std::string> CDevsimProcess::WaitFor(const std::string& prefix, std::chrono::milliseconds ceiling)
-{
-    const auto end = Clock::now() + ceiling;
-    while (auto line = ReadLine(std::chrono::milliseconds(MillisecondsLeft(end)))) {
-        if (line->rfind(prefix, 0) == 0)
-            return line;
-    }
-    return std::nullopt;
+    for (const int fd : {m_stdin, m_fd, m_stderr})
+        ::close(fd);
 }
 
 void CDevsimProcess::Control(const std::string& line)
@@ -145,58 +139,55 @@ void CDevsimProcess::Signal(int signal)
     ::kill(m_pid, signal);
 }
 
-std::optional<int> CDevsimProcess::Wait(std::chrono::milliseconds ceiling)
+std::optional<int> CDevsimProcess::Wait(milliseconds ceiling)
 {
-    if (m_status)
-        return m_status;
-    const auto end = Clock::now() + ceiling;
-    for (;;) {
+    const auto deadline = Clock::now() + ceiling;
+    while (!m_status && Clock::now() < deadline) {
         int status = 0;
-        const pid_t done = ::waitpid(m_pid, &status, WNOHANG);
-        if (done == m_pid) {
+        if (::waitpid(m_pid, &status, WNOHANG) == m_pid)
             m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            return m_status;
-        }
-        if (Clock::now() >= end)
-            return std::nullopt;
-        ::usleep(2000);
+        else
+            ::usleep(2000);
     }
+    return m_status;
 }
 
 std::string CDevsimProcess::Errors()
 {
-    while (ReadSome(m_stderr, m_errors, Clock::now() + std::chrono::milliseconds(m_status ? 5000 : 0))) {
+    std::string errors;
+    char chunk[4096];
+    for (pollfd pfd{m_stderr, POLLIN, 0}; ::poll(&pfd, 1, m_status ? 5000 : 0) > 0;) {
+        const ssize_t count = ::read(m_stderr, chunk, sizeof chunk);
+        if (count <= 0)
+            break;
+        errors.append(chunk, static_cast<std::size_t>(count));
     }
-    return m_errors;
+    return errors;
 }
 
-CReadySimulator::CReadySimulator(const std::string& folder, std::vector<std::string> extra)
+CReadySimulator::CReadySimulator(const std::string& folder, const std::vector<std::string>& extra)
     : m_process([&] {
         std::vector<std::string> arguments{"--dir", folder};
         arguments.insert(arguments.end(), extra.begin(), extra.end());
         return arguments;
     }())
+    , m_gnss(folder + "/devsim-gnss")
+    , m_beacon(folder + "/devsim-beacon")
+    , m_sounder(folder + "/devsim-sounder")
 {
     const auto ready = m_process.WaitFor("ready ");
-    if (!ready)
-        throw std::runtime_error("orvel-devsim did not get ready: " + m_process.Errors());
-    const std::string expected = "ready gnss=" + folder + "/devsim-gnss beacon=" + folder +
-                                 "/devsim-beacon sounder=" + folder + "/devsim-sounder";
-    if (*ready != expected)
-        throw std::runtime_error("unexpected ready line: " + *ready);
-    m_gnss = folder + "/devsim-gnss";
-    m_beacon = folder + "/devsim-beacon";
-    m_sounder = folder + "/devsim-sounder";
+    const std::string expected = "ready gnss=" + m_gnss + " beacon=" + m_beacon + " sounder=" + m_sounder;
+    if (ready != expected)
+        throw std::runtime_error("no ready line as expected: " + ready.value_or("") + m_process.Errors());
 }
 
 CPort::CPort(const std::string& path, bool makeRaw)
-    : m_fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC))
+    : CLineReader(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC), "\r\n")
 {
     if (m_fd < 0)
         throw std::runtime_error("cannot open " + path + ": " + std::strerror(errno));
-    if (makeRaw) {
-        termios tio{};
-        ::tcgetattr(m_fd, &tio);
+    termios tio{};
+    if (makeRaw && ::tcgetattr(m_fd, &tio) == 0) {
         ::cfmakeraw(&tio);
         ::tcsetattr(m_fd, TCSANOW, &tio);
     }
@@ -204,51 +195,12 @@ CPort::CPort(const std::string& path, bool makeRaw)
 
 CPort::~CPort()
 {
-    Close();
-}
-
-void CPort::Close()
-{
-    if (m_fd >= 0)
-        ::close(m_fd);
-    m_fd = -1;
-    m_buffer.clear();
+    ::close(m_fd);
 }
 
 void CPort::Write(const std::string& bytes)
 {
     ASSERT_EQ(::write(m_fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-}
-
-std::optional<std::string> CPort::ReadLine(std::chrono::milliseconds ceiling)
-{
-    const auto end = Clock::now() + ceiling;
-    for (;;) {
-        if (auto line = TakeLine(m_buffer, "\r\n"))
-            return line;
-        if (!ReadSome(m_fd, m_buffer, end))
-            return std::nullopt;
-    }
-}
-
-std::string CPort::Read(std::size_t count, std::chrono::milliseconds ceiling)
-{
-    const auto end = Clock::now() + ceiling;
-    while (m_buffer.size() < count && ReadSome(m_fd, m_buffer, end)) {
-    }
-    std::string bytes = m_buffer.substr(0, count);
-    m_buffer.erase(0, bytes.size());
-    return bytes;
-}
-
-std::optional<std::string> CPort::WaitForSentence(const std::string& address, std::chrono::milliseconds ceiling)
-{
-    const auto end = Clock::now() + ceiling;
-    while (auto line = ReadLine(std::chrono::milliseconds(MillisecondsLeft(end)))) {
-        if (*line == address || line->rfind(address + ",", 0) == 0 || line->rfind(address + "*", 0) == 0)
-            return line;
-    }
-    return std::nullopt;
 }
 
 } // namespace devsimtest

@@ -8,11 +8,33 @@
 
 namespace devsimtest {
 
-// The orvel-devsim program running as a child process, with its standard
-// input (control lines), output (event lines) and error (kept) on pipes. It is
-// killed, if still running, when this object goes; it also gets SIGTERM if the
-// test process dies first.
-class CDevsimProcess
+using std::chrono::milliseconds;
+constexpr milliseconds kCeiling{20000};
+
+// A readable descriptor cut into lines; reads wait up to a ceiling.
+class CLineReader
+{
+public:
+    // The next line without its end; nothing at the ceiling, end of data or a failed read.
+    std::optional<std::string> ReadLine(milliseconds ceiling = kCeiling);
+    // The next line that starts with `prefix`.
+    std::optional<std::string> WaitFor(const std::string& prefix, milliseconds ceiling = kCeiling);
+    // Exactly `count` bytes, or fewer at the ceiling or a failed read.
+    std::string Read(std::size_t count, milliseconds ceiling = kCeiling);
+
+protected:
+    CLineReader(int fd, std::string end) : m_fd(fd), m_end(std::move(end)) {}
+    bool ReadSome(std::chrono::steady_clock::time_point deadline);
+
+    int m_fd;
+    std::string m_end;
+    std::string m_buffer;
+};
+
+// orvel-devsim running as a child, with its standard input (control lines),
+// output (event lines, read through CLineReader) and error on pipes. It is
+// killed when this object goes, and gets SIGTERM if the test process dies.
+class CDevsimProcess : public CLineReader
 {
 public:
     explicit CDevsimProcess(const std::vector<std::string>& arguments);
@@ -20,50 +42,32 @@ public:
     CDevsimProcess(const CDevsimProcess&) = delete;
     CDevsimProcess& operator=(const CDevsimProcess&) = delete;
 
-    // The next line of standard output; nothing at its end or at the ceiling.
-    std::optional<std::string> ReadLine(std::chrono::milliseconds ceiling = std::chrono::seconds(20));
-
-    // Skips lines until one starts with `prefix` and returns it.
-    std::optional<std::string> WaitFor(const std::string& prefix,
-                                       std::chrono::milliseconds ceiling = std::chrono::seconds(20));
-
-    // Sends one control line (a line end is added).
-    void Control(const std::string& line);
-
+    void Control(const std::string& line); // a line end is added
     void Signal(int signal);
-
-    // Waits for the end: the exit status, or 128 + the signal. Nothing at the
-    // ceiling.
-    std::optional<int> Wait(std::chrono::milliseconds ceiling = std::chrono::seconds(20));
-
-    // What it wrote on standard error (complete once it has ended).
+    // The exit status, or 128 + the signal; nothing at the ceiling.
+    std::optional<int> Wait(milliseconds ceiling = kCeiling);
+    // Standard error, whole once the process has ended.
     std::string Errors();
 
 private:
     pid_t m_pid = -1;
     int m_stdin = -1;
-    int m_stdout = -1;
     int m_stderr = -1;
-    std::string m_outBuffer;
-    std::string m_errors;
     std::optional<int> m_status;
 };
 
-// Starts orvel-devsim in `folder` and reads its ready line.
+// orvel-devsim started on `folder`, past its ready line.
 struct CReadySimulator
 {
-    explicit CReadySimulator(const std::string& folder, std::vector<std::string> extra = {});
+    explicit CReadySimulator(const std::string& folder, const std::vector<std::string>& extra = {});
 
     CDevsimProcess m_process;
-    std::string m_gnss;
-    std::string m_beacon;
-    std::string m_sounder;
+    std::string m_gnss, m_beacon, m_sounder; // the link paths
 };
 
-// A simulator's port opened the way a program opens it: read and write, no
-// controlling terminal. The line settings are left as they are, unless
-// `makeRaw` is set.
-class CPort
+// A simulator's port opened as a program opens a serial port; lines end in
+// "\r\n". The line settings are left alone unless `makeRaw` is set.
+class CPort : public CLineReader
 {
 public:
     explicit CPort(const std::string& path, bool makeRaw = true);
@@ -73,21 +77,6 @@ public:
 
     int Fd() const { return m_fd; }
     void Write(const std::string& bytes);
-
-    // The next line without its "\r\n"; nothing at the ceiling or when reads fail.
-    std::optional<std::string> ReadLine(std::chrono::milliseconds ceiling = std::chrono::seconds(20));
-    // Exactly `count` bytes, or fewer at the ceiling or when reads fail.
-    std::string Read(std::size_t count, std::chrono::milliseconds ceiling = std::chrono::seconds(20));
-    // The next line whose address is `address` ("$GPGGA"), or that is just
-    // `address` ("<OK").
-    std::optional<std::string> WaitForSentence(const std::string& address,
-                                               std::chrono::milliseconds ceiling = std::chrono::seconds(20));
-
-    void Close();
-
-private:
-    int m_fd = -1;
-    std::string m_buffer;
 };
 
 } // namespace devsimtest

@@ -1,5 +1,5 @@
 // orvel-devsim as a program: started for real, its ports opened as a program
-// opens serial ports, its output lines read from its standard output.
+// opens serial ports, its event lines read from its standard output.
 
 #include "DevsimProcess.h"
 #include "NmeaCheck.h"
@@ -9,10 +9,10 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <csignal>
-#include <fcntl.h>
+#include <cstdio>
 #include <fstream>
+#include <optional>
 #include <poll.h>
 #include <set>
 #include <sys/stat.h>
@@ -24,6 +24,7 @@ using devsimtest::CPort;
 using devsimtest::CReadySimulator;
 using devsimtest::Fields;
 using devsimtest::HasValidChecksum;
+using Strings = std::vector<std::string>;
 
 namespace {
 
@@ -40,28 +41,36 @@ bool Exists(const std::string& path)
     return ::lstat(path.c_str(), &info) == 0;
 }
 
-// Seconds of the day of an "hhmmss.ss" time stamp.
-int SecondOfDay(const std::string& stamp)
+int SecondOfDay(const std::string& hhmmss)
 {
-    return std::stoi(stamp.substr(0, 2)) * 3600 + std::stoi(stamp.substr(2, 2)) * 60 + std::stoi(stamp.substr(4, 2));
+    return std::stoi(hhmmss.substr(0, 2)) * 3600 + std::stoi(hhmmss.substr(2, 2)) * 60 + std::stoi(hhmmss.substr(4, 2));
 }
 
-// True once reads on `fd` fail (the other side of the pty is gone), after any
-// bytes still buffered; false if the descriptor stays quiet up to the ceiling.
+// True once reads on `fd` fail (the pty's other side is gone), after any
+// bytes still buffered; false if it stays quiet up to the ceiling.
 bool ReadsFail(int fd)
 {
-    for (int i = 0; i < 10000; ++i) {
+    for (;;) {
         pollfd pfd{fd, POLLIN, 0};
         if (::poll(&pfd, 1, 20000) <= 0)
             return false;
         char buffer[4096];
         const ssize_t count = ::read(fd, buffer, sizeof buffer);
-        if (count == 0 || (count < 0 && errno == EIO))
-            return true;
-        if (count < 0 && errno != EAGAIN && errno != EINTR)
+        if (count == 0 || (count < 0 && errno != EAGAIN && errno != EINTR))
             return true;
     }
-    return false;
+}
+
+// A line that must arrive, checked for its checksum.
+std::string Sentence(CPort& port, const std::string& address)
+{
+    const auto line = port.WaitFor(address + ",");
+    if (!line) {
+        ADD_FAILURE() << "no " << address;
+        return {};
+    }
+    EXPECT_TRUE(HasValidChecksum(*line)) << *line;
+    return *line;
 }
 
 class DevsimProcessTest : public ::testing::Test
@@ -78,8 +87,7 @@ TEST_F(DevsimProcessTest, OffersThreeLinksToPseudoTerminalsInRawMode)
     for (const std::string& link : {sim.m_gnss, sim.m_beacon, sim.m_sounder})
         EXPECT_EQ(LinkTarget(link).rfind("/dev/pts/", 0), 0u) << link;
 
-    // Opened without touching the line settings: no echo, no line editing,
-    // bytes passed unchanged.
+    // Opened without touching the line settings: no echo, no line editing.
     CPort gnss(sim.m_gnss, /*makeRaw=*/false);
     termios tio{};
     ASSERT_EQ(::tcgetattr(gnss.Fd(), &tio), 0);
@@ -98,48 +106,35 @@ TEST_F(DevsimProcessTest, OffersThreeLinksToPseudoTerminalsInRawMode)
     EXPECT_EQ(seen, (std::set<std::string>{"GPGGA", "GPRMC", "GPHDT"}));
 
     CPort sounder(sim.m_sounder);
-    for (const char* address : {"$SDDBT", "$SDDPT"}) {
-        const auto line = sounder.WaitForSentence(address);
-        ASSERT_TRUE(line) << address;
-        EXPECT_TRUE(HasValidChecksum(*line)) << *line;
-    }
+    Sentence(sounder, "$SDDBT");
+    Sentence(sounder, "$SDDPT");
 }
 
 TEST_F(DevsimProcessTest, ReceiverCommandsChangeTheOutput)
 {
     CReadySimulator sim(m_dir.Path());
     CPort gnss(sim.m_gnss);
-    ASSERT_TRUE(gnss.WaitForSentence("$GPRMC"));
+    Sentence(gnss, "$GPRMC");
 
-    gnss.Write("$PORZB*54\r\n"); // wrong checksum: refused, nothing changes
-    const auto nak = gnss.WaitForSentence("$POACK");
-    ASSERT_TRUE(nak);
-    EXPECT_TRUE(HasValidChecksum(*nak)) << *nak;
-    EXPECT_EQ(Fields(*nak), (std::vector<std::string>{"POACK", "PORZB", "V", "CHECKSUM"}));
+    gnss.Write("$PORZB*54\r\n"); // wrong checksum: refused
+    EXPECT_EQ(Fields(Sentence(gnss, "$POACK")), (Strings{"POACK", "PORZB", "V", "CHECKSUM"}));
 
     gnss.Write("$PORZB,RMC,10*08\r\n");
-    const auto ack = gnss.WaitForSentence("$POACK");
-    ASSERT_TRUE(ack);
-    EXPECT_TRUE(HasValidChecksum(*ack));
-    EXPECT_EQ(Fields(*ack), (std::vector<std::string>{"POACK", "PORZB", "A"}));
-
+    EXPECT_EQ(Fields(Sentence(gnss, "$POACK")), (Strings{"POACK", "PORZB", "A"}));
     // Every second used to bring an RMC; now four seconds bring one.
     int ggas = 0;
     int rmcs = 0;
     while (ggas < 4) {
         const auto line = gnss.ReadLine();
         ASSERT_TRUE(line);
-        EXPECT_TRUE(HasValidChecksum(*line)) << *line;
         ggas += Fields(*line).front() == "GPGGA";
         rmcs += Fields(*line).front() == "GPRMC";
     }
     EXPECT_EQ(rmcs, 1);
 
     gnss.Write("log COM1 gpgst ontime 1\n");
-    ASSERT_TRUE(gnss.WaitForSentence("<OK"));
-    const auto gst = gnss.WaitForSentence("$GPGST");
-    ASSERT_TRUE(gst);
-    EXPECT_TRUE(HasValidChecksum(*gst));
+    EXPECT_TRUE(gnss.WaitFor("<OK"));
+    Sentence(gnss, "$GPGST");
 }
 
 TEST_F(DevsimProcessTest, BeaconAnswersCommandsSplitAcrossWrites)
@@ -147,18 +142,12 @@ TEST_F(DevsimProcessTest, BeaconAnswersCommandsSplitAcrossWrites)
     CReadySimulator sim(m_dir.Path());
     CPort beacon(sim.m_beacon);
     beacon.Write("$GPCRQ,MSK\r\n");
-    const auto msk = beacon.ReadLine();
-    ASSERT_TRUE(msk);
-    EXPECT_TRUE(HasValidChecksum(*msk)) << *msk;
-    EXPECT_EQ(Fields(*msk).front(), "CRMSK");
+    EXPECT_EQ(Fields(Sentence(beacon, "$CRMSK")).size(), 6u);
 
     beacon.Write("$GPCR");
     ASSERT_TRUE(sim.m_process.WaitFor("opened beacon"));
     beacon.Write("Q,MSS\n");
-    const auto mss = beacon.ReadLine();
-    ASSERT_TRUE(mss);
-    EXPECT_TRUE(HasValidChecksum(*mss)) << *mss;
-    EXPECT_EQ(Fields(*mss).front(), "CRMSS");
+    EXPECT_EQ(Fields(Sentence(beacon, "$CRMSS")).size(), 5u);
 }
 
 // A reader that closes the port and comes back gets what the device says
@@ -167,11 +156,9 @@ TEST_F(DevsimProcessTest, ReaderComingBackGetsNoStaleData)
 {
     CReadySimulator sim(m_dir.Path());
     std::optional<CPort> gnss(std::in_place, sim.m_gnss);
-    const auto gga = gnss->WaitForSentence("$GPGGA");
-    ASSERT_TRUE(gga);
-    const int seen = SecondOfDay(Fields(*gga)[1]);
-    ASSERT_TRUE(gnss->WaitForSentence("$GPRMC"));
-    ASSERT_TRUE(gnss->WaitForSentence("$GPHDT"));
+    const int seen = SecondOfDay(Fields(Sentence(*gnss, "$GPGGA"))[1]);
+    Sentence(*gnss, "$GPRMC");
+    Sentence(*gnss, "$GPHDT");
     // The next second's sentences arrive and are left unread.
     pollfd pfd{gnss->Fd(), POLLIN, 0};
     ASSERT_EQ(::poll(&pfd, 1, 20000), 1);
@@ -207,65 +194,48 @@ TEST_P(DevsimStopTest, EndingRemovesTheLinks)
 
 INSTANTIATE_TEST_SUITE_P(SignalsAndQuit, DevsimStopTest, ::testing::Values(SIGTERM, SIGINT, SIGHUP, 0));
 
-TEST_F(DevsimProcessTest, RefusesAFolderItCannotCreate)
+TEST_F(DevsimProcessTest, RefusesFoldersAndNamesItMayNotUse)
 {
+    auto refused = [](const std::string& folder, const std::string& named) {
+        CDevsimProcess process({"--dir", folder});
+        EXPECT_EQ(process.Wait(), 1);
+        const std::string errors = process.Errors();
+        EXPECT_NE(errors.find(named), std::string::npos) << errors;
+        EXPECT_FALSE(process.ReadLine()) << "no ready line";
+    };
     const std::string file = m_dir.File("plain-file");
     std::ofstream(file) << "not a folder";
-    CDevsimProcess process({"--dir", file + "/ports"});
-    EXPECT_EQ(process.Wait(), 1);
-    EXPECT_NE(process.Errors().find(file + "/ports"), std::string::npos) << process.Errors();
-    EXPECT_FALSE(process.ReadLine()) << "no ready line";
-}
+    refused(file + "/ports", file + "/ports");
+    if (::geteuid() != 0) { // root writes into any folder
+        const std::string locked = m_dir.File("locked");
+        ASSERT_EQ(::mkdir(locked.c_str(), 0500), 0);
+        refused(locked, locked);
+    }
 
-TEST_F(DevsimProcessTest, RefusesAFolderItCannotWrite)
-{
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root writes into any folder";
-    const std::string folder = m_dir.File("locked");
-    ASSERT_EQ(::mkdir(folder.c_str(), 0500), 0);
-    CDevsimProcess process({"--dir", folder});
-    EXPECT_EQ(process.Wait(), 1);
-    EXPECT_NE(process.Errors().find(folder), std::string::npos) << process.Errors();
-    ::chmod(folder.c_str(), 0700);
-}
-
-TEST_F(DevsimProcessTest, RefusesLinkNamesTakenByOthers)
-{
     const std::string beacon = m_dir.File("devsim-beacon");
     std::ofstream(beacon) << "someone's file";
+    refused(m_dir.Path(), beacon);
+    ::unlink(beacon.c_str());
     const std::string sounder = m_dir.File("devsim-sounder");
     ASSERT_EQ(::symlink("/etc/hostname", sounder.c_str()), 0);
-
-    for (const std::string& taken : {beacon, sounder}) {
-        CDevsimProcess process({"--dir", m_dir.Path()});
-        EXPECT_EQ(process.Wait(), 1);
-        EXPECT_NE(process.Errors().find(taken), std::string::npos) << process.Errors();
-        EXPECT_FALSE(Exists(m_dir.File("devsim-gnss"))) << "a refused start leaves no link";
-        ::unlink(beacon.c_str());
-    }
+    refused(m_dir.Path(), sounder);
     EXPECT_EQ(LinkTarget(sounder), "/etc/hostname");
+    EXPECT_FALSE(Exists(m_dir.File("devsim-gnss"))) << "a refused start leaves no link";
 }
 
-TEST_F(DevsimProcessTest, ReplacesItsOwnStaleLink)
+TEST_F(DevsimProcessTest, ReplacesStaleLinksButNotALiveSimulatorsOnes)
 {
     const std::string gnss = m_dir.File("devsim-gnss");
     ASSERT_EQ(::symlink("/dev/pts/99999", gnss.c_str()), 0);
-    CReadySimulator sim(m_dir.Path());
-    CPort port(gnss);
-    const auto line = port.ReadLine();
-    ASSERT_TRUE(line);
-    EXPECT_TRUE(HasValidChecksum(*line)) << *line;
-}
-
-TEST_F(DevsimProcessTest, RefusesASecondSimulatorOnTheSameLinks)
-{
     CReadySimulator first(m_dir.Path());
-    const std::string target = LinkTarget(first.m_gnss);
+    const std::string target = LinkTarget(gnss);
+    CPort port(gnss);
+    Sentence(port, "$GPGGA");
 
     CDevsimProcess second({"--dir", m_dir.Path()});
     EXPECT_EQ(second.Wait(), 1);
-    EXPECT_NE(second.Errors().find("another orvel-devsim"), std::string::npos) << second.Errors();
-    EXPECT_EQ(LinkTarget(first.m_gnss), target);
+    EXPECT_NE(second.Errors().find("another orvel-devsim"), std::string::npos);
+    EXPECT_EQ(LinkTarget(gnss), target);
 
     CDevsimProcess other({"--dir", m_dir.Path(), "--prefix", "second-"});
     const auto ready = other.WaitFor("ready ");
@@ -285,22 +255,21 @@ TEST_F(DevsimProcessTest, FloodDeliversExactlyTheBytesInOrder)
     constexpr std::size_t kLine = 64;
     for (std::size_t at = 0, number = 0; at < kBytes; at += kLine, ++number) {
         const std::string line = bytes.substr(at, kLine);
-        char digits[16];
+        char digits[32];
         std::snprintf(digits, sizeof digits, "%010zu", number);
         ASSERT_EQ(line.substr(0, 10), std::string(digits).substr(0, line.size())) << "at byte " << at;
         if (line.size() < kLine)
             break;
-        ASSERT_EQ(line[10], ' ');
-        ASSERT_EQ(line[11], static_cast<char>('A' + number % 26));
-        ASSERT_EQ(line.substr(62), "\r\n");
+        for (std::size_t i = 0; i < 51; ++i)
+            ASSERT_EQ(line[11 + i], static_cast<char>('A' + (number + i) % 26)) << "at byte " << at;
+        ASSERT_EQ(line.substr(10, 1) + line.substr(62), " \r\n");
     }
 
     // The flooded device falls silent; the others carry on.
     beacon.Write("$GPCRQ,MSK\r\n");
     CPort gnss(sim.m_gnss);
-    ASSERT_TRUE(gnss.WaitForSentence("$GPGGA"));
-    EXPECT_FALSE(beacon.ReadLine(std::chrono::milliseconds(0)));
-    EXPECT_EQ(beacon.Read(1, std::chrono::milliseconds(300)), "");
+    Sentence(gnss, "$GPGGA");
+    EXPECT_EQ(beacon.Read(1, devsimtest::milliseconds(300)), "");
 }
 
 TEST_F(DevsimProcessTest, PulledCableFailsTheOldPortAndComesBackUnderTheSameName)
@@ -317,38 +286,27 @@ TEST_F(DevsimProcessTest, PulledCableFailsTheOldPortAndComesBackUnderTheSameName
 
     sim.m_process.Control("plug gnss");
     const auto back = sim.m_process.WaitFor("back");
-    ASSERT_TRUE(back);
-    const std::string newTarget = back->substr(std::string("back gnss ").size());
-    EXPECT_EQ(*back, "back gnss " + newTarget);
-    EXPECT_EQ(LinkTarget(sim.m_gnss), newTarget);
+    const std::string newTarget = LinkTarget(sim.m_gnss);
+    EXPECT_EQ(back, "back gnss " + newTarget);
     EXPECT_NE(newTarget, oldTarget) << "the old slave is still held open here";
-
     CPort after(sim.m_gnss);
-    const auto line = after.WaitForSentence("$GPGGA");
-    ASSERT_TRUE(line);
-    EXPECT_TRUE(HasValidChecksum(*line));
-    // The other devices never noticed.
-    CPort beacon(sim.m_beacon);
-    beacon.Write("$GPCRQ,MSK\r\n");
-    EXPECT_TRUE(beacon.WaitForSentence("$CRMSK"));
+    Sentence(after, "$GPGGA");
 }
 
 TEST_F(DevsimProcessTest, TimedPullsComeBackByThemselves)
 {
     CReadySimulator sim(m_dir.Path(), {"--pull", "sounder:0:1"});
     EXPECT_EQ(sim.m_process.WaitFor("pulled"), "pulled sounder");
-    auto back = sim.m_process.WaitFor("back");
-    ASSERT_TRUE(back);
-    EXPECT_EQ(*back, "back sounder " + LinkTarget(sim.m_sounder));
+    const auto sounderBack = sim.m_process.WaitFor("back");
+    EXPECT_EQ(sounderBack, "back sounder " + LinkTarget(sim.m_sounder));
 
     sim.m_process.Control("pull beacon 1");
     EXPECT_EQ(sim.m_process.WaitFor("pulled"), "pulled beacon");
-    back = sim.m_process.WaitFor("back");
-    ASSERT_TRUE(back);
-    EXPECT_EQ(*back, "back beacon " + LinkTarget(sim.m_beacon));
+    const auto beaconBack = sim.m_process.WaitFor("back");
+    EXPECT_EQ(beaconBack, "back beacon " + LinkTarget(sim.m_beacon));
     CPort beacon(sim.m_beacon);
     beacon.Write("$GPCRQ,MSK\r\n");
-    EXPECT_TRUE(beacon.WaitForSentence("$CRMSK"));
+    Sentence(beacon, "$CRMSK");
 
     sim.m_process.Control("pull radar");
     sim.m_process.Control("quit");

@@ -86,16 +86,15 @@ std::string CBeaconReceiver::Answer(const std::string& line)
     if (!sentence)
         return {};
     const std::string& address = sentence->m_address;
-    const bool known = address == "PCSI" || address == "GPMSK" || address == "GPCRQ";
     if (sentence->m_checksum == nmea::ChecksumState::Invalid)
         return Nak(address, "CHECKSUM");
-    if (!known)
-        return {};
     if (address == "PCSI")
         return AnswerPcsi(*sentence);
     if (address == "GPMSK")
         return AnswerTuning(*sentence);
-    return AnswerQuery(*sentence);
+    if (address == "GPCRQ")
+        return AnswerQuery(*sentence);
+    return {};
 }
 
 std::string CBeaconReceiver::Tick(const CUtcTime&)

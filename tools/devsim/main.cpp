@@ -6,10 +6,28 @@
 #include "PortFolders.h"
 #include "Simulator.h"
 
+#include <cstdlib>
+#include <fcntl.h>
 #include <iostream>
+
+namespace {
+
+// Standard input, output and error closed by whoever started the program
+// would hand their numbers to the first pseudo-terminals, which would then be
+// read as control lines and written with event lines.
+void KeepStandardStreamsOpen()
+{
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) == -1 && ::open("/dev/null", O_RDWR) != fd)
+            std::_Exit(1);
+    }
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
+    KeepStandardStreamsOpen();
     devsim::COptions options;
     try {
         options = devsim::ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
