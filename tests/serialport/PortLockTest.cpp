@@ -7,6 +7,7 @@
 
 #include <fstream>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 
 using porttest::Receiver;
@@ -155,6 +156,20 @@ TEST(PortLock, OpenFailsWhileAnotherProcessHoldsThePort)
     pty.Send("intact");
     ASSERT_TRUE(rx.WaitForBytes(6));
     EXPECT_EQ("intact", rx.Bytes());
+}
+
+// Tools such as pyserial take the device with flock() and leave no lock file.
+TEST(PortLock, DeviceFlockedByAnotherProgramIsBusy)
+{
+    boost::asio::io_service ioService;
+    PtyPair pty;
+    CSerialPort port(ioService, CSerialPort::ReceiveCallback());
+    const int other = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(0, ::flock(other, LOCK_EX | LOCK_NB));
+    EXPECT_FALSE(port.Open(pty.SlavePath().c_str(), 9600));
+    ::close(other);
+    EXPECT_TRUE(port.Open(pty.SlavePath().c_str(), 9600));
 }
 
 TEST(PortLock, LockFilesOfLiveProcessesAreHonouredAndStaleOnesReplaced)

@@ -316,20 +316,22 @@ int DescriptorOf(const std::string& path)
 
 } // namespace
 
-// The descriptor is closed behind the port's back, so its close fails.
+// The descriptor is closed behind the port's back, so its close fails. (The
+// port is left held by a refused option first: closing a descriptor under a
+// read in progress would be a race of the test's own.)
 TEST(SerialPort, FailedCloseLeavesThePortHeldAndTheDestructorQuiet)
 {
     boost::asio::io_service ioService;
     PtyPair pty;
-    Receiver rx;
-    auto port = std::make_unique<CSerialPort>(ioService, rx.Callback());
-    ASSERT_TRUE(port->Open(pty.SlavePath().c_str(), 9600));
-    pty.Send("r");
-    ASSERT_TRUE(rx.WaitForBytes(1)) << "reading";
-    const int fd = DescriptorOf(pty.SlavePath());
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(0, ::close(fd));
+    auto port = std::make_unique<CSerialPort>(ioService, CSerialPort::ReceiveCallback());
+    auto openHeldPortAndLoseItsDescriptor = [&] {
+        EXPECT_THROW(port->Open(pty.SlavePath().c_str(), 0), boost::system::system_error);
+        const int fd = DescriptorOf(pty.SlavePath());
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(0, ::close(fd));
+    };
 
+    openHeldPortAndLoseItsDescriptor();
     try {
         port->Close();
         FAIL() << "closing a closed descriptor must fail";
@@ -337,20 +339,14 @@ TEST(SerialPort, FailedCloseLeavesThePortHeldAndTheDestructorQuiet)
         EXPECT_EQ(boost::system::errc::bad_file_descriptor, error.code());
         EXPECT_EQ(0, std::string(error.what()).rfind("close", 0)) << error.what();
     }
-    ASSERT_EQ(2u, rx.Calls());
-    EXPECT_EQ(0u, rx.Counts().back()) << "the cancelled read still reported";
     EXPECT_FALSE(port->Open(pty.SlavePath().c_str(), 9600)) << "held, closed";
     port->Close();
     EXPECT_EQ(-1, WriteText(*port, "x"));
-    port.reset();
 
-    // Same failure met by the destructor: it must not escape.
-    auto second = std::make_unique<CSerialPort>(ioService, rx.Callback());
-    ASSERT_TRUE(second->Open(pty.SlavePath().c_str(), 9600));
-    const int secondFd = DescriptorOf(pty.SlavePath());
-    ASSERT_GE(secondFd, 0);
-    ASSERT_EQ(0, ::close(secondFd));
-    second.reset();
+    // The same failure met by the destructor must not escape it.
+    port = std::make_unique<CSerialPort>(ioService, CSerialPort::ReceiveCallback());
+    openHeldPortAndLoseItsDescriptor();
+    port.reset();
 }
 
 // A vanished device fails every read at once. The port keeps reporting it,
