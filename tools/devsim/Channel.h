@@ -26,7 +26,9 @@ namespace devsim {
 //
 // The reporter hears "opened <device>" when a reader opens the port and
 // "closed <device>" when the last one closes it (not when the cable is
-// pulled), and "flood done <bytes>".
+// pulled), and "flood done <bytes>". A reader that closes and opens again
+// before the poll loop looks is never seen to leave: no pair of events then,
+// and what it left unread is still there for it.
 class CChannel
 {
 public:
