@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PtyPair.h"
 #include "SerialPort.h"
 #include "TempDir.h"
 
@@ -25,39 +26,22 @@ public:
     {
         return boost::bind(&Receiver::OnReceive, this, boost::placeholders::_1, boost::placeholders::_2);
     }
-
     void OnReceive(const char* data, boost::uint32_t count)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_counts.push_back(count);
         m_bytes.append(data, count);
-        if (m_sealed)
-            ++m_callsAfterSeal;
+        m_callsAfterSeal += m_sealed;
     }
-
     std::string Bytes() const { std::lock_guard<std::mutex> l(m_mutex); return m_bytes; }
     std::vector<boost::uint32_t> Counts() const { std::lock_guard<std::mutex> l(m_mutex); return m_counts; }
-    std::size_t Calls() const { std::lock_guard<std::mutex> l(m_mutex); return m_counts.size(); }
+    std::size_t Calls() const { return Counts().size(); }
     std::size_t CallsAfterSeal() const { std::lock_guard<std::mutex> l(m_mutex); return m_callsAfterSeal; }
-
-    // From now on, any call is one too many.
-    void Seal() { std::lock_guard<std::mutex> l(m_mutex); m_sealed = true; }
-
-    void Clear()
-    {
-        std::lock_guard<std::mutex> l(m_mutex);
-        m_bytes.clear();
-        m_counts.clear();
-    }
-
+    void Seal() { std::lock_guard<std::mutex> l(m_mutex); m_sealed = true; } // later calls are faults
+    void Clear() { std::lock_guard<std::mutex> l(m_mutex); m_bytes.clear(); m_counts.clear(); }
     bool WaitForBytes(std::size_t count) const
     {
         return testsupport::WaitUntil([&] { return Bytes().size() >= count; });
-    }
-
-    bool WaitForCalls(std::size_t count) const
-    {
-        return testsupport::WaitUntil([&] { return Calls() >= count; });
     }
 
 private:
@@ -68,34 +52,40 @@ private:
     std::size_t m_callsAfterSeal = 0;
 };
 
+// A pty playing the device, and a port listening to it.
+struct Line
+{
+    explicit Line(boost::asio::io_service& ioService) : port(ioService, rx.Callback()) {}
+    bool Open(boost::uint32_t rate = 9600) { return port.Open(pty.SlavePath().c_str(), rate); }
+
+    testsupport::PtyPair pty;
+    Receiver rx;
+    serialport::CSerialPort port;
+};
+
 // Byte `index` of the stream a Flooder sends; 0xFF never occurs in it.
 inline char PatternByte(std::size_t index) { return static_cast<char>(index % 251); }
 
-// Whether each byte of `bytes` follows its predecessor in the pattern.
+// Whether each byte follows its predecessor in the pattern.
 inline bool FollowsPattern(const std::string& bytes)
 {
     for (std::size_t i = 1; i < bytes.size(); ++i) {
-        const unsigned char prev = static_cast<unsigned char>(bytes[i - 1]);
-        if (static_cast<unsigned char>(bytes[i]) != (prev + 1) % 251)
+        if (static_cast<unsigned char>(bytes[i]) != (static_cast<unsigned char>(bytes[i - 1]) + 1) % 251)
             return false;
     }
     return true;
 }
 
-// Plays a device that sends the pattern from a pty master as fast as the
-// line takes it, until stopped.
+// A device sending the pattern from a pty master as fast as the line takes it.
 class Flooder
 {
 public:
-    explicit Flooder(int masterFd)
-        : m_fd(masterFd)
-        , m_flags(::fcntl(masterFd, F_GETFL))
+    explicit Flooder(int masterFd) : m_fd(masterFd), m_flags(::fcntl(masterFd, F_GETFL))
     {
         ::fcntl(m_fd, F_SETFL, m_flags | O_NONBLOCK);
         m_thread = std::thread([this] { Run(); });
     }
     ~Flooder() { Stop(); }
-
     void Stop()
     {
         m_stop = true;
@@ -104,18 +94,16 @@ public:
         ::fcntl(m_fd, F_SETFL, m_flags);
     }
 
-    std::size_t Sent() const { return m_sent; }
-
 private:
     void Run()
     {
         char chunk[1024];
-        while (!m_stop) {
+        for (std::size_t sent = 0; !m_stop;) {
             for (std::size_t i = 0; i < sizeof chunk; ++i)
-                chunk[i] = PatternByte(m_sent + i);
+                chunk[i] = PatternByte(sent + i);
             const ssize_t written = ::write(m_fd, chunk, sizeof chunk);
             if (written > 0) {
-                m_sent += static_cast<std::size_t>(written);
+                sent += static_cast<std::size_t>(written);
             } else {
                 pollfd room{m_fd, POLLOUT, 0};
                 ::poll(&room, 1, 20);
@@ -126,7 +114,6 @@ private:
     const int m_fd;
     const int m_flags;
     std::atomic<bool> m_stop{false};
-    std::atomic<std::size_t> m_sent{0};
     std::thread m_thread;
 };
 

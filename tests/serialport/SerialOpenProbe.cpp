@@ -1,10 +1,11 @@
-// serial_open_probe <port> [hold]
-// Opens <port> with a CSerialPort and prints "opened" or "busy". With "hold",
-// keeps the port open until its standard input closes.
+// serial_open_probe <port> [<release file>]
+// Opens <port> with a CSerialPort and prints "opened" or "busy". Given a
+// release file, keeps the port open until that file is gone.
 #include "SerialPort.h"
 
+#include <chrono>
 #include <cstdio>
-#include <cstring>
+#include <thread>
 #include <unistd.h>
 
 int main(int argc, char** argv)
@@ -16,11 +17,8 @@ int main(int argc, char** argv)
     const bool opened = port.Open(argv[1], 9600);
     std::printf("%s\n", opened ? "opened" : "busy");
     std::fflush(stdout);
-    if (opened && argc > 2 && std::strcmp(argv[2], "hold") == 0) {
-        char ignored[64];
-        while (::read(STDIN_FILENO, ignored, sizeof ignored) > 0) {
-        }
-    }
+    while (opened && argc > 2 && ::access(argv[2], F_OK) == 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     port.Close();
     return opened ? 0 : 1;
 }
