@@ -53,3 +53,8 @@ bench: build
 
 clean:
 	rm -rf $(BUILD) $(ASAN) $(TSAN)
+
+# The main window under a virtual X server, into docs/screenshot.png.
+.PHONY: screenshot
+screenshot: build
+	BUILD=$(BUILD) scripts/screenshot docs/screenshot.png

@@ -1,12 +1,12 @@
-#include <QApplication>
-#include <QLabel>
+#include "OrvelConfiguratorApp.h"
 
-// Stand-in until the main window exists.
+#include <QApplication>
+
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    QLabel label("OrvelConfigurator: the main window is not built yet.");
-    label.setMargin(24);
-    label.show();
-    return app.exec();
+    QApplication::setApplicationVersion(QString::fromLatin1(kAppVersion));
+    app.setProperty("fileDescription", QString::fromLatin1(kAppDescription));
+    theApp.InitInstance();
+    return 0;
 }

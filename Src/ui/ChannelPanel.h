@@ -1,0 +1,32 @@
+#pragma once
+
+#include "ComboBox.h"
+
+#include <ColorStatic.h>
+
+class QPlainTextEdit;
+class QWidget;
+
+// One channel panel of the main window: the identifiers of the controls the
+// handlers address through the window, handles of the others, and the
+// panel's five lamps. Identifiers and handles are set, and the lamps
+// attached to their template controls, when the window initialises.
+struct CChannelPanel
+{
+    // Indexes into m_lamps.
+    enum Lamp { kPortLamp, kRxLamp, kRxErrLamp, kTxLamp, kTxErrLamp, kLampCount };
+
+    int m_enableId = 0;
+    int m_portComboId = 0;
+    int m_baudComboId = 0;
+    QWidget* m_openButton = nullptr;
+    QWidget* m_closeButton = nullptr;
+    ui::CComboBox m_commandCombo;
+    int m_commandEditId = 0;
+    QWidget* m_addCrcButton = nullptr;
+    QWidget* m_sendButton = nullptr;
+    QWidget* m_sendFileButton = nullptr;
+    QWidget* m_clearButton = nullptr;
+    QPlainTextEdit* m_logEdit = nullptr;
+    MfcExtControl::CColorStatic m_lamps[kLampCount];
+};

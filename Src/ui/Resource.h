@@ -1,0 +1,65 @@
+#pragma once
+
+// Identifiers of the main dialog template and its controls.
+
+#define IDD_ORVELCONFIGURATOR_DIALOG 102
+
+#define IDC_STATIC (-1)
+
+// Channel 0: satellite navigation receiver ("СНС").
+#define IDC_SNS_ENABLE 1000
+#define IDC_SNS_PORT 1001
+#define IDC_SNS_BAUD 1002
+#define IDC_SNS_OPEN 1003
+#define IDC_SNS_CLOSE 1004
+#define IDC_SNS_COMMAND 1005
+#define IDC_SNS_COMMAND_EDIT 1006
+#define IDC_SNS_ADD_CRC 1007
+#define IDC_SNS_SEND 1008
+#define IDC_SNS_SEND_FILE 1009
+#define IDC_SNS_CLEAR 1010
+#define IDC_SNS_LOG 1011
+#define IDC_SNS_LAMP_PORT 1012
+#define IDC_SNS_LAMP_RX 1013
+#define IDC_SNS_LAMP_RX_ERR 1014
+#define IDC_SNS_LAMP_TX 1015
+#define IDC_SNS_LAMP_TX_ERR 1016
+#define IDC_RECEIVER_TYPE 1017
+
+// Channel 1: beacon receiver ("KKC").
+#define IDC_KKS_ENABLE 1020
+#define IDC_KKS_PORT 1021
+#define IDC_KKS_BAUD 1022
+#define IDC_KKS_OPEN 1023
+#define IDC_KKS_CLOSE 1024
+#define IDC_KKS_COMMAND 1025
+#define IDC_KKS_COMMAND_EDIT 1026
+#define IDC_KKS_ADD_CRC 1027
+#define IDC_KKS_SEND 1028
+#define IDC_KKS_SEND_FILE 1029
+#define IDC_KKS_CLEAR 1030
+#define IDC_KKS_LOG 1031
+#define IDC_KKS_LAMP_PORT 1032
+#define IDC_KKS_LAMP_RX 1033
+#define IDC_KKS_LAMP_RX_ERR 1034
+#define IDC_KKS_LAMP_TX 1035
+#define IDC_KKS_LAMP_TX_ERR 1036
+
+// Channel 2: echo sounder ("Эхолот").
+#define IDC_SON_ENABLE 1037
+#define IDC_SON_LAMP_PORT 1038
+#define IDC_SON_LAMP_RX 1039
+#define IDC_SON_LAMP_RX_ERR 1040
+#define IDC_SON_LAMP_TX 1041
+#define IDC_SON_LAMP_TX_ERR 1042
+#define IDC_SON_PORT 1043
+#define IDC_SON_BAUD 1044
+#define IDC_SON_OPEN 1045
+#define IDC_SON_CLOSE 1046
+#define IDC_SON_COMMAND 1047
+#define IDC_SON_COMMAND_EDIT 1048
+#define IDC_SON_ADD_CRC 1049
+#define IDC_SON_SEND 1050
+#define IDC_SON_SEND_FILE 1051
+#define IDC_SON_CLEAR 1052
+#define IDC_SON_LOG 1053
