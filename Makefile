@@ -58,3 +58,16 @@ clean:
 .PHONY: screenshot
 screenshot: build
 	BUILD=$(BUILD) scripts/screenshot docs/screenshot.png
+
+# The program with simulated devices: orvel-devsim offers a satellite
+# receiver, a beacon receiver and an echo sounder as virtual ports; the
+# simulator stops when the window closes.
+.PHONY: demo
+demo: build
+	BUILD=$(BUILD) scripts/demo
+
+# The end-to-end tests only: the real program driven as an operator drives
+# it, against the simulator's ports.
+.PHONY: e2e
+e2e: build
+	cd $(BUILD) && $(CTEST_ENV) ctest --output-on-failure -L e2e
