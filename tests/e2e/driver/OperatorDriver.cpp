@@ -437,11 +437,16 @@ private:
                 dialog->reject();
                 return {};
             }
-            // As typing the path into the dialog and pressing its Open button.
-            dialog->selectFile(FromUtf8(arguments[0]));
+            // As typing the path into the dialog's file name box and pressing Open.
+            const QString path = FromUtf8(arguments[0]);
+            dialog->selectFile(path);
+            if (auto* nameBox = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                nameBox->setText(path);
             static_cast<QDialog*>(dialog)->accept();
-            if (dialog->isVisible())
-                throw Refusal("the file dialog did not take \"" + arguments[0] + "\"");
+            if (dialog->isVisible()) {
+                throw Refusal("the file dialog did not take \"" + arguments[0] + "\"; it selects \"" +
+                              Utf8(dialog->selectedFiles().join(QStringLiteral("\", \""))) + "\"");
+            }
             return {};
         }
         if (verb == "closebox") {
