@@ -1,10 +1,14 @@
 #include "OrvelConfiguratorDlg.h"
 
 #include "ControlFactory.h"
+#include "LogPane.h"
+#include "ReceivedText.h"
 #include "Resource.h"
+#include "WholeFile.h"
 
 #include <SerialPorts.h>
 
+#include <QFileDialog>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -17,8 +21,46 @@ using boost::placeholders::_1;
 using boost::placeholders::_2;
 using ui::CComboBox;
 using ui::EnableWindow;
+using MfcExtControl::CColorStatic;
+using MfcExtControl::RGB;
 
 namespace {
+
+constexpr MfcExtControl::COLORREF kGreen = RGB(0, 255, 0);  // an open port
+constexpr MfcExtControl::COLORREF kRed = RGB(255, 0, 0);    // a failed attempt, a failed read
+constexpr MfcExtControl::UINT kFailedOpenPulse = 5000;      // ms
+constexpr MfcExtControl::UINT kFailedReadPulse = 1000;      // ms
+// Received bytes a channel shows per turn of the event loop.
+constexpr std::size_t kReceiveBytesPerTurn = 64 * 1024;
+
+// Opens a port. An error the port raises (an option the device refuses, a
+// worker that cannot start) counts as a failed attempt, and whatever the port
+// still holds is let go, so that the next attempt can succeed.
+bool OpenPort(serialport::CSerialPort& port, const char* name, boost::uint32_t baudRate)
+{
+    try {
+        return port.Open(name, baudRate);
+    } catch (const std::exception&) {
+        try {
+            port.Close();
+        } catch (const std::exception&) {
+            // still held: the next attempt tries to let it go first
+        }
+        return false;
+    }
+}
+
+// Closes a port; false when the port raised an error (a failed cancel or
+// close), in which case it may still be held.
+bool ClosePort(serialport::CSerialPort& port)
+{
+    try {
+        port.Close();
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
 
 // Control identifiers of one panel.
 struct PanelIds
@@ -43,6 +85,15 @@ const PanelIds kPanelIds[3] = {
 } // namespace
 
 const COrvelConfiguratorDlg::MessageMapEntry COrvelConfiguratorDlg::kMessageMap[] = {
+    {IDC_SNS_ENABLE, ui::BN_CLICKED, &COrvelConfiguratorDlg::OnSnsEnable},
+    {IDC_KKS_ENABLE, ui::BN_CLICKED, &COrvelConfiguratorDlg::OnKksEnable},
+    {IDC_SON_ENABLE, ui::BN_CLICKED, &COrvelConfiguratorDlg::OnSonEnable},
+    {IDC_SNS_OPEN, ui::BN_CLICKED, &COrvelConfiguratorDlg::OnSnsOpen},
+    {IDC_KKS_OPEN, ui::BN_CLICKED, &COrvelConfiguratorDlg::OnKksOpen},
+    {IDC_SON_OPEN, ui::BN_CLICKED, &COrvelConfiguratorDlg::OnSonOpen},
+    {IDC_SNS_CLOSE, ui::BN_CLICKED, &COrvelConfiguratorDlg::OnSnsClose},
+    {IDC_KKS_CLOSE, ui::BN_CLICKED, &COrvelConfiguratorDlg::OnKksClose},
+    {IDC_SON_CLOSE, ui::BN_CLICKED, &COrvelConfiguratorDlg::OnSonClose},
     {IDC_RECEIVER_TYPE, ui::CBN_SELCHANGE, &COrvelConfiguratorDlg::OnCbnSelchangeReceiverType},
     {IDC_SNS_COMMAND, ui::CBN_SELCHANGE, &COrvelConfiguratorDlg::OnCbnSelchangeCommand<0>},
     {IDC_KKS_COMMAND, ui::CBN_SELCHANGE, &COrvelConfiguratorDlg::OnCbnSelchangeCommand<1>},
@@ -50,10 +101,20 @@ const COrvelConfiguratorDlg::MessageMapEntry COrvelConfiguratorDlg::kMessageMap[
     {IDC_SNS_ADD_CRC, ui::BN_CLICKED, &COrvelConfiguratorDlg::OnAddCrc},
     {IDC_KKS_ADD_CRC, ui::BN_CLICKED, &COrvelConfiguratorDlg::OnAddCrc},
     {IDC_SON_ADD_CRC, ui::BN_CLICKED, &COrvelConfiguratorDlg::OnAddCrc},
+    {IDC_SNS_SEND, ui::BN_CLICKED, &COrvelConfiguratorDlg::OnSnsSend},
+    {IDC_KKS_SEND, ui::BN_CLICKED, &COrvelConfiguratorDlg::OnKksSend},
+    {IDC_SON_SEND, ui::BN_CLICKED, &COrvelConfiguratorDlg::OnSonSend},
+    {IDC_SNS_SEND_FILE, ui::BN_CLICKED, &COrvelConfiguratorDlg::OnSnsSendFile},
+    {IDC_KKS_SEND_FILE, ui::BN_CLICKED, &COrvelConfiguratorDlg::OnKksSendFile},
+    {IDC_SON_SEND_FILE, ui::BN_CLICKED, &COrvelConfiguratorDlg::OnSonSendFile},
+    {IDC_SNS_CLEAR, ui::BN_CLICKED, &COrvelConfiguratorDlg::OnSnsClear},
+    {IDC_KKS_CLEAR, ui::BN_CLICKED, &COrvelConfiguratorDlg::OnKksClear},
+    {IDC_SON_CLEAR, ui::BN_CLICKED, &COrvelConfiguratorDlg::OnSonClear},
 };
 
 COrvelConfiguratorDlg::COrvelConfiguratorDlg(QWidget* parent)
     : ui::CDialogEx(ui::MainDialogTemplate(), parent),
+      m_receiveWakeUp([this] { ShowAllReceived(); }),
       m_snsPort(m_ioService, boost::bind(&COrvelConfiguratorDlg::OnSnsReceive, this, _1, _2)),
       m_kksPort(m_ioService, boost::bind(&COrvelConfiguratorDlg::OnKksReceive, this, _1, _2)),
       m_sonPort(m_ioService, boost::bind(&COrvelConfiguratorDlg::OnSonReceive, this, _1, _2)),
@@ -68,14 +129,11 @@ COrvelConfiguratorDlg::~COrvelConfiguratorDlg()
 
 bool COrvelConfiguratorDlg::DestroyWindow()
 {
-    // The ports go before the controls they report to.
-    for (serialport::CSerialPort* port : {&m_snsPort, &m_kksPort, &m_sonPort}) {
-        try {
-            port->Close();
-        } catch (const std::exception&) {
-            // The port's own destructor tries once more.
-        }
-    }
+    // The ports go before the controls they report to. A port that raises an
+    // error here is closed again by its own destructor.
+    ClosePort(m_snsPort);
+    ClosePort(m_kksPort);
+    ClosePort(m_sonPort);
     return ui::CDialogEx::DestroyWindow();
 }
 
@@ -144,6 +202,10 @@ void COrvelConfiguratorDlg::InitPanel(CChannelPanel& panel, int channel)
     panel.m_sendFileButton = GetDlgItem(ids.sendFile);
     panel.m_clearButton = GetDlgItem(ids.clear);
     panel.m_logEdit = qobject_cast<QPlainTextEdit*>(GetDlgItem(ids.log));
+    // The pane holds everything received until it is cleared: no undo
+    // history doubles it.
+    if (panel.m_logEdit)
+        panel.m_logEdit->setUndoRedoEnabled(false);
     for (int lamp = 0; lamp < CChannelPanel::kLampCount; ++lamp)
         panel.m_lamps[lamp].SubclassDlgItem(ids.lamps[lamp], this);
 }
@@ -208,6 +270,53 @@ void COrvelConfiguratorDlg::FillCommandCombo(CComboBox& combo, const CCommandSet
                   boost::bind(&CComboBox::SetItemData, &combo, _1, _2));
 }
 
+// Enable, open and close ------------------------------------------------
+
+void COrvelConfiguratorDlg::OnSnsEnable()
+{
+    ApplyEnabled(m_snsPanel, m_snsSetting);
+}
+
+void COrvelConfiguratorDlg::OnKksEnable()
+{
+    ApplyEnabled(m_kksPanel, m_kksSetting);
+}
+
+void COrvelConfiguratorDlg::OnSonEnable()
+{
+    ApplyEnabled(m_sonPanel, m_sonSetting);
+}
+
+void COrvelConfiguratorDlg::OnSnsOpen()
+{
+    OpenChannel(m_snsPanel, m_snsSetting, m_snsPort);
+}
+
+void COrvelConfiguratorDlg::OnKksOpen()
+{
+    OpenChannel(m_kksPanel, m_kksSetting, m_kksPort);
+}
+
+void COrvelConfiguratorDlg::OnSonOpen()
+{
+    OpenChannel(m_sonPanel, m_sonSetting, m_sonPort);
+}
+
+void COrvelConfiguratorDlg::OnSnsClose()
+{
+    CloseChannel(m_snsPanel, m_snsPort);
+}
+
+void COrvelConfiguratorDlg::OnKksClose()
+{
+    CloseChannel(m_kksPanel, m_kksPort);
+}
+
+void COrvelConfiguratorDlg::OnSonClose()
+{
+    CloseChannel(m_sonPanel, m_sonPort);
+}
+
 void COrvelConfiguratorDlg::ApplyEnabled(CChannelPanel& panel, setting::CSerialPortDeviceSetting& settings)
 {
     const bool checked = IsDlgButtonChecked(panel.m_enableId) != ui::BST_UNCHECKED;
@@ -218,6 +327,62 @@ void COrvelConfiguratorDlg::ApplyEnabled(CChannelPanel& panel, setting::CSerialP
     EnableWindow(panel.m_sendButton, false);
     EnableWindow(panel.m_sendFileButton, false);
 }
+
+void COrvelConfiguratorDlg::OpenChannel(CChannelPanel& panel, setting::CSerialPortDeviceSetting& settings,
+                                        serialport::CSerialPort& port)
+{
+    std::string portName;
+    if (GetDlgItemText(panel.m_portComboId, portName) == 0)
+        ui::AfxThrowUserException();
+    settings.m_portName.SetValue(portName.c_str());
+    settings.Save();
+
+    std::string baudText;
+    if (GetDlgItemText(panel.m_baudComboId, baudText) == 0)
+        ui::AfxThrowUserException();
+    settings.m_baudRate.SetValue(boost::lexical_cast<boost::uint32_t>(baudText));
+    settings.Save();
+
+    // Anything a failed close left held is let go first (normally nothing).
+    ClosePort(port);
+    const bool opened = OpenPort(port, settings.m_portName.m_value.c_str(), settings.m_baudRate.m_dwValue);
+
+    CColorStatic& lamp = panel.m_lamps[CChannelPanel::kPortLamp];
+    if (opened) {
+        // A failure pulse still running would darken the lamp of an open port.
+        if (lamp.PulseTimer() != 0)
+            lamp.OnTimer(CColorStatic::kPulseTimerId);
+        lamp.TurnOn(kGreen);
+    } else {
+        lamp.Pulse(kFailedOpenPulse, kRed);
+    }
+    ShowChannelState(panel, opened);
+}
+
+void COrvelConfiguratorDlg::CloseChannel(CChannelPanel& panel, serialport::CSerialPort& port)
+{
+    const bool closed = ClosePort(port);
+    CColorStatic& lamp = panel.m_lamps[CChannelPanel::kPortLamp];
+    lamp.TurnOff();
+    // A port that raised an error shows as a failed attempt; the next Open
+    // lets it go first.
+    if (!closed)
+        lamp.Pulse(kFailedOpenPulse, kRed);
+    ShowChannelState(panel, false);
+}
+
+// Open: the enable box and Open greyed, Close, Send and Send File active;
+// Ready: the other way round.
+void COrvelConfiguratorDlg::ShowChannelState(CChannelPanel& panel, bool open)
+{
+    EnableWindow(GetDlgItem(panel.m_enableId), !open);
+    EnableWindow(panel.m_openButton, !open);
+    EnableWindow(panel.m_closeButton, open);
+    EnableWindow(panel.m_sendButton, open);
+    EnableWindow(panel.m_sendFileButton, open);
+}
+
+// Receiver type and command selection ------------------------------------
 
 void COrvelConfiguratorDlg::OnCbnSelchangeReceiverType()
 {
@@ -246,14 +411,156 @@ void COrvelConfiguratorDlg::OnAddCrc()
     // The "Добавить CRC" buttons have no action.
 }
 
-void COrvelConfiguratorDlg::OnSnsReceive(const char*, boost::uint32_t)
+// Terminal traffic -------------------------------------------------------
+
+void COrvelConfiguratorDlg::OnSnsReceive(const char* data, boost::uint32_t count)
 {
+    QueueReceived(0, data, count);
 }
 
-void COrvelConfiguratorDlg::OnKksReceive(const char*, boost::uint32_t)
+void COrvelConfiguratorDlg::OnKksReceive(const char* data, boost::uint32_t count)
 {
+    QueueReceived(1, data, count);
 }
 
-void COrvelConfiguratorDlg::OnSonReceive(const char*, boost::uint32_t)
+void COrvelConfiguratorDlg::OnSonReceive(const char* data, boost::uint32_t count)
 {
+    QueueReceived(2, data, count);
+}
+
+// I/O worker thread: copies and signals, never waits for the window. The
+// ports close before the queues and the wake-up go.
+void COrvelConfiguratorDlg::QueueReceived(int channel, const char* data, boost::uint32_t count)
+{
+    if (m_receiveQueues[channel].Push(data, count))
+        m_receiveWakeUp.Signal();
+}
+
+void COrvelConfiguratorDlg::ShowAllReceived()
+{
+    bool more = false;
+    for (int channel = 0; channel < 3; ++channel)
+        more = ShowReceived(channel) || more;
+    if (more)
+        m_receiveWakeUp.Signal();
+}
+
+bool COrvelConfiguratorDlg::ShowReceived(int channel)
+{
+    CChannelPanel& panel = PanelOf(channel);
+    const bool more = m_receiveQueues[channel].Take(m_receivedBatch, kReceiveBytesPerTurn);
+    if (m_receivedBatch.empty())
+        return more;
+
+    QString text;
+    bool received = false;
+    bool failed = false;
+    std::size_t offset = 0;
+    for (const boost::uint32_t count : m_receivedBatch.counts) {
+        if (count == 0) {
+            failed = true;
+            continue;
+        }
+        ui::AppendReceivedChunk(text, m_receivedBatch.bytes.data() + offset, count);
+        offset += count;
+        received = true;
+    }
+    if (received)
+        AppendLog(kPanelIds[channel].log, text);
+
+    // A running pulse ignores further pulses, so one call per batch lights
+    // the lamps exactly as one call per chunk would.
+    if (received) {
+        CColorStatic& rx = panel.m_lamps[CChannelPanel::kRxLamp];
+        rx.Pulse(static_cast<MfcExtControl::UINT>(rx.m_pulseDuration));
+    }
+    if (failed)
+        panel.m_lamps[CChannelPanel::kRxErrLamp].Pulse(kFailedReadPulse, kRed);
+    return more;
+}
+
+// Appends at the end of the pane, whatever it holds, and brings the end into
+// view; the operator's own cursor and selection stay where they are.
+void COrvelConfiguratorDlg::AppendLog(int id, const QString& text)
+{
+    ui::AppendToPane(qobject_cast<QPlainTextEdit*>(GetDlgItem(id)), text);
+}
+
+void COrvelConfiguratorDlg::OnSnsSend()
+{
+    SendCommand(m_snsPanel, m_snsPort);
+}
+
+void COrvelConfiguratorDlg::OnKksSend()
+{
+    SendCommand(m_kksPanel, m_kksPort);
+}
+
+void COrvelConfiguratorDlg::OnSonSend()
+{
+    SendCommand(m_sonPanel, m_sonPort);
+}
+
+void COrvelConfiguratorDlg::SendCommand(const CChannelPanel& panel, serialport::CSerialPort& port)
+{
+    std::string command;
+    if (GetDlgItemText(panel.m_commandEditId, command) == 0)
+        ui::AfxThrowUserException();
+    command += "\r\n";
+    const boost::uint32_t count = static_cast<boost::uint32_t>(command.size());
+    port.Write(command.data(), count);
+}
+
+void COrvelConfiguratorDlg::OnSnsSendFile()
+{
+    SendFile(m_snsPort);
+}
+
+void COrvelConfiguratorDlg::OnKksSendFile()
+{
+    SendFile(m_kksPort);
+}
+
+void COrvelConfiguratorDlg::OnSonSendFile()
+{
+    SendFile(m_sonPort);
+}
+
+void COrvelConfiguratorDlg::SendFile(serialport::CSerialPort& port)
+{
+    const QString path = QFileDialog::getOpenFileName(this);
+    if (path.isEmpty())
+        return;
+    std::vector<char> contents;
+    if (!ui::ReadWholeFile(QFile::encodeName(path).constData(), contents) || contents.empty())
+        return;
+    const boost::uint32_t count = static_cast<boost::uint32_t>(contents.size());
+    port.Write(contents.data(), count);
+}
+
+void COrvelConfiguratorDlg::OnSnsClear()
+{
+    ClearLog(m_snsPanel);
+}
+
+void COrvelConfiguratorDlg::OnKksClear()
+{
+    ClearLog(m_kksPanel);
+}
+
+void COrvelConfiguratorDlg::OnSonClear()
+{
+    ClearLog(m_sonPanel);
+}
+
+// Runs on the window's thread, as every append does, so a chunk lands either
+// before the clear or after it.
+void COrvelConfiguratorDlg::ClearLog(CChannelPanel& panel)
+{
+    QPlainTextEdit* pane = panel.m_logEdit;
+    if (!pane)
+        return;
+    pane->selectAll();
+    pane->ensureCursorVisible();
+    pane->textCursor().removeSelectedText();
 }

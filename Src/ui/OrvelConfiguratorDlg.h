@@ -6,6 +6,8 @@
 
 #include "ChannelPanel.h"
 #include "DialogEx.h"
+#include "ReceiveQueue.h"
+#include "WakeUp.h"
 
 #include <CommandCatalog.h>
 #include <CommandSet.h>
@@ -55,7 +57,34 @@ private:
     void FillCommandCombo(ui::CComboBox& combo, const CCommandSet& commands);
 
     // Enable, open and close of a channel.
+    void OnSnsEnable();
+    void OnKksEnable();
+    void OnSonEnable();
+    void OnSnsOpen();
+    void OnKksOpen();
+    void OnSonOpen();
+    void OnSnsClose();
+    void OnKksClose();
+    void OnSonClose();
     void ApplyEnabled(CChannelPanel& panel, setting::CSerialPortDeviceSetting& settings);
+    void OpenChannel(CChannelPanel& panel, setting::CSerialPortDeviceSetting& settings,
+                     serialport::CSerialPort& port);
+    void CloseChannel(CChannelPanel& panel, serialport::CSerialPort& port);
+    void ShowChannelState(CChannelPanel& panel, bool open);
+
+    // Terminal traffic.
+    void OnSnsSend();
+    void OnKksSend();
+    void OnSonSend();
+    void OnSnsSendFile();
+    void OnKksSendFile();
+    void OnSonSendFile();
+    void OnSnsClear();
+    void OnKksClear();
+    void OnSonClear();
+    void SendCommand(const CChannelPanel& panel, serialport::CSerialPort& port);
+    void SendFile(serialport::CSerialPort& port);
+    void ClearLog(CChannelPanel& panel);
 
     // Receiver type and command selection.
     void OnCbnSelchangeReceiverType();
@@ -63,10 +92,26 @@ private:
     void OnCbnSelchangeCommand();
     void OnAddCrc();
 
-    // Receive callbacks, called on an I/O worker thread.
+    // Receive callbacks, called on an I/O worker thread: they copy the chunk
+    // and hand it to the window's thread, never waiting for it.
     void OnSnsReceive(const char* data, boost::uint32_t count);
     void OnKksReceive(const char* data, boost::uint32_t count);
     void OnSonReceive(const char* data, boost::uint32_t count);
+    void QueueReceived(int channel, const char* data, boost::uint32_t count);
+    // Window thread: shows what is queued, as if each chunk had been appended
+    // on its own, and pulses "Rx" / "Rx Err". A bounded amount per channel
+    // at a time: when more waits, the window comes back for it after its
+    // other events.
+    void ShowAllReceived();
+    bool ShowReceived(int channel);
+    void AppendLog(int id, const QString& text);
+
+    // Chunks waiting for the window, per channel, and the wake-up that brings
+    // them to it. Declared before the ports, so they outlive every receive
+    // callback.
+    ui::CReceiveQueue m_receiveQueues[3];
+    ui::CWakeUp m_receiveWakeUp;
+    ui::CReceiveQueue::Batch m_receivedBatch;
 
     boost::asio::io_service m_ioService;
     serialport::CSerialPort m_snsPort;

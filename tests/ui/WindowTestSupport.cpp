@@ -5,12 +5,19 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QTest>
-#include <QWidget>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
 
 namespace windowtest {
 
@@ -21,13 +28,28 @@ std::string KeyOf(const char* device)
     return std::string("SOFTWARE\\Lunder\\Orvel4\\") + device;
 }
 
-std::vector<registry::RegValue> DeviceMapOf(const std::vector<std::string>& ports)
+// The raw value, or its type 0 and no data when it cannot be read.
+std::string ReadStored(const char* device, const char* name, registry::DWORD& type)
 {
-    std::vector<registry::RegValue> values;
-    int n = 0;
-    for (const std::string& port : ports)
-        values.push_back(registry::RegValue::String("\\Device\\Serial" + std::to_string(n++), port));
-    return values;
+    type = 0;
+    registry::CRegKey key;
+    registry::ULONG size = 512;
+    std::string data(size, '\0');
+    if (key.Open(registry::HKEY_CURRENT_USER, KeyOf(device).c_str(), registry::KEY_READ) != registry::ERROR_SUCCESS
+        || key.QueryValue(name, &type, data.data(), &size) != registry::ERROR_SUCCESS)
+        return std::string();
+    data.resize(size);
+    return data;
+}
+
+registry::DWORD StoredDword(const char* device, const char* name)
+{
+    registry::DWORD type = 0;
+    const std::string data = ReadStored(device, name, type);
+    registry::DWORD number = 0xDEADBEEF;
+    if (type == registry::REG_DWORD && data.size() == 4)
+        std::memcpy(&number, data.data(), 4);
+    return number;
 }
 
 } // namespace
@@ -35,7 +57,10 @@ std::vector<registry::RegValue> DeviceMapOf(const std::vector<std::string>& port
 Stores::Stores(const std::vector<std::string>& ports)
 {
     registry::SetUserStoreFile(m_dir.File("hkcu.sqlite3"));
-    SetPorts(ports);
+    std::vector<registry::RegValue> map;
+    for (const std::string& port : ports)
+        map.push_back(registry::RegValue::String("\\Device\\Serial" + std::to_string(map.size()), port));
+    registry::SetDeviceMapValues(map);
 }
 
 Stores::~Stores()
@@ -43,49 +68,14 @@ Stores::~Stores()
     registry::ResetStores();
 }
 
-void Stores::SetPorts(const std::vector<std::string>& ports)
-{
-    registry::SetDeviceMapValues(DeviceMapOf(ports));
-}
-
-StoredValue ReadStored(const char* device, const char* valueName)
-{
-    StoredValue value;
-    registry::CRegKey key;
-    if (key.Open(registry::HKEY_CURRENT_USER, KeyOf(device).c_str(), registry::KEY_READ) != registry::ERROR_SUCCESS)
-        return value;
-    registry::ULONG size = 0;
-    if (key.QueryValue(valueName, &value.type, nullptr, &size) != registry::ERROR_SUCCESS)
-        return value;
-    value.data.resize(size);
-    if (key.QueryValue(valueName, &value.type, value.data.data(), &size) != registry::ERROR_SUCCESS)
-        return value;
-    value.data.resize(size);
-    value.present = true;
-    return value;
-}
-
 std::string StoredText(const char* device)
 {
-    const StoredValue v = ReadStored(device, "PortName");
-    if (!v.present || v.type != registry::REG_SZ || v.data.empty() || v.data.back() != '\0')
+    registry::DWORD type = 0;
+    const std::string data = ReadStored(device, "PortName", type);
+    if (type != registry::REG_SZ || data.empty() || data.back() != '\0')
         return "<not a stored text>";
-    return v.data.substr(0, v.data.size() - 1);
+    return data.substr(0, data.size() - 1);
 }
-
-namespace {
-
-registry::DWORD StoredDword(const char* device, const char* name)
-{
-    const StoredValue v = ReadStored(device, name);
-    if (!v.present || v.type != registry::REG_DWORD || v.data.size() != 4)
-        return 0xDEADBEEF;
-    registry::DWORD number = 0;
-    std::memcpy(&number, v.data.data(), 4);
-    return number;
-}
-
-} // namespace
 
 registry::DWORD StoredBaud(const char* device)
 {
@@ -97,24 +87,13 @@ registry::DWORD StoredEnabled(const char* device)
     return StoredDword(device, "Enabled");
 }
 
-int StoredValueCount(const char* device)
-{
-    registry::CRegKey key;
-    if (key.Open(registry::HKEY_CURRENT_USER, KeyOf(device).c_str(), registry::KEY_READ) != registry::ERROR_SUCCESS)
-        return -1;
-    registry::DWORD values = 0;
-    registry::RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
-                               nullptr, nullptr, nullptr);
-    return static_cast<int>(values);
-}
-
 void SeedDevice(const char* device, const std::string& portName, registry::DWORD baud, registry::DWORD enabled)
 {
     registry::CRegKey key;
     ASSERT_EQ(key.Create(registry::HKEY_CURRENT_USER, KeyOf(device).c_str()), registry::ERROR_SUCCESS);
-    ASSERT_EQ(key.SetStringValue("PortName", portName.c_str()), registry::ERROR_SUCCESS);
-    ASSERT_EQ(key.SetDWORDValue("BaudRate", baud), registry::ERROR_SUCCESS);
-    ASSERT_EQ(key.SetDWORDValue("Enabled", enabled), registry::ERROR_SUCCESS);
+    key.SetStringValue("PortName", portName.c_str());
+    key.SetDWORDValue("BaudRate", baud);
+    key.SetDWORDValue("Enabled", enabled);
 }
 
 std::unique_ptr<COrvelConfiguratorDlg> MakeWindow()
@@ -128,7 +107,7 @@ QString Text(const ui::CDialogEx& dlg, int id)
 {
     std::string text;
     dlg.GetDlgItemText(id, text);
-    return QString::fromStdString(text);  // only used for ASCII texts
+    return QString::fromLatin1(text.data(), static_cast<int>(text.size()));
 }
 
 QStringList Items(const ui::CDialogEx& dlg, int comboId)
@@ -153,22 +132,35 @@ bool Enabled(const ui::CDialogEx& dlg, int id)
     return control && control->isEnabled();
 }
 
+MfcExtControl::CColorStatic* Lamp(const ui::CDialogEx& dlg, int id)
+{
+    return qobject_cast<MfcExtControl::CColorStatic*>(dlg.GetDlgItem(id));
+}
+
+QString PaneText(const ui::CDialogEx& dlg, int id)
+{
+    auto* pane = qobject_cast<QPlainTextEdit*>(dlg.GetDlgItem(id));
+    return pane ? pane->toPlainText() : QString("<no pane>");
+}
+
+bool ProcessUntil(const std::function<bool()>& condition, std::chrono::milliseconds ceiling)
+{
+    return testsupport::WaitUntil(
+        [&] {
+            QCoreApplication::processEvents();
+            return condition();
+        },
+        ceiling);
+}
+
 void PickItem(ui::CDialogEx& dlg, int comboId, int index)
 {
     auto* combo = qobject_cast<QComboBox*>(dlg.GetDlgItem(comboId));
-    ASSERT_NE(combo, nullptr);
-    ASSERT_GE(index, 0);
-    ASSERT_LT(index, combo->count());
-    // Stand next to the item without notifying, then step onto it with an
-    // arrow key, which notifies as the operator's choice does.
-    if (index > 0) {
-        combo->setCurrentIndex(index - 1);
-        QTest::keyClick(combo, Qt::Key_Down);
-    } else {
-        ASSERT_GT(combo->count(), 1);
-        combo->setCurrentIndex(1);
-        QTest::keyClick(combo, Qt::Key_Up);
-    }
+    ASSERT_TRUE(combo && index >= 0 && index < combo->count());
+    // Just before the item without notifying (-1: before the first), then
+    // onto it with the arrow key.
+    combo->setCurrentIndex(index - 1);
+    QTest::keyClick(combo, Qt::Key_Down);
     ASSERT_EQ(combo->currentIndex(), index);
 }
 
@@ -192,6 +184,62 @@ void Type(ui::CDialogEx& dlg, int id, const QString& text)
     ASSERT_NE(control, nullptr);
     control->setFocus();
     QTest::keyClicks(control, text);
+}
+
+void AnswerNextFileDialog(const QString& path)
+{
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, path] {
+        QFileDialog* dialog = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* d = qobject_cast<QFileDialog*>(w); d && d->isVisible())
+                dialog = d;
+        }
+        if (!dialog)
+            return;
+        poll->deleteLater();
+        poll->stop();
+        if (auto* name = dialog->findChild<QLineEdit*>("fileNameEdit"); name && !path.isEmpty()) {
+            name->setText(path);
+            static_cast<QDialog*>(dialog)->accept();  // as its Open button does
+        }
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+    poll->start(10);
+}
+
+Flooder::Flooder(int masterFd, std::string pattern) : m_fd(::dup(masterFd)), m_pattern(std::move(pattern))
+{
+    ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) | O_NONBLOCK);
+    m_thread = std::thread([this] {
+        std::size_t offset = 0;
+        while (!m_stop) {
+            const ssize_t n = ::write(m_fd, m_pattern.data() + offset, m_pattern.size() - offset);
+            if (n > 0) {
+                m_sent += static_cast<std::size_t>(n);
+                offset = (offset + static_cast<std::size_t>(n)) % m_pattern.size();
+            } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+                return;
+            } else {
+                pollfd room{m_fd, POLLOUT, 0};
+                ::poll(&room, 1, 50);
+            }
+        }
+    });
+}
+
+Flooder::~Flooder()
+{
+    Stop();
+    ::close(m_fd);
+}
+
+void Flooder::Stop()
+{
+    m_stop = true;
+    if (m_thread.joinable())
+        m_thread.join();
 }
 
 } // namespace windowtest

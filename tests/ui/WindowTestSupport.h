@@ -3,65 +3,83 @@
 // Helpers for tests of the main window: a private settings store and device
 // map per test, store read-back, and the operator's actions on controls.
 
+#include <ColorStatic.h>
 #include <OrvelConfiguratorDlg.h>
 #include <Registry.h>
 #include <TempDir.h>
 
-#include <QString>
 #include <QStringList>
 
+#include <atomic>
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
-
-class QComboBox;
-class QWidget;
 
 namespace windowtest {
 
 // A fresh settings store in a temporary folder; the device map lists
-// exactly the given port names (none: an empty map).
+// exactly `ports`.
 class Stores
 {
 public:
     explicit Stores(const std::vector<std::string>& ports = {});
     ~Stores();
 
-    void SetPorts(const std::vector<std::string>& ports);
-    const testsupport::TempDir& Dir() const { return m_dir; }
-
 private:
     testsupport::TempDir m_dir;
 };
 
-// One device key under HKCU\SOFTWARE\Lunder\Orvel4 ("SnsPort", ...).
-struct StoredValue
-{
-    bool present = false;
-    registry::DWORD type = 0;
-    std::string data;  // raw bytes
-};
-StoredValue ReadStored(const char* device, const char* valueName);
-std::string StoredText(const char* device);    // "PortName" without its NUL
+// Values of HKCU\SOFTWARE\Lunder\Orvel4\<device>, or markers when missing
+// or of the wrong type.
+std::string StoredText(const char* device);
 registry::DWORD StoredBaud(const char* device);
 registry::DWORD StoredEnabled(const char* device);
-int StoredValueCount(const char* device);
 void SeedDevice(const char* device, const std::string& portName, registry::DWORD baud, registry::DWORD enabled);
 
-// The window, built and initialised (Create), not shown.
+// The window, built and initialised, not shown.
 std::unique_ptr<COrvelConfiguratorDlg> MakeWindow();
 
-QString Text(const ui::CDialogEx& dlg, int id);
+QString Text(const ui::CDialogEx& dlg, int id);  // Latin-1 view of the control's text
 QStringList Items(const ui::CDialogEx& dlg, int comboId);
 int Selection(const ui::CDialogEx& dlg, int comboId);
 bool Enabled(const ui::CDialogEx& dlg, int id);
+MfcExtControl::CColorStatic* Lamp(const ui::CDialogEx& dlg, int id);
+QString PaneText(const ui::CDialogEx& dlg, int id);
 
-// The operator picks an item with the keyboard, as the list notifies it.
+// Runs the window's events until `condition` holds (true) or a generous
+// ceiling passes (false).
+bool ProcessUntil(const std::function<bool()>& condition,
+                  std::chrono::milliseconds ceiling = std::chrono::seconds(60));
+
+// The operator's actions: picking an item with the keyboard (which notifies
+// the window as a choice does), clicking, typing.
 void PickItem(ui::CDialogEx& dlg, int comboId, int index);
 void PickItem(ui::CDialogEx& dlg, int comboId, const QString& text);
-// The operator clicks a button or check box.
 void Click(ui::CDialogEx& dlg, int id);
-// The operator types into a control that has the focus.
 void Type(ui::CDialogEx& dlg, int id, const QString& text);
+// The next file dialog gets `path` typed in and Open pressed; an empty path
+// cancels it.
+void AnswerNextFileDialog(const QString& path);
+
+// A device sending a pattern as fast as its port takes it, from its own
+// thread, until stopped; it never blocks on a port that is no longer read.
+class Flooder
+{
+public:
+    Flooder(int masterFd, std::string pattern);
+    ~Flooder();
+    void Stop();
+    std::size_t Sent() const { return m_sent; }
+
+private:
+    int m_fd;
+    std::string m_pattern;
+    std::atomic<bool> m_stop{false};
+    std::atomic<std::size_t> m_sent{0};
+    std::thread m_thread;
+};
 
 } // namespace windowtest
