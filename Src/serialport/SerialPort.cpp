@@ -131,8 +131,14 @@ void CSerialPort::Close()
     StopReading();
     WaitForReadChainEnd();
     m_portLock.Release(m_port->native_handle());
-    m_port->close();
+    // The kernel releases the descriptor even when close reports an error, so
+    // the port is let go either way: a port kept "held" after a failed close
+    // would refuse every later Open until the program restarts.
+    boost::system::error_code error;
+    m_port->close(error);
     m_port.reset();
+    if (error)
+        boost::throw_exception(boost::system::system_error(error, "close"));
 }
 
 boost::int32_t CSerialPort::Write(const char* data, const boost::uint32_t& count)

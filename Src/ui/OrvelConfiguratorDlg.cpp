@@ -51,7 +51,7 @@ bool OpenPort(serialport::CSerialPort& port, const char* name, boost::uint32_t b
 }
 
 // Closes a port; false when the port raised an error (a failed cancel or
-// close), in which case it may still be held.
+// close); after a failed cancel it is still held.
 bool ClosePort(serialport::CSerialPort& port)
 {
     try {
@@ -343,7 +343,7 @@ void COrvelConfiguratorDlg::OpenChannel(CChannelPanel& panel, setting::CSerialPo
     settings.m_baudRate.SetValue(boost::lexical_cast<boost::uint32_t>(baudText));
     settings.Save();
 
-    // Anything a failed close left held is let go first (normally nothing).
+    // Anything a failed cancel left held is let go first (normally nothing).
     ClosePort(port);
     const bool opened = OpenPort(port, settings.m_portName.m_value.c_str(), settings.m_baudRate.m_dwValue);
 
