@@ -15,7 +15,6 @@ constexpr char16_t kReplacement = 0xFFFD;
 void AppendReceivedChunk(QString& out, const char* data, std::size_t count)
 {
     const QString decoded = text::FromCp1251(data, count);
-    out.reserve(out.size() + decoded.size() + 1);
     const int size = decoded.size();
     for (int i = 0; i < size; ++i) {
         const char16_t c = decoded.at(i).unicode();
