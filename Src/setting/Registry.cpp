@@ -158,6 +158,17 @@ HKEY NewHandle(std::unique_ptr<KeyNode> node, REGSAM access)
     return handle.get();
 }
 
+// The key behind a handle opened with `right`. KEY_SET_VALUE is refused
+// on a key that cannot be written, whatever the handle was opened with.
+LONG ResolveWith(HKEY hKey, REGSAM right, Target& target)
+{
+    if (const LONG e = Resolve(hKey, target); e != ERROR_SUCCESS)
+        return e;
+    if (!(target.access & right) || (right == KEY_SET_VALUE && target.node->ReadOnly()))
+        return ERROR_ACCESS_DENIED;
+    return ERROR_SUCCESS;
+}
+
 // Copies `data` out as the query and enumeration calls do.
 LONG CopyData(const RegValue& value, DWORD* lpType, BYTE* lpData, DWORD* lpcbData)
 {
@@ -272,10 +283,8 @@ LONG RegQueryValueExAImpl(HKEY hKey, const char* lpValueName, DWORD* lpReserved,
     if (lpReserved || (lpData && !lpcbData))
         return ERROR_INVALID_PARAMETER;
     Target target;
-    if (const LONG e = Resolve(hKey, target); e != ERROR_SUCCESS)
+    if (const LONG e = ResolveWith(hKey, KEY_QUERY_VALUE, target); e != ERROR_SUCCESS)
         return e;
-    if (!(target.access & KEY_QUERY_VALUE))
-        return ERROR_ACCESS_DENIED;
     RegValue value;
     if (const LONG e = target.node->QueryValue(lpValueName ? lpValueName : "", value); e != ERROR_SUCCESS)
         return e;
@@ -291,10 +300,8 @@ LONG RegSetValueExAImpl(HKEY hKey, const char* lpValueName, DWORD Reserved, DWOR
     if (name.size() > detail::kMaxValueNameLength)
         return ERROR_INVALID_PARAMETER;
     Target target;
-    if (const LONG e = Resolve(hKey, target); e != ERROR_SUCCESS)
+    if (const LONG e = ResolveWith(hKey, KEY_SET_VALUE, target); e != ERROR_SUCCESS)
         return e;
-    if (target.node->ReadOnly() || !(target.access & KEY_SET_VALUE))
-        return ERROR_ACCESS_DENIED;
     RegValue value;
     value.name = name;
     value.type = dwType;
@@ -309,10 +316,8 @@ LONG RegEnumValueAImpl(HKEY hKey, DWORD dwIndex, char* lpValueName, DWORD* lpcch
     if (!lpValueName || !lpcchValueName || lpReserved || (lpData && !lpcbData))
         return ERROR_INVALID_PARAMETER;
     Target target;
-    if (const LONG e = Resolve(hKey, target); e != ERROR_SUCCESS)
+    if (const LONG e = ResolveWith(hKey, KEY_QUERY_VALUE, target); e != ERROR_SUCCESS)
         return e;
-    if (!(target.access & KEY_QUERY_VALUE))
-        return ERROR_ACCESS_DENIED;
     RegValue value;
     if (const LONG e = target.node->EnumValue(dwIndex, value); e != ERROR_SUCCESS)
         return e;
@@ -331,10 +336,8 @@ LONG RegQueryInfoKeyAImpl(HKEY hKey, char* lpClass, DWORD* lpcchClass, DWORD* lp
     if (lpReserved || (lpClass && !lpcchClass))
         return ERROR_INVALID_PARAMETER;
     Target target;
-    if (const LONG e = Resolve(hKey, target); e != ERROR_SUCCESS)
+    if (const LONG e = ResolveWith(hKey, KEY_QUERY_VALUE, target); e != ERROR_SUCCESS)
         return e;
-    if (!(target.access & KEY_QUERY_VALUE))
-        return ERROR_ACCESS_DENIED;
     KeyStats stats;
     if (const LONG e = target.node->Stats(stats); e != ERROR_SUCCESS)
         return e;
@@ -369,10 +372,8 @@ LONG RegQueryInfoKeyAImpl(HKEY hKey, char* lpClass, DWORD* lpcchClass, DWORD* lp
 LONG RegDeleteValueAImpl(HKEY hKey, const char* lpValueName)
 {
     Target target;
-    if (const LONG e = Resolve(hKey, target); e != ERROR_SUCCESS)
+    if (const LONG e = ResolveWith(hKey, KEY_SET_VALUE, target); e != ERROR_SUCCESS)
         return e;
-    if (target.node->ReadOnly() || !(target.access & KEY_SET_VALUE))
-        return ERROR_ACCESS_DENIED;
     return target.node->DeleteValue(lpValueName ? lpValueName : "");
 }
 

@@ -489,12 +489,29 @@ UserStore::~UserStore()
     sqlite3_close(m_db);
 }
 
-int UserStore::KeyExists(std::int64_t key, bool& exists)
+LONG UserStore::CheckKey(std::int64_t key)
 {
     Statement st(m_db, "SELECT 1 FROM keys WHERE id = ?1");
     const int rc = st.Bind(1, key).Step();
-    exists = rc == SQLITE_ROW;
-    return rc == SQLITE_ROW || rc == SQLITE_DONE ? SQLITE_OK : rc;
+    if (rc == SQLITE_DONE)
+        return ERROR_KEY_DELETED;
+    return ToError(rc);
+}
+
+template <class Step>
+LONG UserStore::OnLiveKey(std::int64_t key, bool write, Step step)
+{
+    if (m_openError != ERROR_SUCCESS)
+        return m_openError;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    Transaction tx(m_db, write);
+    if (const LONG e = tx.Began(); e != ERROR_SUCCESS)
+        return e;
+    if (const LONG e = CheckKey(key); e != ERROR_SUCCESS)
+        return e;
+    if (const LONG e = step(); e != ERROR_SUCCESS)
+        return e;
+    return tx.Commit();
 }
 
 int UserStore::WalkPath(std::int64_t key, const std::vector<std::string>& path, bool create, std::int64_t& result,
@@ -524,190 +541,130 @@ int UserStore::WalkPath(std::int64_t key, const std::vector<std::string>& path, 
     return SQLITE_OK;
 }
 
+namespace {
+
+LONG WalkError(int rc)
+{
+    return rc == SQLITE_NOTFOUND ? ERROR_FILE_NOT_FOUND : ToError(rc);
+}
+
+// Fills `value` from the row of a "SELECT name, type, data" statement;
+// `none` when there is no row.
+LONG ReadValue(Statement& st, RegValue& value, LONG none)
+{
+    const int rc = st.Step();
+    if (rc == SQLITE_DONE)
+        return none;
+    if (rc != SQLITE_ROW)
+        return ToError(rc);
+    value.name = st.Bytes(0);
+    value.type = static_cast<DWORD>(st.Int(1));
+    value.data = st.Bytes(2);
+    return ERROR_SUCCESS;
+}
+
+} // namespace
+
 LONG UserStore::OpenSubKey(std::int64_t key, const std::vector<std::string>& path, bool create, std::int64_t& result,
                            bool& created)
 {
-    if (m_openError != ERROR_SUCCESS)
-        return m_openError;
-    std::lock_guard<std::mutex> lock(m_mutex);
-    Transaction tx(m_db, create);
-    if (const LONG e = tx.Began(); e != ERROR_SUCCESS)
-        return e;
-    bool exists = false;
-    if (const int rc = KeyExists(key, exists); rc != SQLITE_OK)
-        return ToError(rc);
-    if (!exists)
-        return ERROR_KEY_DELETED;
-    const int rc = WalkPath(key, path, create, result, created);
-    if (rc == SQLITE_NOTFOUND)
-        return ERROR_FILE_NOT_FOUND;
-    if (rc != SQLITE_OK)
-        return ToError(rc);
-    return tx.Commit();
+    return OnLiveKey(key, create, [&] { return WalkError(WalkPath(key, path, create, result, created)); });
 }
 
 LONG UserStore::QueryValue(std::int64_t key, const std::string& name, RegValue& value)
 {
-    if (m_openError != ERROR_SUCCESS)
-        return m_openError;
-    std::lock_guard<std::mutex> lock(m_mutex);
-    Statement st(m_db, "SELECT name, type, data FROM vals WHERE key = ?1 AND folded = ?2");
-    const int rc = st.Bind(1, key).BindText(2, FoldName(name)).Step();
-    if (rc == SQLITE_ROW) {
-        value.name = st.Bytes(0);
-        value.type = static_cast<DWORD>(st.Int(1));
-        value.data = st.Bytes(2);
-        return ERROR_SUCCESS;
-    }
-    if (rc != SQLITE_DONE)
-        return ToError(rc);
-    bool exists = false;
-    if (const int e = KeyExists(key, exists); e != SQLITE_OK)
-        return ToError(e);
-    return exists ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
+    return OnLiveKey(key, false, [&] {
+        Statement st(m_db, "SELECT name, type, data FROM vals WHERE key = ?1 AND folded = ?2");
+        return ReadValue(st.Bind(1, key).BindText(2, FoldName(name)), value, ERROR_FILE_NOT_FOUND);
+    });
 }
 
 LONG UserStore::EnumValue(std::int64_t key, DWORD index, RegValue& value)
 {
-    if (m_openError != ERROR_SUCCESS)
-        return m_openError;
-    std::lock_guard<std::mutex> lock(m_mutex);
-    Statement st(m_db, "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY rowid LIMIT 1 OFFSET ?2");
-    const int rc = st.Bind(1, key).Bind(2, index).Step();
-    if (rc == SQLITE_ROW) {
-        value.name = st.Bytes(0);
-        value.type = static_cast<DWORD>(st.Int(1));
-        value.data = st.Bytes(2);
-        return ERROR_SUCCESS;
-    }
-    if (rc != SQLITE_DONE)
-        return ToError(rc);
-    bool exists = false;
-    if (const int e = KeyExists(key, exists); e != SQLITE_OK)
-        return ToError(e);
-    return exists ? ERROR_NO_MORE_ITEMS : ERROR_KEY_DELETED;
+    return OnLiveKey(key, false, [&] {
+        Statement st(m_db, "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY rowid LIMIT 1 OFFSET ?2");
+        return ReadValue(st.Bind(1, key).Bind(2, index), value, ERROR_NO_MORE_ITEMS);
+    });
 }
 
 LONG UserStore::Stats(std::int64_t key, KeyStats& stats)
 {
-    if (m_openError != ERROR_SUCCESS)
-        return m_openError;
-    std::lock_guard<std::mutex> lock(m_mutex);
-    Transaction tx(m_db, false);
-    if (const LONG e = tx.Began(); e != ERROR_SUCCESS)
-        return e;
+    return OnLiveKey(key, false, [&] {
+        Statement self(m_db, "SELECT written FROM keys WHERE id = ?1");
+        int rc = self.Bind(1, key).Step();
+        if (rc != SQLITE_ROW)
+            return ToError(rc);
+        stats.lastWrite = static_cast<std::uint64_t>(self.Int(0));
 
-    Statement self(m_db, "SELECT written FROM keys WHERE id = ?1");
-    int rc = self.Bind(1, key).Step();
-    if (rc == SQLITE_DONE)
-        return ERROR_KEY_DELETED;
-    if (rc != SQLITE_ROW)
-        return ToError(rc);
-    stats.lastWrite = static_cast<std::uint64_t>(self.Int(0));
+        Statement subKeys(m_db, "SELECT count(*), coalesce(max(length(CAST(name AS BLOB))), 0) FROM keys "
+                                "WHERE parent = ?1");
+        if ((rc = subKeys.Bind(1, key).Step()) != SQLITE_ROW)
+            return ToError(rc);
+        stats.subKeys = static_cast<DWORD>(subKeys.Int(0));
+        stats.maxSubKeyLen = static_cast<DWORD>(subKeys.Int(1));
 
-    Statement subKeys(m_db, "SELECT count(*), coalesce(max(length(CAST(name AS BLOB))), 0) FROM keys "
-                            "WHERE parent = ?1");
-    if ((rc = subKeys.Bind(1, key).Step()) != SQLITE_ROW)
-        return ToError(rc);
-    stats.subKeys = static_cast<DWORD>(subKeys.Int(0));
-    stats.maxSubKeyLen = static_cast<DWORD>(subKeys.Int(1));
-
-    Statement values(m_db, "SELECT count(*), coalesce(max(length(CAST(name AS BLOB))), 0), "
-                           "coalesce(max(length(data)), 0) FROM vals WHERE key = ?1");
-    if ((rc = values.Bind(1, key).Step()) != SQLITE_ROW)
-        return ToError(rc);
-    stats.values = static_cast<DWORD>(values.Int(0));
-    stats.maxValueNameLen = static_cast<DWORD>(values.Int(1));
-    stats.maxValueLen = static_cast<DWORD>(values.Int(2));
-    return tx.Commit();
+        Statement values(m_db, "SELECT count(*), coalesce(max(length(CAST(name AS BLOB))), 0), "
+                               "coalesce(max(length(data)), 0) FROM vals WHERE key = ?1");
+        if ((rc = values.Bind(1, key).Step()) != SQLITE_ROW)
+            return ToError(rc);
+        stats.values = static_cast<DWORD>(values.Int(0));
+        stats.maxValueNameLen = static_cast<DWORD>(values.Int(1));
+        stats.maxValueLen = static_cast<DWORD>(values.Int(2));
+        return ERROR_SUCCESS;
+    });
 }
 
 LONG UserStore::SetValue(std::int64_t key, const RegValue& value)
 {
-    if (m_openError != ERROR_SUCCESS)
-        return m_openError;
-    std::lock_guard<std::mutex> lock(m_mutex);
-    Transaction tx(m_db, true);
-    if (const LONG e = tx.Began(); e != ERROR_SUCCESS)
-        return e;
-    bool exists = false;
-    if (const int rc = KeyExists(key, exists); rc != SQLITE_OK)
+    return OnLiveKey(key, true, [&] {
+        // An existing value keeps its place and the spelling of its name.
+        Statement upsert(m_db, "INSERT INTO vals(key, name, folded, type, data) VALUES(?1, ?2, ?3, ?4, ?5) "
+                               "ON CONFLICT(key, folded) DO UPDATE SET type = excluded.type, data = excluded.data");
+        int rc = upsert.Bind(1, key)
+                     .BindText(2, value.name)
+                     .BindText(3, FoldName(value.name))
+                     .Bind(4, value.type)
+                     .BindBlob(5, value.data)
+                     .Step();
+        if (rc != SQLITE_DONE)
+            return ToError(rc);
+        Statement touch(m_db, "UPDATE keys SET written = ?2 WHERE id = ?1");
+        rc = touch.Bind(1, key).Bind(2, static_cast<std::int64_t>(FileTimeNow())).Step();
         return ToError(rc);
-    if (!exists)
-        return ERROR_KEY_DELETED;
-
-    // An existing value keeps its place and the spelling of its name.
-    Statement upsert(m_db, "INSERT INTO vals(key, name, folded, type, data) VALUES(?1, ?2, ?3, ?4, ?5) "
-                           "ON CONFLICT(key, folded) DO UPDATE SET type = excluded.type, data = excluded.data");
-    int rc = upsert.Bind(1, key)
-                 .BindText(2, value.name)
-                 .BindText(3, FoldName(value.name))
-                 .Bind(4, value.type)
-                 .BindBlob(5, value.data)
-                 .Step();
-    if (rc != SQLITE_DONE)
-        return ToError(rc);
-    Statement touch(m_db, "UPDATE keys SET written = ?2 WHERE id = ?1");
-    if ((rc = touch.Bind(1, key).Bind(2, static_cast<std::int64_t>(FileTimeNow())).Step()) != SQLITE_DONE)
-        return ToError(rc);
-    return tx.Commit();
+    });
 }
 
 LONG UserStore::DeleteValue(std::int64_t key, const std::string& name)
 {
-    if (m_openError != ERROR_SUCCESS)
-        return m_openError;
-    std::lock_guard<std::mutex> lock(m_mutex);
-    Transaction tx(m_db, true);
-    if (const LONG e = tx.Began(); e != ERROR_SUCCESS)
-        return e;
-    bool exists = false;
-    if (const int rc = KeyExists(key, exists); rc != SQLITE_OK)
-        return ToError(rc);
-    if (!exists)
-        return ERROR_KEY_DELETED;
-    Statement del(m_db, "DELETE FROM vals WHERE key = ?1 AND folded = ?2");
-    if (const int rc = del.Bind(1, key).BindText(2, FoldName(name)).Step(); rc != SQLITE_DONE)
-        return ToError(rc);
-    if (sqlite3_changes(m_db) == 0)
-        return ERROR_FILE_NOT_FOUND;
-    return tx.Commit();
+    return OnLiveKey(key, true, [&] {
+        Statement del(m_db, "DELETE FROM vals WHERE key = ?1 AND folded = ?2");
+        if (const int rc = del.Bind(1, key).BindText(2, FoldName(name)).Step(); rc != SQLITE_DONE)
+            return ToError(rc);
+        return sqlite3_changes(m_db) == 0 ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
+    });
 }
 
 LONG UserStore::DeleteSubKey(std::int64_t key, const std::vector<std::string>& path)
 {
-    if (m_openError != ERROR_SUCCESS)
-        return m_openError;
-    std::lock_guard<std::mutex> lock(m_mutex);
-    Transaction tx(m_db, true);
-    if (const LONG e = tx.Began(); e != ERROR_SUCCESS)
-        return e;
-    bool exists = false;
-    if (const int rc = KeyExists(key, exists); rc != SQLITE_OK)
-        return ToError(rc);
-    if (!exists)
-        return ERROR_KEY_DELETED;
-    std::int64_t target = 0;
-    bool created = false;
-    int rc = WalkPath(key, path, false, target, created);
-    if (rc == SQLITE_NOTFOUND)
-        return ERROR_FILE_NOT_FOUND;
-    if (rc != SQLITE_OK)
-        return ToError(rc);
+    return OnLiveKey(key, true, [&] {
+        std::int64_t target = 0;
+        bool created = false;
+        int rc = WalkPath(key, path, false, target, created);
+        if (rc != SQLITE_OK)
+            return WalkError(rc);
 
-    Statement children(m_db, "SELECT 1 FROM keys WHERE parent = ?1 LIMIT 1");
-    rc = children.Bind(1, target).Step();
-    if (rc == SQLITE_ROW)
-        return ERROR_ACCESS_DENIED;  // only a key without sub-keys can go
-    if (rc != SQLITE_DONE)
-        return ToError(rc);
-    Statement values(m_db, "DELETE FROM vals WHERE key = ?1");
-    if ((rc = values.Bind(1, target).Step()) != SQLITE_DONE)
-        return ToError(rc);
-    Statement self(m_db, "DELETE FROM keys WHERE id = ?1");
-    if ((rc = self.Bind(1, target).Step()) != SQLITE_DONE)
-        return ToError(rc);
-    return tx.Commit();
+        Statement children(m_db, "SELECT 1 FROM keys WHERE parent = ?1 LIMIT 1");
+        rc = children.Bind(1, target).Step();
+        if (rc == SQLITE_ROW)
+            return ERROR_ACCESS_DENIED;  // only a key without sub-keys can go
+        if (rc != SQLITE_DONE)
+            return ToError(rc);
+        Statement values(m_db, "DELETE FROM vals WHERE key = ?1");
+        if ((rc = values.Bind(1, target).Step()) != SQLITE_DONE)
+            return ToError(rc);
+        Statement self(m_db, "DELETE FROM keys WHERE id = ?1");
+        return ToError(self.Bind(1, target).Step());
+    });
 }
 
 // ----- nodes ------------------------------------------------------------------

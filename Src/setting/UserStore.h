@@ -59,7 +59,12 @@ private:
     // inside the caller's transaction.
     int WalkPath(std::int64_t key, const std::vector<std::string>& path, bool create, std::int64_t& result,
                  bool& created);
-    int KeyExists(std::int64_t key, bool& exists);
+    // ERROR_SUCCESS, or ERROR_KEY_DELETED when the key is gone.
+    LONG CheckKey(std::int64_t key);
+    // Runs `step` under the lock, in one transaction, on a key that still
+    // exists; commits when it answers ERROR_SUCCESS.
+    template <class Step>
+    LONG OnLiveKey(std::int64_t key, bool write, Step step);
 
     const std::string m_path;
     sqlite3* const m_db;
