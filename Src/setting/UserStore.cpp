@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -364,8 +365,9 @@ Attempt Prepare(sqlite3* db)
         int rc = check.Step();
         if (rc != SQLITE_ROW)
             return fail(rc, "quick_check");
-        const std::string verdict = check.Bytes(0);
+        std::string verdict = check.Bytes(0);
         if (verdict != "ok") {
+            std::replace(verdict.begin(), verdict.end(), '\n', ' ');  // the report is one line
             a.outcome = Outcome::Damaged;
             a.error = ERROR_REGISTRY_CORRUPT;
             a.reason = "integrity check: " + verdict;

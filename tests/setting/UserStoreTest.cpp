@@ -106,6 +106,24 @@ void CutStoreInHalf(const std::string& path)
     std::ofstream(path, std::ios::binary) << whole.substr(0, whole.size() / 2);
 }
 
+// A store of ours with one page no table uses: it still reads, but the
+// integrity check reports it.
+void AddOrphanPage(const std::string& path)
+{
+    CRegKey key;
+    ASSERT_EQ(key.Create(HKEY_CURRENT_USER, "SOFTWARE\\Small"), ERROR_SUCCESS);
+    key.Close();
+    SetUserStoreFile(path);
+    std::string bytes = ReadFile(path);
+    const auto byte = [&](std::size_t at) { return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at])); };
+    const std::uint32_t pageSize = byte(16) << 8 | byte(17);
+    const std::uint32_t pages = (byte(28) << 24 | byte(29) << 16 | byte(30) << 8 | byte(31)) + 1;
+    for (int i = 0; i < 4; ++i)
+        bytes[28 + i] = static_cast<char>(pages >> (24 - 8 * i));  // the header's page count
+    bytes.resize(std::size_t{pages} * pageSize, '\0');
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
 void WriteOtherDatabase(const std::string& path)
 {
     sqlite3* db = nullptr;
@@ -142,7 +160,7 @@ TEST_P(DamagedStoreTest, IsKeptAsideAndTheSettingsStartOnDefaults)
 }
 
 INSTANTIATE_TEST_SUITE_P(Store, DamagedStoreTest,
-                         ::testing::Values(&WriteGarbage, &CutStoreInHalf, &WriteOtherDatabase));
+                         ::testing::Values(&WriteGarbage, &CutStoreInHalf, &AddOrphanPage, &WriteOtherDatabase));
 
 TEST_F(UserStoreTest, AStoreThatCannotBeMadeLeavesDefaultsAndLosesSavesQuietly)
 {
