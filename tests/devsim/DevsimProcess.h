@@ -1,23 +1,19 @@
 #pragma once
 
-#include <chrono>
+#include "ChildProcess.h"
+
 #include <optional>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace devsimtest {
-
-using std::chrono::milliseconds;
-constexpr milliseconds kCeiling{20000};
 
 // A readable descriptor cut into lines; reads wait up to a ceiling.
 class CLineReader
 {
 public:
-    // The next line without its end; nothing at the ceiling, end of data or a failed read.
-    std::optional<std::string> ReadLine(milliseconds ceiling = kCeiling);
-    // The next line that starts with `prefix`.
+    // The next line that starts with `prefix`, without its end; nothing at the
+    // ceiling, end of data or a failed read.
     std::optional<std::string> WaitFor(const std::string& prefix, milliseconds ceiling = kCeiling);
     // Exactly `count` bytes, or fewer at the ceiling or a failed read.
     std::string Read(std::size_t count, milliseconds ceiling = kCeiling);
@@ -31,29 +27,21 @@ protected:
     std::string m_buffer;
 };
 
-// orvel-devsim running as a child, with its standard input (control lines),
-// output (event lines, read through CLineReader) and error on pipes. It is
-// killed when this object goes, and gets SIGTERM if the test process dies.
+// orvel-devsim running as a child: control lines go to its standard input;
+// its event lines and error messages ("orvel-devsim: ...") are read here.
 class CDevsimProcess : public CLineReader
 {
 public:
     explicit CDevsimProcess(const std::vector<std::string>& arguments);
     ~CDevsimProcess();
-    CDevsimProcess(const CDevsimProcess&) = delete;
-    CDevsimProcess& operator=(const CDevsimProcess&) = delete;
 
     void Control(const std::string& line); // a line end is added
-    void Signal(int signal);
-    // The exit status, or 128 + the signal; nothing at the ceiling.
-    std::optional<int> Wait(milliseconds ceiling = kCeiling);
-    // Standard error, whole once the process has ended.
-    std::string Errors();
+    void Signal(int signal) const { m_child->Signal(signal); }
+    std::optional<int> Wait(milliseconds ceiling = kCeiling) { return m_child->Wait(ceiling); }
 
 private:
-    pid_t m_pid = -1;
     int m_stdin = -1;
-    int m_stderr = -1;
-    std::optional<int> m_status;
+    std::optional<CChildProcess> m_child;
 };
 
 // orvel-devsim started on `folder`, past its ready line.
@@ -65,12 +53,12 @@ struct CReadySimulator
     std::string m_gnss, m_beacon, m_sounder; // the link paths
 };
 
-// A simulator's port opened as a program opens a serial port; lines end in
-// "\r\n". The line settings are left alone unless `makeRaw` is set.
+// A simulator's port opened as a program opens a serial port, its line
+// settings left as the simulator made them; lines end in "\r\n".
 class CPort : public CLineReader
 {
 public:
-    explicit CPort(const std::string& path, bool makeRaw = true);
+    explicit CPort(const std::string& path);
     ~CPort();
     CPort(const CPort&) = delete;
     CPort& operator=(const CPort&) = delete;

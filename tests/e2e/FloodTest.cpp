@@ -9,63 +9,27 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
+#include <algorithm>
 
 namespace e2e {
 namespace {
 
 constexpr milliseconds kCeiling{120000};
 
-bool Eventually(const std::function<bool()>& condition)
-{
-    const auto deadline = std::chrono::steady_clock::now() + kCeiling;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(milliseconds(100));
-    }
-    return true;
-}
-
 // Text without its line breaks: chunk boundaries add a line feed each, and
 // how CR LF is shown is the pane's affair; every other byte must be there.
-std::string WithoutLineBreaks(const std::string& text)
+std::string WithoutLineBreaks(std::string text)
 {
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        if (c != '\r' && c != '\n')
-            out += c;
-    }
-    return out;
-}
-
-// The first `size` bytes of the flood pattern.
-std::string FloodPrefix(std::uint64_t size)
-{
-    std::string out;
-    for (std::uint64_t line = 0; out.size() < size; ++line)
-        out += devsim::CFloodSource::Line(line);
-    out.resize(size);
-    return out;
-}
-
-// The index of the first difference, for a readable failure.
-std::size_t FirstDifference(const std::string& a, const std::string& b)
-{
-    std::size_t i = 0;
-    while (i < a.size() && i < b.size() && a[i] == b[i])
-        ++i;
-    return i;
+    text.erase(std::remove_if(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }), text.end());
+    return text;
 }
 
 // Opens channel 0 on the simulator's flooding receiver.
 void OpenFloodedChannel(CWorkbench& bench, COperator& op)
 {
-    const PanelIds& sns = kPanels[0];
-    op.Pick(sns.portCombo, bench.GnssPort());
-    op.Click(sns.open);
-    ASSERT_TRUE(Eventually([&] { return op.Lamp(sns.portLamp).lit; })) << bench.ProgramOutput();
+    op.Pick(kPanels[0].portCombo, bench.Port(0));
+    op.Click(kPanels[0].open);
+    ASSERT_TRUE(Eventually([&] { return op.Lamp(kPanels[0].portLamp).lit; }, kCeiling)) << bench.ProgramOutput();
 }
 
 TEST(FloodedChannel, BurstShownWholeAndInOrder)
@@ -76,20 +40,26 @@ TEST(FloodedChannel, BurstShownWholeAndInOrder)
     ASSERT_NO_FATAL_FAILURE(OpenFloodedChannel(bench, op));
     ASSERT_TRUE(bench.Simulator().WaitFor("flood done " + std::to_string(kBurst), kCeiling));
 
-    const std::string sent = WithoutLineBreaks(FloodPrefix(kBurst));
+    std::string sent;
+    for (std::uint64_t line = 0; sent.size() < kBurst; ++line)
+        sent += devsim::CFloodSource::Line(line);
+    sent = WithoutLineBreaks(sent.substr(0, kBurst));
     // The length says when the text is worth fetching; line breaks count in it.
     std::string shown;
-    EXPECT_TRUE(Eventually([&] {
-        return op.TextLength(kPanels[0].log) >= sent.size() &&
-               (shown = WithoutLineBreaks(op.Text(kPanels[0].log))).size() >= sent.size();
-    })) << shown.size() << " of " << sent.size() << " characters shown";
-    const std::size_t difference = FirstDifference(shown, sent);
-    EXPECT_TRUE(difference == sent.size() && shown.size() == sent.size())
-        << "the pane differs from what the device sent at character " << difference << " of " << sent.size()
-        << ":\n  shown " << shown.substr(difference, 70) << "\n  sent  " << sent.substr(difference, 70);
+    EXPECT_TRUE(Eventually(
+        [&] {
+            return op.TextLength(kPanels[0].log) >= sent.size() &&
+                   (shown = WithoutLineBreaks(op.Text(kPanels[0].log))).size() >= sent.size();
+        },
+        kCeiling))
+        << shown.size() << " of " << sent.size() << " characters shown";
+    const std::size_t at = std::mismatch(shown.begin(), shown.end(), sent.begin(), sent.end()).first - shown.begin();
+    EXPECT_TRUE(shown == sent) << "the pane differs from what the device sent at character " << at << " of "
+                               << sent.size() << ":\n  shown " << shown.substr(at, 70) << "\n  sent  "
+                               << sent.substr(std::min(at, sent.size()), 70);
 
     op.CloseBox();
-    EXPECT_EQ(bench.WaitForProgramEnd(kCeiling), 0) << bench.ProgramOutput();
+    EXPECT_EQ(bench.Program().Wait(kCeiling), 0) << bench.ProgramOutput();
 }
 
 // The window closed while a port is busy with a device that does not stop:
@@ -99,9 +69,9 @@ TEST(FloodedChannel, QuitWhileDeviceFloods)
     CWorkbench bench({"--flood", "100000000000", "--device", "gnss"});
     COperator& op = bench.StartProgram();
     ASSERT_NO_FATAL_FAILURE(OpenFloodedChannel(bench, op));
-    ASSERT_TRUE(Eventually([&] { return op.TextLength(kPanels[0].log) >= 64 * 1024; }));
+    ASSERT_TRUE(Eventually([&] { return op.TextLength(kPanels[0].log) >= 64 * 1024; }, kCeiling));
     op.CloseBox();
-    EXPECT_EQ(bench.WaitForProgramEnd(kCeiling), 0) << bench.ProgramOutput();
+    EXPECT_EQ(bench.Program().Wait(kCeiling), 0) << bench.ProgramOutput();
 }
 
 } // namespace

@@ -1,12 +1,16 @@
 #pragma once
 
-#include "DriverLink.h"
-
+#include <chrono>
 #include <cstdint>
+#include <map>
+#include <stdexcept>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace e2e {
+
+using std::chrono::milliseconds;
 
 // Control identifiers of one channel panel of the main window.
 struct PanelIds
@@ -31,55 +35,89 @@ inline constexpr std::uint32_t kRed = 0x000000FF;
 struct ControlState
 {
     bool enabled = false;
-    int checked = -1;  // -1: not a check box
-    int index = -2;    // selected list item, -1 none; -2: not a list
+    bool checked = false;
 };
 
 struct LampState
 {
     bool lit = false;
-    std::uint32_t colour = 0;     // the colour it shows now
+    std::uint32_t colour = 0; // the colour it shows now
     std::uint32_t litColour = 0;
-    unsigned long pulses = 0;     // timers the lamp has started, one per pulse
+    unsigned long pulses = 0; // timers the lamp has started, one per pulse
 };
 
-// The operator's hands and eyes on the real window, through the driver
-// inside the program. Controls are named by their identifiers; texts are UTF-8.
-// A refused action throws DriverRefusal with the reason.
+// The driver inside the program refused a request; what() is its reason.
+struct DriverRefusal : std::runtime_error
+{
+    using std::runtime_error::runtime_error;
+};
+
+// The operator's hands and eyes on the real window: the test's end of the line
+// to the operator driver inside the program (driver/Wire.h), a Unix socket the
+// driver connects to when the program starts. Controls are named by their
+// identifiers; texts are UTF-8. A refused action throws DriverRefusal, a lost
+// line or a missing answer std::runtime_error.
 class COperator
 {
 public:
-    explicit COperator(CDriverLink& link) : m_link(link) {}
+    // Listens at `socketPath` (removed again with this object).
+    explicit COperator(std::string socketPath);
+    ~COperator();
+    COperator(const COperator&) = delete;
+    COperator& operator=(const COperator&) = delete;
 
+    const std::string& SocketPath() const { return m_path; }
+    // Takes the connection of a starting program's driver (dropping any
+    // earlier one) and returns the process id it greets with.
+    pid_t Accept(milliseconds ceiling);
     // Waits until the main window is shown; returns its title.
-    std::string WaitForWindow(milliseconds ceiling);
+    std::string WaitForWindow(milliseconds ceiling) { return Retry("window", {}, ceiling).at(0); }
 
-    void Click(int id);
+    void Click(int id) { Call("click", {Id(id)}); }
     // A click whose handler runs a modal dialog: answered by Finish once the
     // dialog has closed.
-    int StartClick(int id);
-    void Finish(int request);
-
-    // Key names: Escape, Return, Enter, Home, End, Up, Down, Tab, Space.
-    void Key(int id, const std::string& key);
-    void KeyOnWindow(const std::string& key);
+    int StartClick(int id) { return Send("click", {Id(id)}); }
+    void Finish(int request) { Await(request, kAnswerCeiling); }
+    // Key names: Escape, Return.
+    void Key(int id, const std::string& key) { Call("key", {Id(id), key}); }
+    void KeyOnWindow(const std::string& key) { Call("key", {"window", key}); }
     // Selects all of an edit's text and types `text` over it.
-    void Type(int id, const std::string& text);
+    void Type(int id, const std::string& text) { Call("type", {Id(id), text}); }
     // Chooses a list item by its text, with the keyboard.
-    void Pick(int id, const std::string& text);
+    void Pick(int id, const std::string& text) { Call("pick", {Id(id), text}); }
     // Waits for the file dialog and opens `path` with it.
-    void AnswerFileDialog(const std::string& path, milliseconds ceiling);
-    void CloseBox();
+    void AnswerFileDialog(const std::string& path, milliseconds ceiling) { Retry("filedialog", {path}, ceiling); }
+    void CloseBox() { Call("closebox"); }
 
-    std::string Text(int id);
+    std::string Text(int id) { return Call("text", {Id(id)}).at(0); }
     // The length of that text in characters, without fetching it.
-    std::size_t TextLength(int id);
-    std::vector<std::string> Items(int id);
+    std::size_t TextLength(int id) { return std::stoul(Call("length", {Id(id)}).at(0)); }
+    std::vector<std::string> Items(int id) { return Call("items", {Id(id)}); }
     ControlState State(int id);
     LampState Lamp(int id);
 
 private:
-    CDriverLink& m_link;
+    using Fields = std::vector<std::string>;
+    static constexpr milliseconds kAnswerCeiling{60000};
+    static std::string Id(int id) { return std::to_string(id); }
+
+    int Send(const std::string& verb, const Fields& arguments);
+    Fields Await(int request, milliseconds ceiling);
+    Fields Call(const std::string& verb, const Fields& arguments = {})
+    {
+        return Await(Send(verb, arguments), kAnswerCeiling);
+    }
+    // Calls again while the driver refuses, up to the ceiling.
+    Fields Retry(const std::string& verb, const Fields& arguments, milliseconds ceiling);
+    bool ReadMessage(Fields& fields, std::chrono::steady_clock::time_point deadline);
+    void Disconnect();
+
+    std::string m_path;
+    int m_listener = -1;
+    int m_connection = -1;
+    std::string m_buffer;
+    int m_nextRequest = 1;
+    std::map<int, Fields> m_answers; // answers that came while another was awaited
 };
 
 } // namespace e2e

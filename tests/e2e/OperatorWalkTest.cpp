@@ -14,69 +14,51 @@
 #include <algorithm>
 #include <cctype>
 #include <fstream>
-#include <functional>
 #include <thread>
 
 namespace e2e {
 namespace {
 
-using std::chrono::seconds;
-
 constexpr milliseconds kCeiling{30000};
+// A rate other than each channel's default.
+constexpr const char* kBauds[3] = {"4800", "9600", "19200"};
+constexpr const char* kDevices[3] = {"gnss", "beacon", "sounder"};
 
-// Channel 0, 1, 2: the simulator's port and a rate other than the channel's default.
-struct ChannelChoice
+// The pane's lines that read as whole sentences, "$...*HH". A sentence cut in
+// two by a chunk boundary gives pieces that do not.
+std::vector<std::string> Sentences(const std::string& pane)
 {
-    const char* device;
-    const char* baud;
-};
-constexpr ChannelChoice kChoices[3] = {{"gnss", "4800"}, {"beacon", "9600"}, {"sounder", "19200"}};
-
-// The pane's text cut into lines; a line break is "\n", with or without "\r" before it.
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
+    std::vector<std::string> sentences;
     std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(start, end - start);
+    for (std::size_t end; start < pane.size(); start = end + 1) {
+        end = std::min(pane.find('\n', start), pane.size());
+        std::string line = pane.substr(start, end - start);
         while (!line.empty() && line.back() == '\r')
             line.pop_back();
-        lines.push_back(line);
-        start = end + 1;
+        const std::size_t size = line.size();
+        if (size >= 4 && line[0] == '$' && line[size - 3] == '*' && std::isxdigit(static_cast<unsigned char>(line[size - 2])) &&
+            std::isxdigit(static_cast<unsigned char>(line[size - 1])))
+            sentences.push_back(line);
     }
-    return lines;
+    return sentences;
 }
 
-// A line that reads as one whole sentence: "$" ... "*HH". A sentence cut in
-// two by a chunk boundary gives pieces that do not.
-bool LooksWhole(const std::string& line)
+int Count(const std::string& pane, const std::string& address)
 {
-    return line.size() >= 4 && line[0] == '$' && line[line.size() - 3] == '*' &&
-           std::isxdigit(static_cast<unsigned char>(line[line.size() - 2])) &&
-           std::isxdigit(static_cast<unsigned char>(line[line.size() - 1]));
-}
-
-// Whole sentences in the pane with the given address ("GPGGA", "POACK", ...).
-int CountSentences(const std::string& pane, const std::string& address)
-{
-    const auto lines = Lines(pane);
-    return static_cast<int>(std::count_if(lines.begin(), lines.end(), [&](const std::string& line) {
-        return LooksWhole(line) && devsimtest::Fields(line).front() == address;
+    const auto sentences = Sentences(pane);
+    return static_cast<int>(std::count_if(sentences.begin(), sentences.end(), [&](const std::string& sentence) {
+        return sentence.compare(1, address.size() + 1, address + ",") == 0;
     }));
 }
 
-// Whole-looking sentences whose checksum is wrong.
-std::vector<std::string> BadSentences(const std::string& pane)
+// The first whole-looking sentence with a wrong checksum; empty if none.
+std::string BadSentence(const std::string& pane)
 {
-    std::vector<std::string> bad;
-    for (const std::string& line : Lines(pane)) {
-        if (LooksWhole(line) && !devsimtest::HasValidChecksum(line))
-            bad.push_back(line);
+    for (const std::string& sentence : Sentences(pane)) {
+        if (!devsimtest::HasValidChecksum(sentence))
+            return sentence;
     }
-    return bad;
+    return {};
 }
 
 bool Contains(const std::string& text, const std::string& part)
@@ -87,83 +69,61 @@ bool Contains(const std::string& text, const std::string& part)
 class OperatorWalk : public ::testing::Test
 {
 protected:
-    void StartProgram() { m_op = &m_bench.StartProgram(); }
-
     COperator& Op() { return *m_op; }
 
-    // Polls `condition` at a calm pace (every poll is a request to the window).
-    bool Eventually(const std::function<bool()>& condition, milliseconds ceiling = kCeiling)
-    {
-        const auto deadline = std::chrono::steady_clock::now() + ceiling;
-        while (!condition()) {
-            if (std::chrono::steady_clock::now() >= deadline)
-                return condition();
-            std::this_thread::sleep_for(milliseconds(100));
-        }
-        return true;
-    }
-
-    // Waits until channel's pane satisfies `condition`; returns the pane.
+    // Waits until the channel's pane satisfies `condition`; returns the pane.
     std::string WaitForPane(int channel, const std::function<bool(const std::string&)>& condition,
                             const std::string& what)
     {
         std::string pane;
-        const bool seen = Eventually([&] {
-            pane = Op().Text(kPanels[channel].log);
-            return condition(pane);
-        });
-        EXPECT_TRUE(seen) << "channel " << channel << ": " << what << " never showed; the pane holds:\n" << pane;
+        EXPECT_TRUE(Eventually([&] { return condition(pane = Op().Text(kPanels[channel].log)); }, kCeiling))
+            << "channel " << channel << ": " << what << " never showed; the pane holds:\n" << pane;
         return pane;
     }
 
+    // Waits for `count` sentences from `address`; returns the pane, whose
+    // sentences all have valid checksums.
     std::string WaitForSentence(int channel, const std::string& address, int count = 1)
     {
-        return WaitForPane(
-            channel, [&](const std::string& pane) { return CountSentences(pane, address) >= count; },
+        const std::string pane = WaitForPane(
+            channel, [&](const std::string& p) { return Count(p, address) >= count; },
             std::to_string(count) + " x " + address);
+        EXPECT_EQ(BadSentence(pane), "") << "channel " << channel;
+        return pane;
     }
 
-    void ExpectPanelOpen(int channel)
+    // An open channel takes commands and keeps its port and rate; a closed
+    // enabled one can be opened again.
+    void ExpectPanel(int channel, bool open)
     {
         const PanelIds& panel = kPanels[channel];
-        SCOPED_TRACE("channel " + std::to_string(channel) + " open");
-        const LampState lamp = Op().Lamp(panel.portLamp);
-        EXPECT_TRUE(lamp.lit);
-        EXPECT_EQ(lamp.colour, kGreen);
-        EXPECT_FALSE(Op().State(panel.enable).enabled);
-        EXPECT_FALSE(Op().State(panel.open).enabled);
-        EXPECT_TRUE(Op().State(panel.close).enabled);
-        EXPECT_TRUE(Op().State(panel.send).enabled);
-        EXPECT_TRUE(Op().State(panel.sendFile).enabled);
+        SCOPED_TRACE("channel " + std::to_string(channel) + (open ? " open" : " closed"));
+        ASSERT_TRUE(Eventually([&] { return Op().Lamp(panel.portLamp).lit == open; }, kCeiling))
+            << m_bench.ProgramOutput();
+        if (open) {
+            EXPECT_EQ(Op().Lamp(panel.portLamp).colour, kGreen);
+        } else {
+            EXPECT_TRUE(Op().State(panel.enable).checked);
+        }
+        EXPECT_EQ(Op().State(panel.enable).enabled, !open);
+        EXPECT_EQ(Op().State(panel.open).enabled, !open);
+        for (const int id : {panel.close, panel.send, panel.sendFile})
+            EXPECT_EQ(Op().State(id).enabled, open) << "control " << id;
     }
 
-    void ExpectPanelReady(int channel)
+    void OpenChannel(int channel)
     {
-        const PanelIds& panel = kPanels[channel];
-        SCOPED_TRACE("channel " + std::to_string(channel) + " ready");
-        EXPECT_TRUE(Eventually([&] { return !Op().Lamp(panel.portLamp).lit; })) << "the port lamp stays lit";
-        const ControlState enable = Op().State(panel.enable);
-        EXPECT_TRUE(enable.enabled);
-        EXPECT_EQ(enable.checked, 1);
-        EXPECT_TRUE(Op().State(panel.open).enabled);
-        EXPECT_FALSE(Op().State(panel.close).enabled);
-        EXPECT_FALSE(Op().State(panel.send).enabled);
-        EXPECT_FALSE(Op().State(panel.sendFile).enabled);
-    }
-
-    std::string PortOf(int channel) const
-    {
-        const std::string* ports[3] = {&m_bench.GnssPort(), &m_bench.BeaconPort(), &m_bench.SounderPort()};
-        return *ports[channel];
+        Op().Click(kPanels[channel].open);
+        ASSERT_NO_FATAL_FAILURE(ExpectPanel(channel, true));
+        EXPECT_TRUE(m_bench.Simulator().WaitFor(std::string("opened ") + kDevices[channel]))
+            << "the simulator saw no reader on " << kDevices[channel];
     }
 
     // Steps of the walk.
     void ChooseAndOpenChannels();
     void WatchDeviceSentences();
-    void SendFromCatalogue();
-    void SendTypedCommand();
-    void SendFile();
-    void ClearPane();
+    void SendCommands();
+    void SendFileAndClearPane();
     void PullCable();
     void CloseChannelsAndQuit();
     void FindChoicesRemembered();
@@ -177,75 +137,57 @@ void OperatorWalk::ChooseAndOpenChannels()
     for (int channel = 0; channel < 3; ++channel) {
         const PanelIds& panel = kPanels[channel];
         const std::vector<std::string> ports = Op().Items(panel.portCombo);
-        ASSERT_NE(std::find(ports.begin(), ports.end(), PortOf(channel)), ports.end())
-            << PortOf(channel) << " is not offered on channel " << channel;
-        Op().Pick(panel.portCombo, PortOf(channel));
-        Op().Pick(panel.baudCombo, kChoices[channel].baud);
+        ASSERT_NE(std::find(ports.begin(), ports.end(), m_bench.Port(channel)), ports.end())
+            << m_bench.Port(channel) << " is not offered on channel " << channel;
+        Op().Pick(panel.portCombo, m_bench.Port(channel));
+        Op().Pick(panel.baudCombo, kBauds[channel]);
         // A fresh start has every channel enabled; clear and set the box as an
         // operator would, and see Open follow it.
-        ASSERT_EQ(Op().State(panel.enable).checked, 1);
+        ASSERT_TRUE(Op().State(panel.enable).checked);
         Op().Click(panel.enable);
-        ASSERT_EQ(Op().State(panel.enable).checked, 0);
+        ASSERT_FALSE(Op().State(panel.enable).checked);
         EXPECT_FALSE(Op().State(panel.open).enabled);
         Op().Click(panel.enable);
-        ASSERT_EQ(Op().State(panel.enable).checked, 1);
-        Op().Click(panel.open);
-        ASSERT_TRUE(Eventually([&] { return Op().Lamp(panel.portLamp).lit; }))
-            << "channel " << channel << " did not open " << PortOf(channel) << "\n" << m_bench.ProgramOutput();
-        ExpectPanelOpen(channel);
-        EXPECT_TRUE(m_bench.Simulator().WaitFor(std::string("opened ") + kChoices[channel].device))
-            << "the simulator saw no reader on " << kChoices[channel].device;
+        ASSERT_NO_FATAL_FAILURE(OpenChannel(channel));
     }
 }
 
 void OperatorWalk::WatchDeviceSentences()
 {
-    const std::string gnss = WaitForSentence(0, "GPGGA", 2);
-    WaitForSentence(0, "GPRMC", 2);
-    WaitForSentence(0, "GPHDT", 2);
-    const std::string sounder = WaitForSentence(2, "SDDBT", 2);
-    WaitForSentence(2, "SDDPT", 2);
-    EXPECT_TRUE(BadSentences(gnss).empty()) << BadSentences(gnss).front();
-    EXPECT_TRUE(BadSentences(sounder).empty()) << BadSentences(sounder).front();
-    EXPECT_TRUE(Op().Lamp(kPanels[0].rxLamp).pulses > 0) << "\"Rx\" never flashed on channel 0";
-    EXPECT_FALSE(Contains(sounder, "GPGGA")) << "the channels' traffic mixed";
+    for (const char* address : {"GPGGA", "GPRMC", "GPHDT"})
+        WaitForSentence(0, address, 2);
+    for (const char* address : {"SDDBT", "SDDPT"})
+        EXPECT_FALSE(Contains(WaitForSentence(2, address, 2), "GPGGA")) << "the channels' traffic mixed";
+    EXPECT_GT(Op().Lamp(kPanels[0].rxLamp).pulses, 0u) << "\"Rx\" never flashed on channel 0";
 }
 
-void OperatorWalk::SendFromCatalogue()
+void OperatorWalk::SendCommands()
 {
     const PanelIds& sns = kPanels[0];
     Op().Pick(kReceiverTypeCombo, "Navis");
-    const std::vector<std::string> commands = Op().Items(sns.commandCombo);
-    ASSERT_EQ(commands.size(), 11u);
+    ASSERT_EQ(Op().Items(sns.commandCombo).size(), 11u);
     Op().Pick(sns.commandCombo, "Сохранить настройки");
     EXPECT_TRUE(Contains(Op().Text(sns.commandEdit), "$POCFG,W*26")) << Op().Text(sns.commandEdit);
     Op().Click(sns.send);
-    const std::string pane = WaitForSentence(0, "POACK");
-    EXPECT_TRUE(Contains(pane, "$POACK,POCFG,A*")) << pane;
-    EXPECT_TRUE(BadSentences(pane).empty()) << BadSentences(pane).front();
+    EXPECT_TRUE(Contains(WaitForSentence(0, "POACK"), "$POACK,POCFG,A*"));
 
     // The beacon receiver sends only answers: ask it for its signal.
     const PanelIds& kks = kPanels[1];
     Op().Pick(kks.commandCombo, "Запрос состояния");
     Op().Click(kks.send);
-    const std::string beacon = WaitForSentence(1, "CRMSS");
-    EXPECT_TRUE(BadSentences(beacon).empty()) << BadSentences(beacon).front();
-}
+    WaitForSentence(1, "CRMSS");
 
-void OperatorWalk::SendTypedCommand()
-{
-    // A command typed and sent with Enter: "\r\n" is added, the receiver
-    // starts the asked-for output, and the window stays.
-    const PanelIds& sns = kPanels[0];
+    // Typed and sent with Enter: "\r\n" is added, the receiver starts the
+    // asked-for output, and the window stays.
     Op().Type(sns.commandEdit, "log com1 gpgst ontime 1");
     Op().Key(sns.commandEdit, "Return");
     WaitForPane(0, [](const std::string& pane) { return Contains(pane, "<OK"); }, "<OK");
     WaitForSentence(0, "GPGST", 2);
     EXPECT_EQ(Op().Text(sns.commandEdit), "log com1 gpgst ontime 1");
-    EXPECT_FALSE(m_bench.Program().HasEnded());
+    EXPECT_FALSE(m_bench.Program().Wait(milliseconds(0))) << "Enter closed the window";
 }
 
-void OperatorWalk::SendFile()
+void OperatorWalk::SendFileAndClearPane()
 {
     const std::string path = m_bench.File("beacon queries.txt");
     std::ofstream(path, std::ios::binary) << "$GPCRQ,MSK\r\n$PCSI,1,1\r\n";
@@ -254,24 +196,19 @@ void OperatorWalk::SendFile()
     Op().AnswerFileDialog(path, kCeiling);
     Op().Finish(click);
     const std::string pane = WaitForPane(
-        1, [](const std::string& p) { return CountSentences(p, "CRMSK") >= 1 && CountSentences(p, "PCSI") >= 1; },
+        1, [](const std::string& p) { return Count(p, "CRMSK") >= 1 && Count(p, "PCSI") >= 1; },
         "the answers to both queries of the file");
     EXPECT_TRUE(Contains(pane, "$PCSI,1,1,9600,8,N,1,RTCM*")) << pane;
-    EXPECT_TRUE(BadSentences(pane).empty()) << BadSentences(pane).front();
-}
 
-void OperatorWalk::ClearPane()
-{
     // The beacon receiver is quiet between answers: its pane empties and the
     // next answer starts at the top.
-    const PanelIds& kks = kPanels[1];
     Op().Click(kks.clear);
     EXPECT_EQ(Op().Text(kks.log), "");
     Op().Pick(kks.commandCombo, "Запрос настройки");
     Op().Click(kks.send);
-    const std::string pane = WaitForSentence(1, "CRMSK");
-    EXPECT_EQ(pane.rfind("$CRMSK,", 0), 0u) << pane;
-    EXPECT_EQ(CountSentences(pane, "CRMSS"), 0) << pane;
+    const std::string cleared = WaitForSentence(1, "CRMSK");
+    EXPECT_EQ(cleared.rfind("$CRMSK,", 0), 0u) << cleared;
+    EXPECT_EQ(Count(cleared, "CRMSS"), 0) << cleared;
 }
 
 void OperatorWalk::PullCable()
@@ -306,29 +243,25 @@ void OperatorWalk::PullCable()
     m_bench.Simulator().Control("plug gnss");
     ASSERT_TRUE(m_bench.Simulator().WaitFor("back gnss"));
     Op().Click(sns.close);
-    ExpectPanelReady(0);
+    ASSERT_NO_FATAL_FAILURE(ExpectPanel(0, false));
     Op().Click(sns.clear);
-    Op().Click(sns.open);
-    ASSERT_TRUE(Eventually([&] { return Op().Lamp(sns.portLamp).lit; })) << m_bench.ProgramOutput();
-    ExpectPanelOpen(0);
-    EXPECT_TRUE(m_bench.Simulator().WaitFor("opened gnss"));
-    const std::string pane = WaitForSentence(0, "GPGGA", 2);
-    EXPECT_TRUE(BadSentences(pane).empty()) << BadSentences(pane).front();
+    ASSERT_NO_FATAL_FAILURE(OpenChannel(0));
+    WaitForSentence(0, "GPGGA", 2);
 }
 
 void OperatorWalk::CloseChannelsAndQuit()
 {
     for (int channel = 0; channel < 3; ++channel) {
         Op().Click(kPanels[channel].close);
-        ExpectPanelReady(channel);
+        ASSERT_NO_FATAL_FAILURE(ExpectPanel(channel, false));
     }
     // The echo sounder is taken out of use before quitting.
     Op().Click(kPanels[2].enable);
-    EXPECT_EQ(Op().State(kPanels[2].enable).checked, 0);
+    EXPECT_FALSE(Op().State(kPanels[2].enable).checked);
     EXPECT_FALSE(Op().State(kPanels[2].open).enabled);
 
     Op().KeyOnWindow("Escape");
-    EXPECT_EQ(m_bench.WaitForProgramEnd(kCeiling), 0) << m_bench.ProgramOutput();
+    EXPECT_EQ(m_bench.Program().Wait(kCeiling), 0) << m_bench.ProgramOutput();
 }
 
 void OperatorWalk::FindChoicesRemembered()
@@ -336,34 +269,32 @@ void OperatorWalk::FindChoicesRemembered()
     for (int channel = 0; channel < 3; ++channel) {
         const PanelIds& panel = kPanels[channel];
         SCOPED_TRACE("channel " + std::to_string(channel) + " after a new start");
-        EXPECT_EQ(Op().Text(panel.portCombo), PortOf(channel));
-        EXPECT_EQ(Op().Text(panel.baudCombo), kChoices[channel].baud);
+        EXPECT_EQ(Op().Text(panel.portCombo), m_bench.Port(channel));
+        EXPECT_EQ(Op().Text(panel.baudCombo), kBauds[channel]);
         const bool enabled = channel != 2;
-        EXPECT_EQ(Op().State(panel.enable).checked, enabled ? 1 : 0);
+        EXPECT_EQ(Op().State(panel.enable).checked, enabled);
         EXPECT_EQ(Op().State(panel.open).enabled, enabled);
         EXPECT_FALSE(Op().Lamp(panel.portLamp).lit) << "no channel opens by itself";
         EXPECT_EQ(Op().Text(panel.log), "");
     }
     EXPECT_EQ(Op().Text(kReceiverTypeCombo), "Shark");
     Op().CloseBox();
-    EXPECT_EQ(m_bench.WaitForProgramEnd(kCeiling), 0) << m_bench.ProgramOutput();
+    EXPECT_EQ(m_bench.Program().Wait(kCeiling), 0) << m_bench.ProgramOutput();
 }
 
 TEST_F(OperatorWalk, WholeJobWithSimulatedDevices)
 {
-    StartProgram();
+    m_op = &m_bench.StartProgram();
     EXPECT_EQ(Op().WaitForWindow(kCeiling), "OrvelConfigurator");
 
     ASSERT_NO_FATAL_FAILURE(ChooseAndOpenChannels());
     ASSERT_NO_FATAL_FAILURE(WatchDeviceSentences());
-    ASSERT_NO_FATAL_FAILURE(SendFromCatalogue());
-    ASSERT_NO_FATAL_FAILURE(SendTypedCommand());
-    ASSERT_NO_FATAL_FAILURE(SendFile());
-    ASSERT_NO_FATAL_FAILURE(ClearPane());
+    ASSERT_NO_FATAL_FAILURE(SendCommands());
+    ASSERT_NO_FATAL_FAILURE(SendFileAndClearPane());
     ASSERT_NO_FATAL_FAILURE(PullCable());
     ASSERT_NO_FATAL_FAILURE(CloseChannelsAndQuit());
 
-    StartProgram();
+    m_bench.StartProgram();
     FindChoicesRemembered();
 }
 

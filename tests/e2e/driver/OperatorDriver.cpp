@@ -2,9 +2,9 @@
 // OrvelConfigurator with LD_PRELOAD. When the program's QApplication starts,
 // the driver connects to the test's socket, named by ORVEL_E2E_DRIVER_SOCKET
 // (the driver's own variable; the program reads none), and carries out
-// operator actions on the real window, on the window's thread: clicks, key
-// presses, typing, picking list items, answering the file dialog. It reports
-// what the operator sees: texts, list items, lamps, enabled and checked states.
+// operator actions on the real window, on the window's thread. It reads what
+// the operator sees from the widgets themselves, not through the program's
+// code, and links no part of the program.
 //
 // Each request runs in its own queued call, in arrival order, and is answered
 // when it has finished. A click that opens a modal dialog is answered when the
@@ -22,8 +22,6 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QFileDialog>
-#include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSocketNotifier>
@@ -34,7 +32,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <map>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <sys/socket.h>
@@ -46,10 +44,8 @@ namespace {
 
 using Fields = std::vector<std::string>;
 
-constexpr char kSocketVariable[] = "ORVEL_E2E_DRIVER_SOCKET";
 // The first panel's "Доступен" box: the window that holds it is the main window.
 constexpr int kMainWindowMarkId = 1000;
-constexpr char kLampClassName[] = "MfcExtControl::CColorStatic";
 
 // A request the driver cannot carry out; the test gets the text.
 struct Refusal : std::runtime_error
@@ -67,95 +63,84 @@ QString FromUtf8(const std::string& text)
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-int IdOf(const QObject* object)
+std::string Flag(bool value)
 {
-    return object->property(MfcExtControl::kDlgItemIdProperty).toInt();
+    return value ? "1" : "0";
+}
+
+std::string Hex(std::uint32_t value)
+{
+    char text[11];
+    std::snprintf(text, sizeof text, "0x%08X", value);
+    return text;
 }
 
 QWidget* FindById(const QWidget* parent, int id)
 {
-    for (QObject* child : parent->children()) {
-        if (child->isWidgetType() && IdOf(child) == id)
-            return static_cast<QWidget*>(child);
-    }
     for (QWidget* widget : parent->findChildren<QWidget*>()) {
-        if (IdOf(widget) == id)
+        if (widget->property(MfcExtControl::kDlgItemIdProperty).toInt() == id)
             return widget;
+    }
+    return nullptr;
+}
+
+template <typename T>
+T* VisibleTopLevel(const std::function<bool(T*)>& wanted = [](T*) { return true; })
+{
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        auto* window = qobject_cast<T*>(top);
+        if (window && window->isVisible() && wanted(window))
+            return window;
     }
     return nullptr;
 }
 
 QDialog* MainWindow()
 {
-    for (QWidget* top : QApplication::topLevelWidgets()) {
-        auto* dialog = qobject_cast<QDialog*>(top);
-        if (dialog && dialog->isVisible() && FindById(dialog, kMainWindowMarkId))
-            return dialog;
-    }
-    return nullptr;
-}
-
-QDialog* RequireMainWindow()
-{
-    QDialog* window = MainWindow();
+    QDialog* window = VisibleTopLevel<QDialog>([](QDialog* dialog) { return FindById(dialog, kMainWindowMarkId); });
     if (!window)
         throw Refusal("the main window is not shown");
     return window;
 }
 
-QFileDialog* OpenFileDialog()
-{
-    for (QWidget* top : QApplication::topLevelWidgets()) {
-        auto* dialog = qobject_cast<QFileDialog*>(top);
-        if (dialog && dialog->isVisible())
-            return dialog;
-    }
-    return nullptr;
-}
-
-int ParseId(const std::string& text)
-{
-    try {
-        std::size_t used = 0;
-        const int id = std::stoi(text, &used);
-        if (used == text.size())
-            return id;
-    } catch (const std::exception&) {
-    }
-    throw Refusal("not a control identifier: \"" + text + "\"");
-}
-
 QWidget* Control(const std::string& idText)
 {
-    const int id = ParseId(idText);
-    QWidget* control = FindById(RequireMainWindow(), id);
+    std::size_t used = 0;
+    int id = 0;
+    try {
+        id = std::stoi(idText, &used);
+    } catch (const std::exception&) {
+    }
+    QWidget* control = used == idText.size() ? FindById(MainWindow(), id) : nullptr;
     if (!control)
-        throw Refusal("no control " + idText);
+        throw Refusal("no control \"" + idText + "\"");
     return control;
 }
 
 // What an operator can act on: shown and not greyed.
-void RequireUsable(const QWidget* control, const std::string& idText)
+QWidget* UsableControl(const std::string& idText)
 {
-    if (!control->isVisible())
-        throw Refusal("control " + idText + " is hidden");
-    if (!control->isEnabled())
-        throw Refusal("control " + idText + " is greyed");
+    QWidget* control = Control(idText);
+    if (!control->isVisible() || !control->isEnabled())
+        throw Refusal("control " + idText + " is hidden or greyed");
+    return control;
 }
 
 template <typename T>
-T* RequireKind(QWidget* control, const std::string& idText, const char* kind)
+T* RequireKind(QWidget* control, const char* kind)
 {
     auto* typed = qobject_cast<T*>(control);
     if (!typed)
-        throw Refusal("control " + idText + " is not " + kind + " but " + control->metaObject()->className());
+        throw Refusal(std::string("control is not ") + kind + " but " + control->metaObject()->className());
     return typed;
 }
 
-const MfcExtControl::CColorStatic* RequireLamp(QWidget* control, const std::string& idText)
+// The lamp's type information lives in the program, out of the driver's
+// reach: it is known by its class name, and only its inline getters are used.
+const MfcExtControl::CColorStatic* Lamp(QWidget* control)
 {
-    if (std::strcmp(control->metaObject()->className(), kLampClassName) != 0)
-        throw Refusal("control " + idText + " is not a lamp but " + control->metaObject()->className());
+    if (std::strcmp(control->metaObject()->className(), "MfcExtControl::CColorStatic") != 0)
+        throw Refusal(std::string("control is not a lamp but ") + control->metaObject()->className());
     return static_cast<const MfcExtControl::CColorStatic*>(control);
 }
 
@@ -167,26 +152,16 @@ QString TextOf(const QWidget* control)
         return edit->toPlainText();
     if (auto* combo = qobject_cast<const QComboBox*>(control))
         return combo->currentIndex() >= 0 ? combo->currentText() : QString();
-    if (auto* button = qobject_cast<const QAbstractButton*>(control))
-        return button->text();
-    if (auto* group = qobject_cast<const QGroupBox*>(control))
-        return group->title();
-    if (auto* label = qobject_cast<const QLabel*>(control))
-        return label->text();
     throw Refusal(std::string("no text in a ") + control->metaObject()->className());
 }
 
 Qt::Key KeyNamed(const std::string& name)
 {
-    static const std::map<std::string, Qt::Key> keys = {
-        {"Escape", Qt::Key_Escape}, {"Return", Qt::Key_Return}, {"Enter", Qt::Key_Enter},
-        {"Home", Qt::Key_Home},     {"End", Qt::Key_End},       {"Up", Qt::Key_Up},
-        {"Down", Qt::Key_Down},     {"Tab", Qt::Key_Tab},       {"Space", Qt::Key_Space},
-    };
-    const auto key = keys.find(name);
-    if (key == keys.end())
-        throw Refusal("unknown key \"" + name + "\"");
-    return key->second;
+    if (name == "Escape")
+        return Qt::Key_Escape;
+    if (name == "Return")
+        return Qt::Key_Return;
+    throw Refusal("unknown key \"" + name + "\"");
 }
 
 // Where a click lands: a check box on its box, anything else in its middle.
@@ -200,43 +175,113 @@ QPoint ClickPoint(QWidget* control)
     return control->rect().center();
 }
 
-// Types as a keyboard does; QTest's own typing covers Latin-1 only.
-void TypeText(QWidget* control, const QString& text)
-{
-    for (const QChar c : text) {
-        if (c.unicode() < 0x80)
-            QTest::keyClick(control, c.toLatin1());
-        else
-            QTest::sendKeyEvent(QTest::Click, control, Qt::Key_unknown, QString(c), Qt::NoModifier);
-    }
-}
-
 // The operator's way through a drop-down list: Home, then Down until the item.
 void PickByKeyboard(QComboBox* combo, int index)
 {
     combo->setFocus(Qt::OtherFocusReason);
-    if (combo->currentIndex() == index)
-        return;
     if (combo->currentIndex() < 0 || combo->currentIndex() > index)
         QTest::keyClick(combo, Qt::Key_Home);
-    while (combo->currentIndex() < index) {
-        const int before = combo->currentIndex();
+    for (int before = -2; combo->currentIndex() < index && combo->currentIndex() != before;) {
+        before = combo->currentIndex();
         QTest::keyClick(combo, Qt::Key_Down);
-        if (combo->currentIndex() == before)
-            break;
     }
 }
 
-std::string Flag(bool value)
+// As typing the path into the file dialog's name box and pressing Open.
+void OpenWithFileDialog(const std::string& path)
 {
-    return value ? "1" : "0";
+    auto* dialog = VisibleTopLevel<QFileDialog>();
+    if (!dialog)
+        throw Refusal("no file dialog is open");
+    dialog->selectFile(FromUtf8(path));
+    if (auto* nameBox = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+        nameBox->setText(FromUtf8(path));
+    static_cast<QDialog*>(dialog)->accept();
+    if (dialog->isVisible()) {
+        throw Refusal("the file dialog did not take \"" + path + "\"; it selects \"" +
+                      Utf8(dialog->selectedFiles().join(QStringLiteral("\", \""))) + "\"");
+    }
 }
 
-std::string Hex(std::uint32_t value)
+// window                the main window's title, once it is shown
+// click ID              a mouse click on a button or check box
+// key ID|window KEY     Escape or Return pressed on a control or the window
+// type ID TEXT          focus an edit, select all, type TEXT (Latin-1) over it
+// pick ID TEXT          choose a list item with the keyboard
+// text ID               an edit's text or a list's selection
+// length ID             the length of that text, in characters
+// items ID              a list's items
+// state ID              enabled=0|1 checked=0|1 (0 for what cannot be checked)
+// lamp ID               lit=0|1 colour shown now, lit colour (COLORREF), pulses
+// filedialog PATH       the open file dialog accepts PATH
+// closebox              the window's close box
+Fields Execute(const std::string& verb, const Fields& arguments)
 {
-    char text[11];
-    std::snprintf(text, sizeof text, "0x%08X", value);
-    return text;
+    const auto argument = [&](std::size_t i) -> const std::string& {
+        if (arguments.size() <= i)
+            throw Refusal(verb + " wants more arguments");
+        return arguments[i];
+    };
+    if (verb == "window")
+        return {Utf8(MainWindow()->windowTitle())};
+    if (verb == "click") {
+        QWidget* control = UsableControl(argument(0));
+        QTest::mouseClick(RequireKind<QAbstractButton>(control, "a button"), Qt::LeftButton, Qt::NoModifier,
+                          ClickPoint(control));
+        return {};
+    }
+    if (verb == "key") {
+        QWidget* target = argument(0) == "window" ? MainWindow() : Control(argument(0));
+        QTest::keyClick(target, KeyNamed(argument(1)));
+        return {};
+    }
+    if (verb == "type") {
+        auto* edit = RequireKind<QLineEdit>(UsableControl(argument(0)), "a line edit");
+        edit->setFocus(Qt::OtherFocusReason);
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(edit, FromUtf8(argument(1)));
+        return {};
+    }
+    if (verb == "pick") {
+        auto* combo = RequireKind<QComboBox>(UsableControl(argument(0)), "a list");
+        const int index = combo->findText(FromUtf8(argument(1)), Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (index < 0)
+            throw Refusal("list " + argument(0) + " has no item \"" + argument(1) + "\"");
+        PickByKeyboard(combo, index);
+        if (combo->currentIndex() != index)
+            throw Refusal("list " + argument(0) + " did not move to \"" + argument(1) + "\"");
+        return {};
+    }
+    if (verb == "text")
+        return {Utf8(TextOf(Control(argument(0))))};
+    if (verb == "length")
+        return {std::to_string(TextOf(Control(argument(0))).size())};
+    if (verb == "items") {
+        const auto* combo = RequireKind<QComboBox>(Control(argument(0)), "a list");
+        Fields items;
+        for (int i = 0; i < combo->count(); ++i)
+            items.push_back(Utf8(combo->itemText(i)));
+        return items;
+    }
+    if (verb == "state") {
+        const QWidget* control = Control(argument(0));
+        const auto* button = qobject_cast<const QAbstractButton*>(control);
+        return {Flag(control->isEnabled()), Flag(button && button->isChecked())};
+    }
+    if (verb == "lamp") {
+        const MfcExtControl::CColorStatic* lamp = Lamp(Control(argument(0)));
+        return {Flag(lamp->IsLit()), Hex(lamp->IsLit() ? lamp->LitColor() : lamp->BackColor()),
+                Hex(lamp->LitColor()), std::to_string(lamp->TimersStarted())};
+    }
+    if (verb == "filedialog") {
+        OpenWithFileDialog(argument(0));
+        return {};
+    }
+    if (verb == "closebox") {
+        MainWindow()->close();
+        return {};
+    }
+    throw Refusal("unknown verb \"" + verb + "\"");
 }
 
 class COperatorDriver : public QObject
@@ -244,8 +289,11 @@ class COperatorDriver : public QObject
 public:
     COperatorDriver(const std::string& socketPath, QObject* parent) : QObject(parent)
     {
-        m_socket = Connect(socketPath);
-        if (m_socket < 0) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
+        m_socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (::connect(m_socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
             std::fprintf(stderr, "operator driver: cannot reach %s: %s\n", socketPath.c_str(), std::strerror(errno));
             return;
         }
@@ -256,30 +304,10 @@ public:
 
     ~COperatorDriver() override
     {
-        if (m_socket >= 0)
-            ::close(m_socket);
+        ::close(m_socket);
     }
 
 private:
-    static int Connect(const std::string& path)
-    {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        if (path.size() >= sizeof address.sun_path) {
-            errno = ENAMETOOLONG;
-            return -1;
-        }
-        std::strcpy(address.sun_path, path.c_str());
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
-            return fd;
-        const int error = errno;
-        if (fd >= 0)
-            ::close(fd);
-        errno = error;
-        return -1;
-    }
-
     // Only reads and queues: requests run later, each in its own call, so a
     // request that runs a modal dialog does not hold up the ones after it.
     void OnReadable()
@@ -287,7 +315,7 @@ private:
         char chunk[65536];
         const ssize_t count = ::recv(m_socket, chunk, sizeof chunk, MSG_DONTWAIT);
         if (count == 0 || (count < 0 && errno != EINTR && errno != EAGAIN)) {
-            m_notifier->setEnabled(false);  // the test has gone
+            m_notifier->setEnabled(false); // the test has gone
             return;
         }
         if (count < 0)
@@ -323,138 +351,9 @@ private:
             if (count < 0 && errno == EINTR)
                 continue;
             if (count <= 0)
-                return;  // the test has gone
+                return; // the test has gone
             sent += static_cast<std::size_t>(count);
         }
-    }
-
-    static void RequireArguments(const Fields& arguments, std::size_t count, const std::string& verb)
-    {
-        if (arguments.size() != count)
-            throw Refusal(verb + " takes " + std::to_string(count) + " argument(s)");
-    }
-
-    // window                  the main window's title, once it is shown
-    // click ID                a mouse click on a button or check box
-    // key ID|focus|window KEY a key pressed on a control, the focused control or the window
-    // type ID TEXT            focus an edit, select all, type TEXT over it
-    // pick ID TEXT            choose a list item with the keyboard
-    // text ID                 a control's text (an edit's, a list's selection, a caption)
-    // length ID               the length of that text, in characters
-    // items ID                a list's items
-    // state ID                enabled=0|1 checked=0|1|- index=N|-
-    // lamp ID                 lit=0|1 colour=COLORREF shown now lit-colour=COLORREF pulses=N
-    // filedialog PATH         the open file dialog accepts PATH
-    // cancelfiledialog        the open file dialog is cancelled
-    // closebox                the window's close box
-    Fields Execute(const std::string& verb, const Fields& arguments)
-    {
-        if (verb == "window") {
-            RequireArguments(arguments, 0, verb);
-            return {Utf8(RequireMainWindow()->windowTitle())};
-        }
-        if (verb == "click") {
-            RequireArguments(arguments, 1, verb);
-            QWidget* control = Control(arguments[0]);
-            RequireUsable(control, arguments[0]);
-            RequireKind<QAbstractButton>(control, arguments[0], "a button");
-            QTest::mouseClick(control, Qt::LeftButton, Qt::NoModifier, ClickPoint(control));
-            return {};
-        }
-        if (verb == "key") {
-            RequireArguments(arguments, 2, verb);
-            QWidget* target = nullptr;
-            if (arguments[0] == "window")
-                target = RequireMainWindow();
-            else if (arguments[0] == "focus")
-                target = QApplication::focusWidget() ? QApplication::focusWidget() : RequireMainWindow();
-            else
-                target = Control(arguments[0]);
-            QTest::keyClick(target, KeyNamed(arguments[1]));
-            return {};
-        }
-        if (verb == "type") {
-            RequireArguments(arguments, 2, verb);
-            QWidget* control = Control(arguments[0]);
-            RequireUsable(control, arguments[0]);
-            if (!qobject_cast<QLineEdit*>(control) && !qobject_cast<QPlainTextEdit*>(control))
-                throw Refusal("control " + arguments[0] + " takes no typing");
-            control->setFocus(Qt::OtherFocusReason);
-            QTest::keyClick(control, Qt::Key_A, Qt::ControlModifier);
-            TypeText(control, FromUtf8(arguments[1]));
-            return {};
-        }
-        if (verb == "pick") {
-            RequireArguments(arguments, 2, verb);
-            QWidget* control = Control(arguments[0]);
-            RequireUsable(control, arguments[0]);
-            auto* combo = RequireKind<QComboBox>(control, arguments[0], "a list");
-            const int index = combo->findText(FromUtf8(arguments[1]), Qt::MatchExactly | Qt::MatchCaseSensitive);
-            if (index < 0)
-                throw Refusal("list " + arguments[0] + " has no item \"" + arguments[1] + "\"");
-            PickByKeyboard(combo, index);
-            if (combo->currentIndex() != index)
-                throw Refusal("list " + arguments[0] + " did not move to \"" + arguments[1] + "\"");
-            return {};
-        }
-        if (verb == "text") {
-            RequireArguments(arguments, 1, verb);
-            return {Utf8(TextOf(Control(arguments[0])))};
-        }
-        if (verb == "length") {
-            RequireArguments(arguments, 1, verb);
-            return {std::to_string(TextOf(Control(arguments[0])).size())};
-        }
-        if (verb == "items") {
-            RequireArguments(arguments, 1, verb);
-            const auto* combo = RequireKind<QComboBox>(Control(arguments[0]), arguments[0], "a list");
-            Fields items;
-            for (int i = 0; i < combo->count(); ++i)
-                items.push_back(Utf8(combo->itemText(i)));
-            return items;
-        }
-        if (verb == "state") {
-            RequireArguments(arguments, 1, verb);
-            const QWidget* control = Control(arguments[0]);
-            const auto* button = qobject_cast<const QAbstractButton*>(control);
-            const auto* combo = qobject_cast<const QComboBox*>(control);
-            return {"enabled=" + Flag(control->isEnabled()),
-                    "checked=" + (button && button->isCheckable() ? Flag(button->isChecked()) : "-"),
-                    "index=" + (combo ? std::to_string(combo->currentIndex()) : "-")};
-        }
-        if (verb == "lamp") {
-            RequireArguments(arguments, 1, verb);
-            const MfcExtControl::CColorStatic* lamp = RequireLamp(Control(arguments[0]), arguments[0]);
-            return {"lit=" + Flag(lamp->IsLit()), "colour=" + Hex(lamp->IsLit() ? lamp->LitColor() : lamp->BackColor()),
-                    "lit-colour=" + Hex(lamp->LitColor()), "pulses=" + std::to_string(lamp->TimersStarted())};
-        }
-        if (verb == "filedialog" || verb == "cancelfiledialog") {
-            RequireArguments(arguments, verb == "filedialog" ? 1 : 0, verb);
-            QFileDialog* dialog = OpenFileDialog();
-            if (!dialog)
-                throw Refusal("no file dialog is open");
-            if (verb == "cancelfiledialog") {
-                dialog->reject();
-                return {};
-            }
-            // As typing the path into the dialog's file name box and pressing Open.
-            const QString path = FromUtf8(arguments[0]);
-            dialog->selectFile(path);
-            if (auto* nameBox = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
-                nameBox->setText(path);
-            static_cast<QDialog*>(dialog)->accept();
-            if (dialog->isVisible()) {
-                throw Refusal("the file dialog did not take \"" + arguments[0] + "\"; it selects \"" +
-                              Utf8(dialog->selectedFiles().join(QStringLiteral("\", \""))) + "\"");
-            }
-            return {};
-        }
-        if (verb == "closebox") {
-            RequireArguments(arguments, 0, verb);
-            RequireMainWindow()->close();
-            return {};
-        }
-        throw Refusal("unknown verb \"" + verb + "\"");
     }
 
     int m_socket = -1;
@@ -464,10 +363,9 @@ private:
 
 void StartOperatorDriver()
 {
-    const QByteArray socketPath = qgetenv(kSocketVariable);
-    if (socketPath.isEmpty())
-        return;
-    new COperatorDriver(socketPath.toStdString(), QCoreApplication::instance());
+    const QByteArray socketPath = qgetenv("ORVEL_E2E_DRIVER_SOCKET");
+    if (!socketPath.isEmpty())
+        new COperatorDriver(socketPath.toStdString(), QCoreApplication::instance());
 }
 
 } // namespace
