@@ -171,6 +171,7 @@ void CSerialPort::ApplyFraming(boost::uint32_t baudRate)
 // and each either passes the chain on (a read or a retry wait outstanding) or,
 // once reading has stopped, ends it.
 
+// Posted by Open, and run by the retry timer after a failed read.
 void CSerialPort::OnStartRead()
 {
     boost::unique_lock<boost::mutex> lock(m_receiveMutex);
@@ -194,15 +195,6 @@ void CSerialPort::OnRead(const boost::system::error_code& error, std::size_t byt
     } else {
         RearmAfterFailedRead();
     }
-}
-
-void CSerialPort::OnRetryTimer(const boost::system::error_code&)
-{
-    boost::unique_lock<boost::mutex> lock(m_receiveMutex);
-    if (m_reading)
-        StartRead();
-    else
-        EndReadChain();
 }
 
 // Called with the receive mutex held.
@@ -229,8 +221,8 @@ void CSerialPort::RearmAfterFailedRead()
         return;
     }
     m_retryTimer.expires_after(delay);
-    m_retryTimer.async_wait(boost::bind(&CSerialPort::OnRetryTimer, this,
-                                        boost::asio::placeholders::error));
+    // Cancelled or expired alike: OnStartRead decides by m_reading.
+    m_retryTimer.async_wait(boost::bind(&CSerialPort::OnStartRead, this));
 }
 
 // Called with the receive mutex held, as the last thing a handler does with

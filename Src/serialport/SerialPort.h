@@ -67,7 +67,6 @@ private:
     void StartRead();
     void OnRead(const boost::system::error_code& error, std::size_t bytesTransferred);
     void OnStartRead();
-    void OnRetryTimer(const boost::system::error_code& error);
     void RearmAfterFailedRead();
     void EndReadChain();
     void StopReading();

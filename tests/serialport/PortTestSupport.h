@@ -7,8 +7,8 @@
 #include <boost/bind/bind.hpp>
 
 #include <atomic>
-#include <dirent.h>
 #include <fcntl.h>
+#include <filesystem>
 #include <mutex>
 #include <poll.h>
 #include <string>
@@ -31,13 +31,10 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         m_counts.push_back(count);
         m_bytes.append(data, count);
-        m_callsAfterSeal += m_sealed;
     }
     std::string Bytes() const { std::lock_guard<std::mutex> l(m_mutex); return m_bytes; }
     std::vector<boost::uint32_t> Counts() const { std::lock_guard<std::mutex> l(m_mutex); return m_counts; }
     std::size_t Calls() const { return Counts().size(); }
-    std::size_t CallsAfterSeal() const { std::lock_guard<std::mutex> l(m_mutex); return m_callsAfterSeal; }
-    void Seal() { std::lock_guard<std::mutex> l(m_mutex); m_sealed = true; } // later calls are faults
     void Clear() { std::lock_guard<std::mutex> l(m_mutex); m_bytes.clear(); m_counts.clear(); }
     bool WaitForBytes(std::size_t count) const
     {
@@ -48,8 +45,6 @@ private:
     mutable std::mutex m_mutex;
     std::string m_bytes;
     std::vector<boost::uint32_t> m_counts;
-    bool m_sealed = false;
-    std::size_t m_callsAfterSeal = 0;
 };
 
 // A pty playing the device, and a port listening to it.
@@ -120,13 +115,8 @@ private:
 // Threads of this process.
 inline std::size_t TaskCount()
 {
-    std::size_t count = 0;
-    if (DIR* tasks = ::opendir("/proc/self/task")) {
-        while (const dirent* entry = ::readdir(tasks))
-            count += entry->d_name[0] != '.';
-        ::closedir(tasks);
-    }
-    return count;
+    const std::filesystem::directory_iterator tasks("/proc/self/task");
+    return static_cast<std::size_t>(std::distance(begin(tasks), end(tasks)));
 }
 
 } // namespace porttest

@@ -1,12 +1,9 @@
-// serial_open_probe <port> [<release file>]
-// Opens <port> with a CSerialPort and prints "opened" or "busy". Given a
-// release file, keeps the port open until that file is gone.
+// serial_open_probe <port>
+// Opens <port> with a CSerialPort in a process of its own and prints "opened"
+// or "busy".
 #include "SerialPort.h"
 
-#include <chrono>
 #include <cstdio>
-#include <thread>
-#include <unistd.h>
 
 int main(int argc, char** argv)
 {
@@ -16,9 +13,6 @@ int main(int argc, char** argv)
     serialport::CSerialPort port(ioService, serialport::CSerialPort::ReceiveCallback());
     const bool opened = port.Open(argv[1], 9600);
     std::printf("%s\n", opened ? "opened" : "busy");
-    std::fflush(stdout);
-    while (opened && argc > 2 && ::access(argv[2], F_OK) == 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     port.Close();
     return opened ? 0 : 1;
 }
