@@ -86,10 +86,7 @@ TEST_F(UserStoreTest, ASaveIsKeptEvenIfTheProcessDiesRightAfterIt)
 // Ways a store file gets damaged.
 void WriteGarbage(const std::string& path)
 {
-    std::string garbage;
-    for (int i = 0; i < 4096; ++i)
-        garbage += static_cast<char>((i * 7919 + 13) % 251);
-    std::ofstream(path, std::ios::binary) << garbage;
+    std::ofstream(path, std::ios::binary) << std::string(4096, '\x5a');
 }
 
 void CutStoreInHalf(const std::string& path)
