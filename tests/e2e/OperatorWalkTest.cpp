@@ -12,8 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 namespace e2e {
@@ -24,20 +24,16 @@ constexpr milliseconds kCeiling{30000};
 constexpr const char* kBauds[3] = {"4800", "9600", "19200"};
 constexpr const char* kDevices[3] = {"gnss", "beacon", "sounder"};
 
-// The pane's lines that read as whole sentences, "$...*HH". A sentence cut in
-// two by a chunk boundary gives pieces that do not.
+// The pane's lines that read as whole sentences, "$...*HH" (the only "*" is
+// the checksum's). A sentence cut by a chunk boundary gives pieces that do not.
 std::vector<std::string> Sentences(const std::string& pane)
 {
     std::vector<std::string> sentences;
-    std::size_t start = 0;
-    for (std::size_t end; start < pane.size(); start = end + 1) {
-        end = std::min(pane.find('\n', start), pane.size());
-        std::string line = pane.substr(start, end - start);
+    std::istringstream lines(pane);
+    for (std::string line; std::getline(lines, line);) {
         while (!line.empty() && line.back() == '\r')
             line.pop_back();
-        const std::size_t size = line.size();
-        if (size >= 4 && line[0] == '$' && line[size - 3] == '*' && std::isxdigit(static_cast<unsigned char>(line[size - 2])) &&
-            std::isxdigit(static_cast<unsigned char>(line[size - 1])))
+        if (line.size() >= 4 && line[0] == '$' && line[line.size() - 3] == '*')
             sentences.push_back(line);
     }
     return sentences;

@@ -86,8 +86,8 @@ COperator& CWorkbench::StartProgram()
     const std::string outputFile = ProgramOutputFile(*this, ++m_runs);
     const int output = ::open(outputFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     m_program.reset();
-    m_program.emplace(std::vector<std::string>{ORVEL_PROGRAM_PATH}, devsimtest::CChildProcess::Streams{-1, output, output},
-                      m_workFolder, environment);
+    m_program.emplace(std::vector<std::string>{ORVEL_PROGRAM_PATH},
+                      devsimtest::CChildProcess::Streams{-1, output, output}, m_workFolder, environment);
     ::close(output);
     try {
         if (m_operator.Accept(kStartCeiling) != m_program->Pid())

@@ -40,9 +40,7 @@ void CChannel::Plug()
         m_port.Unplug();
         throw;
     }
-    m_readerPresent = false;
-    m_input.Reset();
-    m_output.clear();
+    ForgetReader();
     // A reader may have opened the link before the watch was in place.
     CheckReader();
 }
@@ -54,9 +52,7 @@ void CChannel::Unplug()
     m_watcher.Unwatch(m_watch);
     m_watch = -1;
     m_port.Unplug();
-    m_readerPresent = false;
-    m_input.Reset();
-    m_output.clear();
+    ForgetReader();
 }
 
 short CChannel::PollEvents()
@@ -139,11 +135,17 @@ void CChannel::WriteOutput()
 
 void CChannel::LoseReader()
 {
+    ForgetReader();
+    m_port.DiscardUnread();
+    m_report(std::string("closed ") + Name());
+}
+
+// A reader that comes gets neither half a command nor output of before.
+void CChannel::ForgetReader()
+{
     m_readerPresent = false;
     m_input.Reset();
     m_output.clear();
-    m_port.DiscardUnread();
-    m_report(std::string("closed ") + Name());
 }
 
 void CChannel::Queue(const std::string& bytes)

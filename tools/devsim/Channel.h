@@ -67,6 +67,7 @@ private:
     void ReadCommands();
     void WriteOutput();
     void LoseReader();
+    void ForgetReader();
     void Queue(const std::string& bytes);
     void RefillFlood();
 

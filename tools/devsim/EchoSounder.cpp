@@ -3,7 +3,6 @@
 #include "Nmea.h"
 
 #include <cmath>
-#include <cstdio>
 
 namespace devsim {
 
@@ -14,13 +13,6 @@ constexpr double kFeetPerMetre = 3.2808399;
 constexpr double kFathomsPerMetre = 0.5468066;
 constexpr int kRangeScale = 100; // metres
 
-std::string Fixed1(double value)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f", value);
-    return text;
-}
-
 } // namespace
 
 std::string CEchoSounder::Answer(const std::string&)
@@ -30,6 +22,7 @@ std::string CEchoSounder::Answer(const std::string&)
 
 std::string CEchoSounder::Tick(const CUtcTime&)
 {
+    using nmea::Fixed1;
     ++m_seconds;
     const double depth = Depth();
     return nmea::Sentence("SDDBT," + Fixed1(depth * kFeetPerMetre) + ",f," + Fixed1(depth) + ",M," +

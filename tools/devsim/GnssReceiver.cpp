@@ -101,13 +101,6 @@ std::string Angle(double degrees)
     return text;
 }
 
-std::string Fixed1(double value)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f", value);
-    return text;
-}
-
 } // namespace
 
 CGnssReceiver::CGnssReceiver()
@@ -251,7 +244,7 @@ std::string CGnssReceiver::Format(Output output, const CUtcTime& now) const
     case Output::Gga:
         return nmea::Sentence("GPGGA," + now.Hhmmss() + "," + position + ",1,10,0.8,12.3,M,17.5,M,,");
     case Output::Rmc:
-        return nmea::Sentence("GPRMC," + now.Hhmmss() + ",A," + position + "," + Fixed1(m_ship.SpeedKnots()) +
+        return nmea::Sentence("GPRMC," + now.Hhmmss() + ",A," + position + "," + nmea::Fixed1(m_ship.SpeedKnots()) +
                               "," + Angle(m_ship.Course()) + "," + now.Ddmmyy() + ",,,A");
     case Output::Hdt:
         return nmea::Sentence("GPHDT," + Angle(m_ship.Heading()) + ",T");

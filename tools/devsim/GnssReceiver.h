@@ -37,9 +37,6 @@ public:
     std::string Answer(const std::string& line) override;
     std::string Tick(const CUtcTime& now) override;
 
-    // Seconds between two sentences of this kind; 0 while it is not sent.
-    int Period(Output output) const { return m_period[Index(output)]; }
-
 private:
     static std::size_t Index(Output output) { return static_cast<std::size_t>(output); }
 
@@ -53,7 +50,7 @@ private:
     std::string Format(Output output, const CUtcTime& now) const;
 
     CShipMotion m_ship;
-    std::array<int, kOutputCount> m_period{};
+    std::array<int, kOutputCount> m_period{}; // seconds between two sentences; 0: not sent
     std::array<int, kOutputCount> m_dueIn{}; // ticks until the next sentence
 };
 

@@ -1,6 +1,7 @@
 #include "Nmea.h"
 
 #include <cctype>
+#include <cstdio>
 
 namespace devsim::nmea {
 
@@ -66,6 +67,13 @@ std::string Sentence(std::string_view body)
     text += '*';
     text += Checksum(body);
     text += "\r\n";
+    return text;
+}
+
+std::string Fixed1(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", value);
     return text;
 }
 

@@ -16,6 +16,9 @@ std::string Checksum(std::string_view body);
 // "$" + body + "*" + checksum + "\r\n".
 std::string Sentence(std::string_view body);
 
+// A figure of a sentence with one decimal: "12.0", "0.5".
+std::string Fixed1(double value);
+
 enum class ChecksumState { Absent, Valid, Invalid };
 
 struct CReceivedSentence
