@@ -4,6 +4,7 @@
 
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 using text::FromCp1251;
@@ -26,44 +27,29 @@ QString Decode(const std::string& bytes)
 
 } // namespace
 
-TEST(Cp1251, EveryByteDecodesToOneCharacterAndEncodesBack)
+// Control characters and ASCII keep their code points; 0xC0-0xFF are А-я;
+// the unassigned 0x98 comes through as U+0098; all of it encodes back.
+TEST(Cp1251, EveryByteDecodesToItsCharacterAndEncodesBack)
 {
     const std::string bytes = AllBytes();
     const QString decoded = Decode(bytes);
-
     ASSERT_EQ(decoded.size(), 256);
     EXPECT_EQ(ToCp1251(decoded), bytes);
-}
 
-TEST(Cp1251, BytesDecodeToTheCodePagesCharacters)
-{
-    const QString decoded = Decode(AllBytes());
     for (int b = 0; b < 0x80; ++b)
-        EXPECT_EQ(decoded.at(b).unicode(), b) << "control characters and ASCII keep their code points";
+        EXPECT_EQ(decoded.at(b).unicode(), b);
     for (int b = 0xC0; b <= 0xFF; ++b)
         EXPECT_EQ(decoded.at(b).unicode(), 0x0410 + (b - 0xC0)) << "byte " << b;
-    EXPECT_EQ(decoded.at(0xA8), QChar(0x0401)); // Ё
-    EXPECT_EQ(decoded.at(0xB8), QChar(0x0451)); // ё
-    EXPECT_EQ(decoded.at(0x88), QChar(0x20AC)); // €
-    EXPECT_EQ(decoded.at(0xB9), QChar(0x2116)); // №
-    // 0x98 is unassigned in the code page; it comes through as U+0098.
-    EXPECT_EQ(decoded.at(0x98), QChar(0x0098));
-}
+    const std::pair<int, int> others[] = {{0xA8, 0x0401}, {0xB8, 0x0451}, {0x88, 0x20AC}, {0xB9, 0x2116}, {0x98, 0x0098}};
+    for (const auto& [byte, character] : others)
+        EXPECT_EQ(decoded.at(byte).unicode(), character) << "byte " << byte;
 
-TEST(Cp1251, RussianTextRoundTrips)
-{
-    const QString russian = QString::fromUtf8("Эхолот: Настройка частоты, ёж № 5\r\n");
-    const std::string bytes = ToCp1251(russian);
-
-    EXPECT_EQ(bytes.size(), static_cast<std::size_t>(russian.size()));
-    EXPECT_EQ(bytes.substr(0, 6), "\xDD\xF5\xEE\xEB\xEE\xF2");
-    EXPECT_EQ(Decode(bytes), russian);
+    EXPECT_EQ(ToCp1251(QString::fromUtf8("Эхолот ёж №")), "\xDD\xF5\xEE\xEB\xEE\xF2 \xB8\xE6 \xB9");
 }
 
 TEST(Cp1251, UnencodableCharactersBecomeQuestionMarks)
 {
     EXPECT_EQ(ToCp1251(QString::fromUtf8("A中B")), "A?B");
-    EXPECT_EQ(ToCp1251(QString::fromUtf8("café")), "caf?");
     EXPECT_EQ(ToCp1251(QString::fromUtf8("😀!")), "?!") << "a surrogate pair is one character";
     EXPECT_EQ(ToCp1251(QString(QChar(0xD800)) + "x"), "?x") << "a lone surrogate";
     EXPECT_EQ(ToCp1251(QString("x") + QChar(0xD800)), "x?") << "a lone surrogate at the end";
@@ -76,25 +62,20 @@ TEST(Cp1251, EmptyInputAndEmbeddedNulBytes)
     EXPECT_TRUE(FromCp1251(nullptr, 0).isEmpty());
     EXPECT_TRUE(FromCp1251("abc", 0).isEmpty());
     EXPECT_EQ(ToCp1251(QString()), "");
-
     const std::string withNul("a\0b", 3);
-    EXPECT_EQ(Decode(withNul).size(), 3);
     EXPECT_EQ(ToCp1251(Decode(withNul)), withNul);
 }
 
+// Each call makes its own converter: a shared one would race.
 TEST(Cp1251, ConvertsOnManyThreadsAtOnce)
 {
     const std::string bytes = AllBytes();
-    const QString expected = Decode(bytes);
     std::vector<int> failures(4, 0);
     std::vector<std::thread> workers;
     for (int t = 0; t < 4; ++t)
         workers.emplace_back([&, t] {
-            for (int i = 0; i < 500; ++i) {
-                const QString decoded = Decode(bytes);
-                if (decoded != expected || ToCp1251(decoded) != bytes)
-                    ++failures[t];
-            }
+            for (int i = 0; i < 500; ++i)
+                failures[t] += ToCp1251(Decode(bytes)) != bytes;
         });
     for (std::thread& worker : workers)
         worker.join();
