@@ -143,33 +143,28 @@ CChannelPanel& COrvelConfiguratorDlg::PanelOf(int channel)
     return *panels[channel];
 }
 
+setting::CSerialPortDeviceSetting& COrvelConfiguratorDlg::SettingOf(int channel)
+{
+    setting::CSerialPortDeviceSetting* settings[] = {&m_snsSetting, &m_kksSetting, &m_sonSetting};
+    return *settings[channel];
+}
+
 bool COrvelConfiguratorDlg::OnInitDialog()
 {
     ui::CDialogEx::OnInitDialog();
 
-    InitPanel(m_snsPanel, 0);
-    InitPanel(m_kksPanel, 1);
-    InitPanel(m_sonPanel, 2);
-
     std::vector<std::string> ports;
     setting::EnumerateSerialPorts(ports);
-    CComboBox snsPorts(GetDlgItem(IDC_SNS_PORT));
-    CComboBox kksPorts(GetDlgItem(IDC_KKS_PORT));
-    CComboBox sonPorts(GetDlgItem(IDC_SON_PORT));
-    FillPortCombo(snsPorts, ports, m_snsSetting.m_portName.m_value);
-    FillPortCombo(kksPorts, ports, m_kksSetting.m_portName.m_value);
-    FillPortCombo(sonPorts, ports, m_sonSetting.m_portName.m_value);
-
-    CComboBox snsBauds(GetDlgItem(IDC_SNS_BAUD));
-    CComboBox kksBauds(GetDlgItem(IDC_KKS_BAUD));
-    CComboBox sonBauds(GetDlgItem(IDC_SON_BAUD));
-    FillBaudCombo(snsBauds, kBaudRates, m_snsSetting.m_baudRate.m_dwValue);
-    FillBaudCombo(kksBauds, kBaudRates, m_kksSetting.m_baudRate.m_dwValue);
-    FillBaudCombo(sonBauds, kBaudRates, m_sonSetting.m_baudRate.m_dwValue);
-
-    CheckDlgButton(IDC_SNS_ENABLE, m_snsSetting.m_enabled.m_dwValue != 0 ? ui::BST_CHECKED : ui::BST_UNCHECKED);
-    CheckDlgButton(IDC_KKS_ENABLE, m_kksSetting.m_enabled.m_dwValue != 0 ? ui::BST_CHECKED : ui::BST_UNCHECKED);
-    CheckDlgButton(IDC_SON_ENABLE, m_sonSetting.m_enabled.m_dwValue != 0 ? ui::BST_CHECKED : ui::BST_UNCHECKED);
+    for (int channel = 0; channel < 3; ++channel) {
+        InitPanel(PanelOf(channel), channel);
+        const PanelIds& ids = kPanelIds[channel];
+        const setting::CSerialPortDeviceSetting& settings = SettingOf(channel);
+        CComboBox portCombo(GetDlgItem(ids.portCombo));
+        FillPortCombo(portCombo, ports, settings.m_portName.m_value);
+        CComboBox baudCombo(GetDlgItem(ids.baudCombo));
+        FillBaudCombo(baudCombo, kBaudRates, settings.m_baudRate.m_dwValue);
+        CheckDlgButton(ids.enable, settings.m_enabled.m_dwValue != 0 ? ui::BST_CHECKED : ui::BST_UNCHECKED);
+    }
 
     CComboBox receiverType(GetDlgItem(IDC_RECEIVER_TYPE));
     for (const auto& entry : m_catalog.m_index) {
@@ -181,9 +176,8 @@ bool COrvelConfiguratorDlg::OnInitDialog()
     FillCommandCombo(m_sonPanel.m_commandCombo, m_sonCommands);
     OnCbnSelchangeReceiverType();
 
-    ApplyEnabled(m_snsPanel, m_snsSetting);
-    ApplyEnabled(m_kksPanel, m_kksSetting);
-    ApplyEnabled(m_sonPanel, m_sonSetting);
+    for (int channel = 0; channel < 3; ++channel)
+        ApplyEnabled(PanelOf(channel), SettingOf(channel));
     return true;
 }
 
@@ -271,51 +265,6 @@ void COrvelConfiguratorDlg::FillCommandCombo(CComboBox& combo, const CCommandSet
 }
 
 // Enable, open and close ------------------------------------------------
-
-void COrvelConfiguratorDlg::OnSnsEnable()
-{
-    ApplyEnabled(m_snsPanel, m_snsSetting);
-}
-
-void COrvelConfiguratorDlg::OnKksEnable()
-{
-    ApplyEnabled(m_kksPanel, m_kksSetting);
-}
-
-void COrvelConfiguratorDlg::OnSonEnable()
-{
-    ApplyEnabled(m_sonPanel, m_sonSetting);
-}
-
-void COrvelConfiguratorDlg::OnSnsOpen()
-{
-    OpenChannel(m_snsPanel, m_snsSetting, m_snsPort);
-}
-
-void COrvelConfiguratorDlg::OnKksOpen()
-{
-    OpenChannel(m_kksPanel, m_kksSetting, m_kksPort);
-}
-
-void COrvelConfiguratorDlg::OnSonOpen()
-{
-    OpenChannel(m_sonPanel, m_sonSetting, m_sonPort);
-}
-
-void COrvelConfiguratorDlg::OnSnsClose()
-{
-    CloseChannel(m_snsPanel, m_snsPort);
-}
-
-void COrvelConfiguratorDlg::OnKksClose()
-{
-    CloseChannel(m_kksPanel, m_kksPort);
-}
-
-void COrvelConfiguratorDlg::OnSonClose()
-{
-    CloseChannel(m_sonPanel, m_sonPort);
-}
 
 void COrvelConfiguratorDlg::ApplyEnabled(CChannelPanel& panel, setting::CSerialPortDeviceSetting& settings)
 {
@@ -413,21 +362,6 @@ void COrvelConfiguratorDlg::OnAddCrc()
 
 // Terminal traffic -------------------------------------------------------
 
-void COrvelConfiguratorDlg::OnSnsReceive(const char* data, boost::uint32_t count)
-{
-    QueueReceived(0, data, count);
-}
-
-void COrvelConfiguratorDlg::OnKksReceive(const char* data, boost::uint32_t count)
-{
-    QueueReceived(1, data, count);
-}
-
-void COrvelConfiguratorDlg::OnSonReceive(const char* data, boost::uint32_t count)
-{
-    QueueReceived(2, data, count);
-}
-
 // I/O worker thread: copies and signals, never waits for the window. The
 // ports close before the queues and the wake-up go.
 void COrvelConfiguratorDlg::QueueReceived(int channel, const char* data, boost::uint32_t count)
@@ -486,44 +420,13 @@ void COrvelConfiguratorDlg::AppendLog(int id, const QString& text)
     ui::AppendToPane(qobject_cast<QPlainTextEdit*>(GetDlgItem(id)), text);
 }
 
-void COrvelConfiguratorDlg::OnSnsSend()
-{
-    SendCommand(m_snsPanel, m_snsPort);
-}
-
-void COrvelConfiguratorDlg::OnKksSend()
-{
-    SendCommand(m_kksPanel, m_kksPort);
-}
-
-void COrvelConfiguratorDlg::OnSonSend()
-{
-    SendCommand(m_sonPanel, m_sonPort);
-}
-
 void COrvelConfiguratorDlg::SendCommand(const CChannelPanel& panel, serialport::CSerialPort& port)
 {
     std::string command;
     if (GetDlgItemText(panel.m_commandEditId, command) == 0)
         ui::AfxThrowUserException();
     command += "\r\n";
-    const boost::uint32_t count = static_cast<boost::uint32_t>(command.size());
-    port.Write(command.data(), count);
-}
-
-void COrvelConfiguratorDlg::OnSnsSendFile()
-{
-    SendFile(m_snsPort);
-}
-
-void COrvelConfiguratorDlg::OnKksSendFile()
-{
-    SendFile(m_kksPort);
-}
-
-void COrvelConfiguratorDlg::OnSonSendFile()
-{
-    SendFile(m_sonPort);
+    port.Write(command.data(), static_cast<boost::uint32_t>(command.size()));
 }
 
 void COrvelConfiguratorDlg::SendFile(serialport::CSerialPort& port)
@@ -534,23 +437,7 @@ void COrvelConfiguratorDlg::SendFile(serialport::CSerialPort& port)
     std::vector<char> contents;
     if (!ui::ReadWholeFile(QFile::encodeName(path).constData(), contents) || contents.empty())
         return;
-    const boost::uint32_t count = static_cast<boost::uint32_t>(contents.size());
-    port.Write(contents.data(), count);
-}
-
-void COrvelConfiguratorDlg::OnSnsClear()
-{
-    ClearLog(m_snsPanel);
-}
-
-void COrvelConfiguratorDlg::OnKksClear()
-{
-    ClearLog(m_kksPanel);
-}
-
-void COrvelConfiguratorDlg::OnSonClear()
-{
-    ClearLog(m_sonPanel);
+    port.Write(contents.data(), static_cast<boost::uint32_t>(contents.size()));
 }
 
 // Runs on the window's thread, as every append does, so a chunk lands either

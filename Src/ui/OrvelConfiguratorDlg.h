@@ -51,21 +51,23 @@ private:
 
     void InitPanel(CChannelPanel& panel, int channel);
     CChannelPanel& PanelOf(int channel);
+    setting::CSerialPortDeviceSetting& SettingOf(int channel);
 
     void FillPortCombo(ui::CComboBox& combo, const std::vector<std::string>& names, const std::string& savedName);
     void FillBaudCombo(ui::CComboBox& combo, const boost::uint32_t (&rates)[15], boost::uint32_t savedRate);
     void FillCommandCombo(ui::CComboBox& combo, const CCommandSet& commands);
 
-    // Enable, open and close of a channel.
-    void OnSnsEnable();
-    void OnKksEnable();
-    void OnSonEnable();
-    void OnSnsOpen();
-    void OnKksOpen();
-    void OnSonOpen();
-    void OnSnsClose();
-    void OnKksClose();
-    void OnSonClose();
+    // Enable, open and close of a channel. Here and below, each per-channel
+    // handler only picks its channel for the routine that does the work.
+    void OnSnsEnable() { ApplyEnabled(m_snsPanel, m_snsSetting); }
+    void OnKksEnable() { ApplyEnabled(m_kksPanel, m_kksSetting); }
+    void OnSonEnable() { ApplyEnabled(m_sonPanel, m_sonSetting); }
+    void OnSnsOpen() { OpenChannel(m_snsPanel, m_snsSetting, m_snsPort); }
+    void OnKksOpen() { OpenChannel(m_kksPanel, m_kksSetting, m_kksPort); }
+    void OnSonOpen() { OpenChannel(m_sonPanel, m_sonSetting, m_sonPort); }
+    void OnSnsClose() { CloseChannel(m_snsPanel, m_snsPort); }
+    void OnKksClose() { CloseChannel(m_kksPanel, m_kksPort); }
+    void OnSonClose() { CloseChannel(m_sonPanel, m_sonPort); }
     void ApplyEnabled(CChannelPanel& panel, setting::CSerialPortDeviceSetting& settings);
     void OpenChannel(CChannelPanel& panel, setting::CSerialPortDeviceSetting& settings,
                      serialport::CSerialPort& port);
@@ -73,15 +75,15 @@ private:
     void ShowChannelState(CChannelPanel& panel, bool open);
 
     // Terminal traffic.
-    void OnSnsSend();
-    void OnKksSend();
-    void OnSonSend();
-    void OnSnsSendFile();
-    void OnKksSendFile();
-    void OnSonSendFile();
-    void OnSnsClear();
-    void OnKksClear();
-    void OnSonClear();
+    void OnSnsSend() { SendCommand(m_snsPanel, m_snsPort); }
+    void OnKksSend() { SendCommand(m_kksPanel, m_kksPort); }
+    void OnSonSend() { SendCommand(m_sonPanel, m_sonPort); }
+    void OnSnsSendFile() { SendFile(m_snsPort); }
+    void OnKksSendFile() { SendFile(m_kksPort); }
+    void OnSonSendFile() { SendFile(m_sonPort); }
+    void OnSnsClear() { ClearLog(m_snsPanel); }
+    void OnKksClear() { ClearLog(m_kksPanel); }
+    void OnSonClear() { ClearLog(m_sonPanel); }
     void SendCommand(const CChannelPanel& panel, serialport::CSerialPort& port);
     void SendFile(serialport::CSerialPort& port);
     void ClearLog(CChannelPanel& panel);
@@ -94,9 +96,9 @@ private:
 
     // Receive callbacks, called on an I/O worker thread: they copy the chunk
     // and hand it to the window's thread, never waiting for it.
-    void OnSnsReceive(const char* data, boost::uint32_t count);
-    void OnKksReceive(const char* data, boost::uint32_t count);
-    void OnSonReceive(const char* data, boost::uint32_t count);
+    void OnSnsReceive(const char* data, boost::uint32_t count) { QueueReceived(0, data, count); }
+    void OnKksReceive(const char* data, boost::uint32_t count) { QueueReceived(1, data, count); }
+    void OnSonReceive(const char* data, boost::uint32_t count) { QueueReceived(2, data, count); }
     void QueueReceived(int channel, const char* data, boost::uint32_t count);
     // Window thread: shows what is queued, as if each chunk had been appended
     // on its own, and pulses "Rx" / "Rx Err". A bounded amount per channel
