@@ -1,6 +1,5 @@
-// Test entry point for suites that need a QApplication: one for the whole
-// executable, created after the per-user stores have been pointed into a
-// temporary folder (so nothing touches the real home or runtime folders).
+// Entry point of the window tests: one QApplication, created after the
+// per-user stores are pointed into a temporary folder.
 
 #include <TempDir.h>
 
@@ -10,11 +9,9 @@
 
 #include <cstdlib>
 
-// Under ThreadSanitizer: Qt and the GLib event loop under it are not
-// instrumented, so the synchronisation of Qt's own threads (the image
-// conversion pool, the file dialog's directory reader) is invisible and their
-// allocations look racy. Calls these libraries make into the sanitizer
-// runtime are ignored; every access made by this tree's code is still checked.
+// ThreadSanitizer cannot see the synchronisation inside Qt and GLib, which
+// are not instrumented; accesses made from those libraries are ignored, those
+// of this tree's code are still checked.
 extern "C" const char* __tsan_default_suppressions()
 {
     return "called_from_lib:libQt6Core.so.6\n"

@@ -1,13 +1,27 @@
-// Start-up of the main window: what the panels show and what is stored,
-// from the settings store and the serial ports present.
+// What the main window shows once started: the panels filled from the
+// settings store and the ports present, the command lists, and the layout.
 
 #include "WindowTestSupport.h"
 
+#include <DialogTemplate.h>
+#include <DialogUnits.h>
 #include <Resource.h>
+
+#include <QComboBox>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
 using namespace windowtest;
+
+namespace {
+
+QString U(const char* utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+} // namespace
 
 TEST(WindowStart, EmptyStoreShowsTheDefaultsAndStoresThemBeforeShowing)
 {
@@ -23,13 +37,12 @@ TEST(WindowStart, EmptyStoreShowsTheDefaultsAndStoresThemBeforeShowing)
     const int enable[] = {IDC_SNS_ENABLE, IDC_KKS_ENABLE, IDC_SON_ENABLE};
     for (int ch = 0; ch < 3; ++ch) {
         SCOPED_TRACE(ch);
-        EXPECT_EQ(StoredText(devices[ch]), names[ch]);
-        EXPECT_EQ(StoredBaud(devices[ch]), rates[ch]);
-        EXPECT_EQ(StoredEnabled(devices[ch]), 1u);
+        EXPECT_EQ(StoredPortName(devices[ch]), names[ch]);
+        EXPECT_EQ(StoredNumber(devices[ch], "BaudRate"), rates[ch]);
+        EXPECT_EQ(StoredNumber(devices[ch], "Enabled"), 1u);
         EXPECT_EQ(Text(*dlg, baud[ch]), QString::number(rates[ch]));
         EXPECT_EQ(Items(*dlg, baud[ch]).size(), 15);
         EXPECT_TRUE(Items(*dlg, port[ch]).isEmpty());
-        EXPECT_EQ(Selection(*dlg, port[ch]), -1);
         EXPECT_EQ(dlg->IsDlgButtonChecked(enable[ch]), ui::BST_CHECKED);
     }
     // Ready: Open active, Close, Send and Send File greyed.
@@ -39,58 +52,96 @@ TEST(WindowStart, EmptyStoreShowsTheDefaultsAndStoresThemBeforeShowing)
     EXPECT_FALSE(Enabled(*dlg, IDC_KKS_SEND_FILE));
 }
 
-TEST(WindowStart, EnabledFlagSetsTheBoxAndIsStoredAsZeroOrOne)
+TEST(WindowStart, SavedValuesSelectTheirEntriesAndAreWrittenBack)
 {
-    Stores stores;
-    SeedDevice("SnsPort", "COM3", 115200, 0);
-    SeedDevice("KksPort", "COM4", 4800, 7);
-    SeedDevice("SonPort", "COM1", 9600, 1);
-    auto dlg = MakeWindow();
+    {
+        Stores stores({"/dev/ttyS2", "/dev/ttyS10", "/dev/ttyS1", "/run/ports/Beacon", "/run/ports/alpha"});
+        SeedDevice("SnsPort", "/dev/ttyS1", 4800, 0);      // exact name, before its longer twin
+        SeedDevice("KksPort", "/RUN/PORTS/B", 110, 7);     // prefix in another case; 110 after the wrap
+        SeedDevice("SonPort", "/dev/ttyUSB7", 250000, 1);  // neither offered: the first entries
+        auto dlg = MakeWindow();
 
-    EXPECT_EQ(dlg->IsDlgButtonChecked(IDC_SNS_ENABLE), ui::BST_UNCHECKED);
-    EXPECT_FALSE(Enabled(*dlg, IDC_SNS_OPEN));
-    EXPECT_EQ(StoredEnabled("SnsPort"), 0u);
-    EXPECT_EQ(dlg->IsDlgButtonChecked(IDC_KKS_ENABLE), ui::BST_CHECKED);
-    EXPECT_TRUE(Enabled(*dlg, IDC_KKS_OPEN));
-    EXPECT_EQ(StoredEnabled("KksPort"), 1u);
-    // Loaded values are shown and written back unchanged.
-    EXPECT_EQ(Text(*dlg, IDC_SON_BAUD), "9600");
-    EXPECT_EQ(StoredBaud("SonPort"), 9600u);
-}
+        EXPECT_EQ(Items(*dlg, IDC_SON_PORT),
+                  QStringList({"/dev/ttyS1", "/dev/ttyS10", "/dev/ttyS2", "/run/ports/alpha", "/run/ports/Beacon"}));
+        EXPECT_EQ(Text(*dlg, IDC_SNS_PORT), "/dev/ttyS1");
+        EXPECT_EQ(Text(*dlg, IDC_KKS_PORT), "/run/ports/Beacon");
+        EXPECT_EQ(Text(*dlg, IDC_SON_PORT), "/dev/ttyS1");
+        EXPECT_EQ(Text(*dlg, IDC_SNS_BAUD), "4800");
+        EXPECT_EQ(Text(*dlg, IDC_KKS_BAUD), "110");
+        EXPECT_EQ(Text(*dlg, IDC_SON_BAUD), "110");
 
-TEST(WindowStart, PortListSortsWithoutCaseAndFindsTheSavedNameByPrefix)
-{
-    Stores stores({"/dev/ttyS2", "/dev/ttyS10", "/dev/ttyS1", "/run/ports/Beacon", "/run/ports/alpha"});
-    SeedDevice("SnsPort", "/dev/ttyS1", 4800, 1);    // exact name
-    SeedDevice("KksPort", "/RUN/PORTS/B", 4800, 1);  // prefix, other case
-    SeedDevice("SonPort", "/dev/ttyUSB7", 4800, 1);  // not present
-    auto dlg = MakeWindow();
-
-    const QStringList sorted = {"/dev/ttyS1", "/dev/ttyS10", "/dev/ttyS2", "/run/ports/alpha", "/run/ports/Beacon"};
-    EXPECT_EQ(Items(*dlg, IDC_SON_PORT), sorted);
-    EXPECT_EQ(Text(*dlg, IDC_SNS_PORT), "/dev/ttyS1");
-    EXPECT_EQ(Text(*dlg, IDC_KKS_PORT), "/run/ports/Beacon");
-    EXPECT_EQ(Selection(*dlg, IDC_SON_PORT), 0);
-    EXPECT_EQ(StoredText("SonPort"), "/dev/ttyUSB7");  // changed only by Open
-}
-
-TEST(WindowStart, SavedNameThatOnlyBeginsALongerOneSelectsIt)
-{
+        EXPECT_EQ(dlg->IsDlgButtonChecked(IDC_SNS_ENABLE), ui::BST_UNCHECKED);
+        EXPECT_FALSE(Enabled(*dlg, IDC_SNS_OPEN));
+        EXPECT_EQ(StoredNumber("SnsPort", "Enabled"), 0u);
+        EXPECT_EQ(dlg->IsDlgButtonChecked(IDC_KKS_ENABLE), ui::BST_CHECKED);
+        EXPECT_TRUE(Enabled(*dlg, IDC_KKS_OPEN));
+        EXPECT_EQ(StoredNumber("KksPort", "Enabled"), 1u);
+        // Only Open stores the port and rate the panel shows.
+        EXPECT_EQ(StoredPortName("SonPort"), "/dev/ttyUSB7");
+        EXPECT_EQ(StoredNumber("SonPort", "BaudRate"), 250000u);
+    }
     Stores stores({"/dev/ttyS10", "/dev/ttyS2"});
-    SeedDevice("SnsPort", "/dev/ttyS1", 4800, 1);
+    SeedDevice("SnsPort", "/dev/ttyS1", 1, 1);
     auto dlg = MakeWindow();
-    EXPECT_EQ(Text(*dlg, IDC_SNS_PORT), "/dev/ttyS10");
+    EXPECT_EQ(Text(*dlg, IDC_SNS_PORT), "/dev/ttyS10");  // a longer name that begins with it
+    EXPECT_EQ(Text(*dlg, IDC_SNS_BAUD), "1200");         // the search starts after 110
 }
 
-TEST(WindowStart, BaudSearchStartsAfterTheFirstEntryAndWrapsToItLast)
+TEST(WindowStart, CommandListsFollowTheReceiverTypeAndACommandFillsTheEdit)
 {
     Stores stores;
-    SeedDevice("SnsPort", "COM3", 1, 1);       // begins 110 and 1200: 1200 comes first
-    SeedDevice("KksPort", "COM4", 110, 1);     // found after the wrap
-    SeedDevice("SonPort", "COM1", 250000, 1);  // not offered: the first entry
     auto dlg = MakeWindow();
-    EXPECT_EQ(Text(*dlg, IDC_SNS_BAUD), "1200");
-    EXPECT_EQ(Selection(*dlg, IDC_KKS_BAUD), 0);
-    EXPECT_EQ(Selection(*dlg, IDC_SON_BAUD), 0);
-    EXPECT_EQ(StoredBaud("SonPort"), 250000u);
+    EXPECT_EQ(Items(*dlg, IDC_RECEIVER_TYPE), QStringList({"Shark", "Navis", "Navitel"}));
+    EXPECT_EQ(Text(*dlg, IDC_RECEIVER_TYPE), "Shark");
+    EXPECT_EQ(Items(*dlg, IDC_SNS_COMMAND),
+              QStringList({U("Запрос GGA"), U("Запрос HDT"), U("Запрос RMC"), U("Сохранить настройки")}));
+    const QStringList beacon = Items(*dlg, IDC_KKS_COMMAND);
+    ASSERT_EQ(beacon.size(), 8);
+    EXPECT_EQ(beacon.front(), U("Помощь"));
+    EXPECT_EQ(beacon.back(), U("Запрос состояния"));
+    EXPECT_TRUE(Items(*dlg, IDC_SON_COMMAND).isEmpty());
+    for (int id : {IDC_SNS_COMMAND, IDC_KKS_COMMAND, IDC_SON_COMMAND})
+        EXPECT_EQ(Text(*dlg, id), "") << id;
+
+    dlg->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+    Type(*dlg, IDC_SNS_COMMAND_EDIT, "typed");
+    PickItem(*dlg, IDC_RECEIVER_TYPE, "Navis");
+    const QStringList navis = Items(*dlg, IDC_SNS_COMMAND);
+    ASSERT_EQ(navis.size(), 11);
+    EXPECT_EQ(navis.front(), U("Настройка скорости порта выдачи v1"));
+    EXPECT_EQ(Text(*dlg, IDC_SNS_COMMAND), "");
+    EXPECT_EQ(Text(*dlg, IDC_SNS_COMMAND_EDIT), "typed");  // kept on a type change
+
+    PickItem(*dlg, IDC_SNS_COMMAND, U("Запрос RMC редко"));
+    EXPECT_EQ(Text(*dlg, IDC_SNS_COMMAND_EDIT), "$PORZB,RMC,10*08\r\n");
+    PickItem(*dlg, IDC_KKS_COMMAND, U("Сброс платы"));
+    EXPECT_TRUE(Text(*dlg, IDC_KKS_COMMAND_EDIT).startsWith("$PCSI,8,"));
+    Click(*dlg, IDC_KKS_ADD_CRC);  // has no action
+    EXPECT_TRUE(Text(*dlg, IDC_KKS_COMMAND_EDIT).endsWith(",E\r\n"));
+}
+
+TEST(WindowStart, ControlsSitAtTheirTemplateRectanglesAndStayOnResize)
+{
+    Stores stores;
+    auto dlg = MakeWindow();
+    const ui::DialogBaseUnits& units = dlg->BaseUnits();
+    EXPECT_EQ(dlg->size(), QSize(ui::DluToPixelsX(515, units), ui::DluToPixelsY(466, units)));
+    auto check = [&] {
+        for (const ui::DlgItemTemplate& item : ui::MainDialogTemplate().items) {
+            if (item.id == IDC_STATIC)
+                continue;
+            QWidget* control = dlg->GetDlgItem(item.id);
+            ASSERT_NE(control, nullptr) << item.id;
+            QRect want = ui::MapDialogRect(item.x, item.y, item.cx, item.cy, units);
+            if (qobject_cast<QComboBox*>(control))  // the template's height is the dropped list
+                want.setHeight(control->height());
+            EXPECT_EQ(control->geometry(), want) << item.id;
+        }
+    };
+    check();
+    dlg->show();
+    dlg->resize(dlg->width() / 2, dlg->height() * 2);
+    QCoreApplication::processEvents();
+    check();
 }
