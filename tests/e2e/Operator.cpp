@@ -154,8 +154,8 @@ ControlState COperator::State(int id)
 LampState COperator::Lamp(int id)
 {
     const Fields fields = Call("lamp", {Id(id)});
-    return {fields.at(0) == "1", static_cast<std::uint32_t>(std::stoul(fields.at(1), nullptr, 16)),
-            static_cast<std::uint32_t>(std::stoul(fields.at(2), nullptr, 16)), std::stoul(fields.at(3))};
+    return {fields.at(0) == "1", static_cast<std::uint32_t>(std::stoul(fields.at(1))),
+            static_cast<std::uint32_t>(std::stoul(fields.at(2))), std::stoul(fields.at(3))};
 }
 
 } // namespace e2e

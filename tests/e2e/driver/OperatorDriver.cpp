@@ -68,13 +68,6 @@ std::string Flag(bool value)
     return value ? "1" : "0";
 }
 
-std::string Hex(std::uint32_t value)
-{
-    char text[11];
-    std::snprintf(text, sizeof text, "0x%08X", value);
-    return text;
-}
-
 QWidget* FindById(const QWidget* parent, int id)
 {
     for (QWidget* widget : parent->findChildren<QWidget*>()) {
@@ -211,8 +204,8 @@ void OpenWithFileDialog(const std::string& path)
 // text ID               an edit's text or a list's selection
 // length ID             the length of that text, in characters
 // items ID              a list's items
-// state ID              enabled=0|1 checked=0|1 (0 for what cannot be checked)
-// lamp ID               lit=0|1 colour shown now, lit colour (COLORREF), pulses
+// state ID              enabled 0|1, checked 0|1 (0 for what cannot be checked)
+// lamp ID               lit 0|1, colour shown now, lit colour (COLORREF), pulses
 // filedialog PATH       the open file dialog accepts PATH
 // closebox              the window's close box
 Fields Execute(const std::string& verb, const Fields& arguments)
@@ -270,8 +263,8 @@ Fields Execute(const std::string& verb, const Fields& arguments)
     }
     if (verb == "lamp") {
         const MfcExtControl::CColorStatic* lamp = Lamp(Control(argument(0)));
-        return {Flag(lamp->IsLit()), Hex(lamp->IsLit() ? lamp->LitColor() : lamp->BackColor()),
-                Hex(lamp->LitColor()), std::to_string(lamp->TimersStarted())};
+        return {Flag(lamp->IsLit()), std::to_string(lamp->IsLit() ? lamp->LitColor() : lamp->BackColor()),
+                std::to_string(lamp->LitColor()), std::to_string(lamp->TimersStarted())};
     }
     if (verb == "filedialog") {
         OpenWithFileDialog(argument(0));
