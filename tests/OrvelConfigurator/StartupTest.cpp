@@ -60,15 +60,6 @@ std::vector<std::string> ExpectedStartedLines()
     return expected;
 }
 
-COrvelConfiguratorDlg* OpenMainWindow()
-{
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (auto* dlg = dynamic_cast<COrvelConfiguratorDlg*>(w); dlg && dlg->isVisible())
-            return dlg;
-    }
-    return nullptr;
-}
-
 class Startup : public ::testing::Test
 {
 protected:
@@ -84,7 +75,7 @@ protected:
         bool sawWindow = false;
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, [&] {
-            if (COrvelConfiguratorDlg* dlg = OpenMainWindow()) {
+            if (auto* dlg = dynamic_cast<COrvelConfiguratorDlg*>(QApplication::activeModalWidget())) {
                 poll.stop();
                 sawWindow = true;
                 if (whileOpen)
@@ -98,7 +89,7 @@ protected:
         // Close the appenders, so the next run starts from a clean configuration.
         log4cplus::Logger::getDefaultHierarchy().resetConfiguration();
         EXPECT_TRUE(sawWindow);
-        EXPECT_EQ(OpenMainWindow(), nullptr);
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     }
 
     testsupport::TempDir dir;

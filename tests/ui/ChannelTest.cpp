@@ -87,9 +87,9 @@ protected:
         Click(*dlg, openButton);
     }
 
-    bool PaneBecomes(const QString& text, int pane = IDC_SNS_LOG)
+    bool PaneBecomes(const QString& text)
     {
-        return ProcessUntil([&] { return PaneText(*dlg, pane) == text; });
+        return ProcessUntil([&] { return PaneText(*dlg, IDC_SNS_LOG) == text; });
     }
 
     bool PaneHolds(int bytes, int pane = IDC_SNS_LOG)
