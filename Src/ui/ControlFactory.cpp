@@ -1,5 +1,7 @@
 #include "ControlFactory.h"
 
+#include "DropDownList.h"
+
 #include <DlgItem.h>
 
 #include <QCheckBox>
@@ -52,10 +54,7 @@ QWidget* CreateStatic(const DlgItemTemplate& item, QWidget* parent)
 
 QWidget* CreateComboBox(const DlgItemTemplate&, QWidget* parent)
 {
-    auto* combo = new QComboBox(parent);
-    combo->setEditable(false);
-    combo->setInsertPolicy(QComboBox::NoInsert);
-    return combo;
+    return new CDropDownList(parent);
 }
 
 QWidget* CreateEdit(const DlgItemTemplate& item, QWidget* parent)

@@ -5,8 +5,10 @@
 
 #include <DialogTemplate.h>
 #include <DialogUnits.h>
+#include <DlgItem.h>
 #include <Resource.h>
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QTest>
 
@@ -144,4 +146,23 @@ TEST(WindowStart, ControlsSitAtTheirTemplateRectanglesAndStayOnResize)
     dlg->resize(dlg->width() / 2, dlg->height() * 2);
     QCoreApplication::processEvents();
     check();
+}
+
+// A port name longer than its box stays tellable: the full name is the box's
+// tooltip, and the dropped list is wide enough to show it whole.
+TEST(WindowStart, LongPortNamesFitTheDroppedList)
+{
+    const QString longName = U("/run/user/1000/orvel-ports/devsim-gnss-behind-a-long-folder-name");
+    Stores stores({longName.toStdString(), "/dev/ttyS0"});
+    auto dlg = MakeWindow();
+    auto* combo = qobject_cast<QComboBox*>(MfcExtControl::GetDlgItem(dlg.get(), IDC_SNS_PORT));
+    ASSERT_NE(combo, nullptr);
+    PickItem(*dlg, IDC_SNS_PORT, longName);
+    EXPECT_EQ(combo->toolTip(), longName);
+    ASSERT_GT(combo->fontMetrics().horizontalAdvance(longName), combo->width()) << "the name must not fit the box";
+
+    dlg->show();
+    combo->showPopup();
+    EXPECT_GE(combo->view()->width(), combo->fontMetrics().horizontalAdvance(longName));
+    combo->hidePopup();
 }
