@@ -1,7 +1,6 @@
 #include "BeaconReceiver.h"
 
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <optional>
 
@@ -68,9 +67,7 @@ std::optional<int> BitRate(const std::string& text)
 
 std::string Kilohertz(int tenths)
 {
-    char text[16];
-    std::snprintf(text, sizeof text, "%d.%d", tenths / 10, tenths % 10);
-    return text;
+    return nmea::Fixed1(tenths / 10.0);
 }
 
 } // namespace

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <cstdio>
 #include <sstream>
 
 namespace devsim {
@@ -96,9 +95,7 @@ std::optional<Output> SentenceName(const std::string& field)
 std::string Angle(double degrees)
 {
     const long tenths = std::lround(NormalAngle(degrees) * 10.0) % 3600;
-    char text[16];
-    std::snprintf(text, sizeof text, "%ld.%ld", tenths / 10, tenths % 10);
-    return text;
+    return nmea::Fixed1(tenths / 10.0);
 }
 
 } // namespace
