@@ -58,6 +58,8 @@ CColorStatic::CColorStatic(QWidget* parent)
     setAlignment(Qt::AlignCenter);
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setLineWidth(1);
+    // The lamp paints every pixel it covers: its repaints stop at its edges.
+    setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 CColorStatic::~CColorStatic()
@@ -161,7 +163,9 @@ void CColorStatic::OnTimer(UINT_PTR id)
     } else if (id == kBlinkTimerId) {
         m_lit = !m_lit;
     }
-    repaint();
+    // Repainted only when it would look different from what was painted last.
+    if (!m_painted || m_paintedBack != CurrentBackColor() || m_paintedText != CurrentTextColor())
+        update();
 }
 
 UINT_PTR CColorStatic::SetTimer(UINT_PTR id, UINT elapse)
@@ -221,6 +225,9 @@ const QBrush& CColorStatic::CurrentBrush() const
 
 void CColorStatic::paintEvent(QPaintEvent*)
 {
+    m_painted = true;
+    m_paintedBack = CurrentBackColor();
+    m_paintedText = CurrentTextColor();
     QPainter painter(this);
     painter.fillRect(rect(), CurrentBrush());
     drawFrame(&painter);

@@ -85,7 +85,8 @@ public:
     void PostTurnOff();
 
     // Timer handling: 158 ends the pulse, 159 toggles, any other identifier
-    // (0 is the repaint request) changes nothing; the lamp repaints at once.
+    // (0 is the repaint request) changes nothing; the lamp is repainted when
+    // it would look different from its last painting.
     void OnTimer(UINT_PTR id);
 
     // The lamp's own timers, by logical identifier. SetTimer returns a
@@ -154,6 +155,10 @@ private:
     std::map<UINT_PTR, RunningTimer> m_timers;
     std::size_t m_timersStarted = 0;
     std::size_t m_brushesMade = 0;
+    // What the last painting showed.
+    bool m_painted = false;
+    COLORREF m_paintedBack = 0;
+    COLORREF m_paintedText = 0;
 
     // Requests from any thread, run in order on the lamp's thread. One
     // wake-up event is in flight at a time, however many requests wait.

@@ -4,8 +4,11 @@
 
 #include <ColorStatic.h>
 
-class QPlainTextEdit;
 class QWidget;
+
+namespace ui {
+class CLogPane;
+}
 
 // One channel panel of the main window: the identifiers of the controls the
 // handlers address through the window, handles of the others, and the
@@ -27,6 +30,6 @@ struct CChannelPanel
     QWidget* m_sendButton = nullptr;
     QWidget* m_sendFileButton = nullptr;
     QWidget* m_clearButton = nullptr;
-    QPlainTextEdit* m_logEdit = nullptr;
+    ui::CLogPane* m_logEdit = nullptr;
     MfcExtControl::CColorStatic m_lamps[kLampCount];
 };

@@ -1,6 +1,7 @@
 #include "ControlFactory.h"
 
 #include "DropDownList.h"
+#include "LogPane.h"
 
 #include <DlgItem.h>
 
@@ -10,7 +11,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVariant>
 
@@ -64,11 +64,9 @@ QWidget* CreateEdit(const DlgItemTemplate& item, QWidget* parent)
         edit->setReadOnly(item.style & ES_READONLY);
         return edit;
     }
-    auto* edit = new QPlainTextEdit(parent);
+    // Lines do not wrap: the pane follows the caret sideways.
+    auto* edit = new CLogPane(parent);
     edit->setReadOnly(item.style & ES_READONLY);
-    // Without automatic horizontal scrolling long lines wrap.
-    edit->setLineWrapMode((item.style & ES_AUTOHSCROLL) ? QPlainTextEdit::NoWrap
-                                                          : QPlainTextEdit::WidgetWidth);
     edit->setVerticalScrollBarPolicy((item.style & WS_VSCROLL) ? Qt::ScrollBarAlwaysOn
                                                                  : Qt::ScrollBarAlwaysOff);
     edit->setHorizontalScrollBarPolicy((item.style & WS_HSCROLL) ? Qt::ScrollBarAlwaysOn

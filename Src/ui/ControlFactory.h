@@ -6,7 +6,7 @@
 //            BS_PUSHBUTTON    QPushButton (never a default button)
 //   STATIC                    QLabel (SS_CENTER centres, WS_EX_STATICEDGE sinks the edge)
 //   COMBOBOX CBS_DROPDOWNLIST QComboBox, not editable; CBS_SORT is kept for CComboBox
-//   EDIT                      QLineEdit, or QPlainTextEdit with ES_MULTILINE
+//   EDIT                      QLineEdit, or a log pane (CLogPane) with ES_MULTILINE
 // Every control carries its identifier (MfcExtControl::SetDlgItemId) and its
 // style bits.
 

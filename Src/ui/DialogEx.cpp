@@ -1,6 +1,7 @@
 #include "DialogEx.h"
 
 #include "ControlFactory.h"
+#include "LogPane.h"
 
 #include <Cp1251.h>
 #include <DlgItem.h>
@@ -12,7 +13,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 
 #include <cstdio>
@@ -46,8 +46,8 @@ QString TextOf(const QWidget* control)
 {
     if (auto* edit = qobject_cast<const QLineEdit*>(control))
         return edit->text();
-    if (auto* edit = qobject_cast<const QPlainTextEdit*>(control))
-        return edit->toPlainText();
+    if (auto* pane = qobject_cast<const CLogPane*>(control))
+        return pane->toPlainText();
     if (auto* combo = qobject_cast<const QComboBox*>(control))
         return combo->currentIndex() >= 0 ? combo->currentText() : QString();
     if (auto* button = qobject_cast<const QAbstractButton*>(control))
@@ -63,8 +63,8 @@ void SetTextOf(QWidget* control, const QString& text)
 {
     if (auto* edit = qobject_cast<QLineEdit*>(control))
         edit->setText(text);
-    else if (auto* edit = qobject_cast<QPlainTextEdit*>(control))
-        edit->setPlainText(text);
+    else if (auto* pane = qobject_cast<CLogPane*>(control))
+        pane->setPlainText(text);
     else if (auto* combo = qobject_cast<QComboBox*>(control))
         combo->setCurrentIndex(combo->findText(text, Qt::MatchFixedString));
     else if (auto* button = qobject_cast<QAbstractButton*>(control))

@@ -2,14 +2,12 @@
 
 #include "ControlFactory.h"
 #include "LogPane.h"
-#include "ReceivedText.h"
 #include "Resource.h"
 #include "WholeFile.h"
 
 #include <SerialPorts.h>
 
 #include <QFileDialog>
-#include <QPlainTextEdit>
 #include <QPushButton>
 
 #include <boost/bind/bind.hpp>
@@ -30,8 +28,10 @@ constexpr MfcExtControl::COLORREF kGreen = RGB(0, 255, 0);  // an open port
 constexpr MfcExtControl::COLORREF kRed = RGB(255, 0, 0);    // a failed attempt, a failed read
 constexpr MfcExtControl::UINT kFailedOpenPulse = 5000;      // ms
 constexpr MfcExtControl::UINT kFailedReadPulse = 1000;      // ms
-// Received bytes a channel shows per turn of the event loop.
-constexpr std::size_t kReceiveBytesPerTurn = 64 * 1024;
+// Received bytes are shown at most once per this many milliseconds: a
+// device line is on the screen well within a tenth of a second, and a
+// channel streaming at a serial line's rate costs a few turns a second.
+constexpr int kShowInterval = 40;
 
 // Opens a port. An error the port raises (an option the device refuses, a
 // worker that cannot start) counts as a failed attempt, and whatever the port
@@ -114,12 +114,14 @@ const COrvelConfiguratorDlg::MessageMapEntry COrvelConfiguratorDlg::kMessageMap[
 
 COrvelConfiguratorDlg::COrvelConfiguratorDlg(QWidget* parent)
     : ui::CDialogEx(ui::MainDialogTemplate(), parent),
-      m_receiveWakeUp([this] { ShowAllReceived(); }),
+      m_receiveWakeUp([this] { ShowReceivedSoon(); }),
       m_snsPort(m_ioService, boost::bind(&COrvelConfiguratorDlg::OnSnsReceive, this, _1, _2)),
       m_kksPort(m_ioService, boost::bind(&COrvelConfiguratorDlg::OnKksReceive, this, _1, _2)),
       m_sonPort(m_ioService, boost::bind(&COrvelConfiguratorDlg::OnSonReceive, this, _1, _2)),
       m_kksCommands(MakeKksCommandSet())
 {
+    m_showTimer.setSingleShot(true);
+    connect(&m_showTimer, &QTimer::timeout, this, [this] { ShowAllReceived(); });
 }
 
 COrvelConfiguratorDlg::~COrvelConfiguratorDlg()
@@ -195,11 +197,7 @@ void COrvelConfiguratorDlg::InitPanel(CChannelPanel& panel, int channel)
     panel.m_sendButton = GetDlgItem(ids.send);
     panel.m_sendFileButton = GetDlgItem(ids.sendFile);
     panel.m_clearButton = GetDlgItem(ids.clear);
-    panel.m_logEdit = qobject_cast<QPlainTextEdit*>(GetDlgItem(ids.log));
-    // The pane holds everything received until it is cleared: no undo
-    // history doubles it.
-    if (panel.m_logEdit)
-        panel.m_logEdit->setUndoRedoEnabled(false);
+    panel.m_logEdit = qobject_cast<ui::CLogPane*>(GetDlgItem(ids.log));
     for (int lamp = 0; lamp < CChannelPanel::kLampCount; ++lamp)
         panel.m_lamps[lamp].SubclassDlgItem(ids.lamps[lamp], this);
 }
@@ -370,54 +368,48 @@ void COrvelConfiguratorDlg::QueueReceived(int channel, const char* data, boost::
         m_receiveWakeUp.Signal();
 }
 
-void COrvelConfiguratorDlg::ShowAllReceived()
+void COrvelConfiguratorDlg::ShowReceivedSoon()
 {
-    bool more = false;
-    for (int channel = 0; channel < 3; ++channel)
-        more = ShowReceived(channel) || more;
-    if (more)
-        m_receiveWakeUp.Signal();
+    if (m_showTimer.isActive())
+        return;
+    const qint64 since = m_sinceShown.isValid() ? m_sinceShown.elapsed() : kShowInterval;
+    if (since >= kShowInterval)
+        ShowAllReceived();
+    else
+        m_showTimer.start(static_cast<int>(kShowInterval - since));
 }
 
-bool COrvelConfiguratorDlg::ShowReceived(int channel)
+void COrvelConfiguratorDlg::ShowAllReceived()
 {
+    m_sinceShown.start();
+    for (int channel = 0; channel < 3; ++channel)
+        ShowReceived(channel);
+}
+
+void COrvelConfiguratorDlg::ShowReceived(int channel)
+{
+    m_receiveQueues[channel].Take(m_receivedBatch);
     CChannelPanel& panel = PanelOf(channel);
-    const bool more = m_receiveQueues[channel].Take(m_receivedBatch, kReceiveBytesPerTurn);
-    if (m_receivedBatch.empty())
-        return more;
-
-    QString text;
-    bool received = false;
-    bool failed = false;
-    std::size_t offset = 0;
-    for (const boost::uint32_t count : m_receivedBatch.counts) {
-        if (count == 0) {
-            failed = true;
-            continue;
-        }
-        ui::AppendReceivedChunk(text, m_receivedBatch.bytes.data() + offset, count);
-        offset += count;
-        received = true;
-    }
-    if (received)
-        AppendLog(kPanelIds[channel].log, text);
-
-    // A running pulse ignores further pulses, so one call per batch lights
-    // the lamps exactly as one call per chunk would.
-    if (received) {
+    const std::string& bytes = m_receivedBatch.bytes;
+    // A running pulse ignores further pulses, so one call per turn lights
+    // the lamps exactly as one call per read would.
+    if (!bytes.empty()) {
+        AppendLog(kPanelIds[channel].log, bytes.data(), static_cast<boost::uint32_t>(bytes.size()));
         CColorStatic& rx = panel.m_lamps[CChannelPanel::kRxLamp];
         rx.Pulse(static_cast<MfcExtControl::UINT>(rx.m_pulseDuration));
     }
-    if (failed)
+    if (m_receivedBatch.failed)
         panel.m_lamps[CChannelPanel::kRxErrLamp].Pulse(kFailedReadPulse, kRed);
-    return more;
+    m_receivedBatch.clear();
 }
 
-// Appends at the end of the pane, whatever it holds, and brings the end into
-// view; the operator's own cursor and selection stay where they are.
-void COrvelConfiguratorDlg::AppendLog(int id, const QString& text)
+// Appends at the end of the pane, whatever it holds, continuing the device's
+// last line; a view at the end stays there, and the operator's cursor and
+// selection stay where they are.
+void COrvelConfiguratorDlg::AppendLog(int id, const char* data, boost::uint32_t count)
 {
-    ui::AppendToPane(qobject_cast<QPlainTextEdit*>(GetDlgItem(id)), text);
+    if (auto* pane = qobject_cast<ui::CLogPane*>(GetDlgItem(id)))
+        pane->AppendReceived(data, count);
 }
 
 void COrvelConfiguratorDlg::SendCommand(const CChannelPanel& panel, serialport::CSerialPort& port)
@@ -444,10 +436,6 @@ void COrvelConfiguratorDlg::SendFile(serialport::CSerialPort& port)
 // before the clear or after it.
 void COrvelConfiguratorDlg::ClearLog(CChannelPanel& panel)
 {
-    QPlainTextEdit* pane = panel.m_logEdit;
-    if (!pane)
-        return;
-    pane->selectAll();
-    pane->ensureCursorVisible();
-    pane->textCursor().removeSelectedText();
+    if (panel.m_logEdit)
+        panel.m_logEdit->Clear();
 }

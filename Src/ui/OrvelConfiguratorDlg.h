@@ -14,6 +14,9 @@
 #include <DeviceSettings.h>
 #include <SerialPort.h>
 
+#include <QElapsedTimer>
+#include <QTimer>
+
 #include <boost/asio/io_service.hpp>
 #include <boost/cstdint.hpp>
 
@@ -100,20 +103,22 @@ private:
     void OnKksReceive(const char* data, boost::uint32_t count) { QueueReceived(1, data, count); }
     void OnSonReceive(const char* data, boost::uint32_t count) { QueueReceived(2, data, count); }
     void QueueReceived(int channel, const char* data, boost::uint32_t count);
-    // Window thread: shows what is queued, as if each chunk had been appended
-    // on its own, and pulses "Rx" / "Rx Err". A bounded amount per channel
-    // at a time: when more waits, the window comes back for it after its
-    // other events.
+    // Window thread: what arrived is shown at the screen's pace, at most one
+    // turn per interval, each turn showing everything queued on every
+    // channel and pulsing "Rx" / "Rx Err" once for it.
+    void ShowReceivedSoon();
     void ShowAllReceived();
-    bool ShowReceived(int channel);
-    void AppendLog(int id, const QString& text);
+    void ShowReceived(int channel);
+    void AppendLog(int id, const char* data, boost::uint32_t count);
 
-    // Chunks waiting for the window, per channel, and the wake-up that brings
+    // Bytes waiting for the window, per channel, and the wake-up that brings
     // them to it. Declared before the ports, so they outlive every receive
     // callback.
     ui::CReceiveQueue m_receiveQueues[3];
     ui::CWakeUp m_receiveWakeUp;
     ui::CReceiveQueue::Batch m_receivedBatch;
+    QTimer m_showTimer;          // the next turn, when the last was too recent
+    QElapsedTimer m_sinceShown;  // since the last turn
 
     boost::asio::io_service m_ioService;
     serialport::CSerialPort m_snsPort;

@@ -2,6 +2,9 @@
 
 #include <Cp1251.h>
 
+#include <array>
+#include <cstring>
+
 namespace ui {
 
 namespace {
@@ -10,30 +13,107 @@ constexpr char16_t kControlPictures = 0x2400;  // U+2400 SYMBOL FOR NULL
 constexpr char16_t kDeletePicture = 0x2421;    // U+2421 SYMBOL FOR DELETE
 constexpr char16_t kReplacement = 0xFFFD;
 
+// Both directions of the byte-to-character mapping, made once from the code
+// page's own decoder.
+struct Tables
+{
+    std::array<char16_t, 256> charOf{};
+    std::array<unsigned char, 0x10000> byteOf{};
+
+    Tables()
+    {
+        char all[256];
+        for (int b = 0; b < 256; ++b)
+            all[b] = static_cast<char>(b);
+        const QString decoded = text::FromCp1251(all, sizeof all);
+        for (int b = 0; b < 256; ++b) {
+            const char16_t c = b < decoded.size() ? decoded.at(b).unicode() : kReplacement;
+            if (b == '\n' || b == '\t')
+                charOf[b] = static_cast<char16_t>(b);
+            else if (b < 0x20)
+                charOf[b] = static_cast<char16_t>(kControlPictures + b);
+            else if (b == 0x7F)
+                charOf[b] = kDeletePicture;
+            else if (c >= 0x80 && c < 0xA0)
+                charOf[b] = kReplacement;  // C1 range: only the unassigned 0x98 lands here
+            else
+                charOf[b] = c;
+        }
+        byteOf.fill('?');
+        for (int b = 255; b >= 0; --b)
+            byteOf[charOf[b]] = static_cast<unsigned char>(b);
+        byteOf[u'\r'] = '\n';
+    }
+};
+
+const Tables& TheTables()
+{
+    static const Tables tables;
+    return tables;
+}
+
 } // namespace
 
-void AppendReceivedChunk(QString& out, const char* data, std::size_t count)
+void AppendPaneBytes(std::string& out, const char* data, std::size_t size, bool& afterCr)
 {
-    const QString decoded = text::FromCp1251(data, count);
-    const int size = decoded.size();
-    for (int i = 0; i < size; ++i) {
-        const char16_t c = decoded.at(i).unicode();
-        if (c == u'\r') {
-            // CR LF, and a CR before the chunk's own line feed, are one break.
-            if (i + 1 == size || decoded.at(i + 1) == QLatin1Char('\n'))
-                continue;
-            out += QLatin1Char('\n');
-        } else if (c == u'\n' || c == u'\t' || (c >= 0x20 && c < 0x7F) || c >= 0xA0) {
-            out += QChar(c);
-        } else if (c < 0x20) {
-            out += QChar(char16_t(kControlPictures + c));
-        } else if (c == 0x7F) {
-            out += QChar(kDeletePicture);
-        } else {
-            out += QChar(kReplacement);  // C1 range: only the unassigned 0x98 lands here
+    if (size == 0)
+        return;
+    const char* const end = data + size;
+    if (afterCr && *data == '\n')
+        ++data;  // the second half of a CR LF split between two reads
+    afterCr = false;
+    while (data != end) {
+        const void* cr = std::memchr(data, '\r', static_cast<std::size_t>(end - data));
+        if (!cr) {
+            out.append(data, end);
+            return;
         }
+        const char* at = static_cast<const char*>(cr);
+        out.append(data, at);
+        out += '\n';
+        data = at + 1;
+        if (data == end)
+            afterCr = true;
+        else if (*data == '\n')
+            ++data;
     }
-    out += QLatin1Char('\n');
+}
+
+QChar PaneChar(unsigned char byte)
+{
+    return QChar(TheTables().charOf[byte]);
+}
+
+char16_t* DecodePaneBytes(const char* data, std::size_t size, char16_t* out)
+{
+    const auto& charOf = TheTables().charOf;
+    for (std::size_t i = 0; i < size; ++i)
+        out[i] = charOf[static_cast<unsigned char>(data[i])];
+    return out + size;
+}
+
+QString FromPaneBytes(const char* data, std::size_t size)
+{
+    QString text(static_cast<qsizetype>(size), Qt::Uninitialized);
+    DecodePaneBytes(data, size, reinterpret_cast<char16_t*>(text.data()));
+    return text;
+}
+
+std::string ToPaneBytes(const QString& text)
+{
+    const auto& byteOf = TheTables().byteOf;
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(text.size()));
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\r') && i + 1 < size && text.at(i + 1) == QLatin1Char('\n'))
+            continue;  // CR LF: the LF makes the break
+        if (c.isHighSurrogate() && i + 1 < size && text.at(i + 1).isLowSurrogate())
+            ++i;  // one character outside the code page, one '?'
+        bytes += static_cast<char>(byteOf[c.unicode()]);
+    }
+    return bytes;
 }
 
 } // namespace ui

@@ -1,24 +1,45 @@
 #pragma once
 
-// How received bytes read in a log pane. Bytes are Windows-1251 text, shown
-// as such, and each chunk is followed by one line feed. So that nothing a
-// device sends is lost from sight:
-//   CR LF, LF, and a CR alone     one line break (a CR that ends a chunk
-//                                 pairs with the line feed after the chunk)
-//   TAB                           a tab
-//   NUL and the other control     the matching Control Pictures symbol,
-//   bytes 0x01-0x1F, DEL 0x7F     U+2400-U+241F, U+2421 (NUL shows as ␀)
-//   0x98 (unassigned)             U+FFFD
-// The rendering of a chunk does not depend on its neighbours, so chunks may
-// be appended one by one or many at once with the same result.
+// How received bytes read in a log pane. A pane keeps its text as bytes,
+// one byte a character: Windows-1251, with '\n' as the only line break.
+//
+// From the device (AppendPaneBytes):
+//   CR LF, a CR alone, LF       one line break; a CR that ends one read and
+//                               an LF that starts the next are one break too
+//   every other byte            kept as it is
+//
+// On the screen and in what is copied (PaneChar):
+//   LF                          the line break
+//   TAB                         a tab
+//   NUL and the other control   the matching Control Pictures symbol,
+//   bytes 0x01-0x1F, DEL 0x7F   U+2400-U+241F, U+2421 (NUL shows as ␀)
+//   0x98 (unassigned)           U+FFFD
+//   every other byte            its Windows-1251 character
+//
+// Text typed or pasted into a pane comes back the same way (ToPaneBytes):
+// each character shown becomes its byte again, CR LF and a CR alone become
+// LF, and a character the pane cannot hold becomes '?'.
 
 #include <QString>
 
 #include <cstddef>
+#include <string>
 
 namespace ui {
 
-// Appends a chunk's display form and the line feed that follows it.
-void AppendReceivedChunk(QString& out, const char* data, std::size_t count);
+// Appends the pane bytes of `size` received bytes to `out`. `afterCr` carries
+// over between reads: true when the previous read ended in a CR.
+void AppendPaneBytes(std::string& out, const char* data, std::size_t size, bool& afterCr);
+
+// The character a pane byte shows as. Any thread.
+QChar PaneChar(unsigned char byte);
+
+// The text `size` pane bytes show as: into `out`, one character a byte
+// (returns where it ended), or as a new string.
+char16_t* DecodePaneBytes(const char* data, std::size_t size, char16_t* out);
+QString FromPaneBytes(const char* data, std::size_t size);
+
+// The pane bytes of typed or pasted text.
+std::string ToPaneBytes(const QString& text);
 
 } // namespace ui

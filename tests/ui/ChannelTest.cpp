@@ -3,6 +3,7 @@
 
 #include "WindowTestSupport.h"
 
+#include <LogPane.h>
 #include <PtyPair.h>
 #include <Resource.h>
 #include <SerialPort.h>
@@ -10,7 +11,6 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
@@ -33,11 +33,6 @@ namespace {
 
 constexpr MfcExtControl::COLORREF kGreen = RGB(0, 255, 0);
 constexpr MfcExtControl::COLORREF kRed = RGB(255, 0, 0);
-
-QString WithoutLineFeeds(QString text)
-{
-    return text.remove(QLatin1Char('\n'));
-}
 
 // Printable, without line ends, numbered so that loss or reordering shows.
 std::string Pattern(std::size_t size, char tag)
@@ -94,7 +89,7 @@ protected:
 
     bool PaneHolds(int bytes, int pane = IDC_SNS_LOG)
     {
-        return ProcessUntil([&] { return WithoutLineFeeds(PaneText(*dlg, pane)).size() >= bytes; });
+        return ProcessUntil([&] { return PaneText(*dlg, pane).size() >= bytes; });
     }
 
     // Channel 0 is Open (true) or Ready (false).
@@ -158,7 +153,7 @@ TEST_F(Channels, OpenStoresTheChoiceThenGoesGreenOrPulsesRedAndCloseGoesBackToRe
     // starts cancels none); once "Rx" is dark again the line is quiet.
     device.Send("a");
     CColorStatic* rx = Lamp(*dlg, IDC_SNS_LAMP_RX);
-    ASSERT_TRUE(ProcessUntil([&] { return PaneText(*dlg, IDC_SNS_LOG) == "a\n" && !rx->IsLit(); }));
+    ASSERT_TRUE(ProcessUntil([&] { return PaneText(*dlg, IDC_SNS_LOG) == "a" && !rx->IsLit(); }));
 
     // Close: Ready, dark, and the read it cancels pulses "Rx Err" red.
     Click(*dlg, IDC_SNS_CLOSE);
@@ -169,7 +164,7 @@ TEST_F(Channels, OpenStoresTheChoiceThenGoesGreenOrPulsesRedAndCloseGoesBackToRe
     EXPECT_EQ(rxErr->LitColor(), kRed);
     EXPECT_EQ(rxErr->TimerElapse(CColorStatic::kPulseTimerId), 1000u);
     EXPECT_FALSE(rx->IsLit());
-    EXPECT_EQ(PaneText(*dlg, IDC_SNS_LOG), "a\n");
+    EXPECT_EQ(PaneText(*dlg, IDC_SNS_LOG), "a");
 
     Click(*dlg, IDC_SNS_OPEN);  // the port is free for the next attempt
     ExpectOpen(true);
@@ -234,47 +229,44 @@ TEST_F(Channels, EnterNeverEndsTheWindowAndEscapeEndsItClosingOpenPorts)
     EXPECT_TRUE(probe.Open(second.SlavePath().c_str(), 9600));
 }
 
-TEST_F(OpenChannel, ChunksAppendAtTheEndEachFollowedByALineFeed)
+// Reads go on where the last one ended: only the device's line ends break
+// its lines.
+TEST_F(OpenChannel, ReadsContinueTheDevicesLinesAtTheEndOfThePane)
 {
     device.Send("abc");
-    ASSERT_TRUE(PaneBecomes("abc\n"));
+    ASSERT_TRUE(PaneBecomes("abc"));
     CColorStatic* rx = Lamp(*dlg, IDC_SNS_LAMP_RX);
     EXPECT_TRUE(rx->IsLit());
     EXPECT_EQ(rx->LitColor(), kGreen);
     EXPECT_EQ(rx->TimerElapse(CColorStatic::kPulseTimerId), 250u);
     EXPECT_FALSE(Lamp(*dlg, IDC_SNS_LAMP_RX_ERR)->IsLit());
-    device.Send("def");
-    ASSERT_TRUE(PaneBecomes("abc\ndef\n"));
-    device.Send(std::string("gh\0ij", 5));  // a NUL does not cut the chunk short
-    ASSERT_TRUE(PaneBecomes(QString::fromUtf8("abc\ndef\ngh␀ij\n")));
+    device.Send("def\r");
+    ASSERT_TRUE(PaneBecomes("abcdef\n"));
+    device.Send(std::string("\ngh\0ij", 6));  // ends the CR LF; a NUL does not cut the read short
+    ASSERT_TRUE(PaneBecomes(QString::fromUtf8("abcdef\ngh␀ij")));
 
-    // Cleared, the next chunk starts at the top; the operator's typing stays
-    // and so does the cursor.
+    // Cleared, the next read starts at the top; the operator's typing stays
+    // and so does the caret.
     Click(*dlg, IDC_SNS_CLEAR);
     EXPECT_EQ(PaneText(*dlg, IDC_SNS_LOG), "");
-    device.Send("def");
+    device.Send("def\n");
     ASSERT_TRUE(PaneBecomes("def\n"));
-    auto* pane = qobject_cast<QPlainTextEdit*>(dlg->GetDlgItem(IDC_SNS_LOG));
+    auto* pane = qobject_cast<ui::CLogPane*>(dlg->GetDlgItem(IDC_SNS_LOG));
     Type(*dlg, IDC_SNS_LOG, "note");
     QTest::keyClick(pane, Qt::Key_Home);
     device.Send("xyz");
-    ASSERT_TRUE(PaneBecomes("def\nnotexyz\n"));
-    EXPECT_EQ(pane->textCursor().position(), 4);
+    ASSERT_TRUE(PaneBecomes("def\nnotexyz"));
+    EXPECT_EQ(pane->CaretPosition(), 4u);
 
-    // A burst is shown whole and in order, in reads of at most 256 bytes.
+    // A burst is shown whole and in order, though it came in several reads.
     Click(*dlg, IDC_SNS_CLEAR);
     const std::string burst = Pattern(600, 'x');
     device.Send(burst);
-    ASSERT_TRUE(PaneHolds(600));
-    EXPECT_EQ(WithoutLineFeeds(PaneText(*dlg, IDC_SNS_LOG)), QString::fromStdString(burst));
-    const QStringList chunks = PaneText(*dlg, IDC_SNS_LOG).split('\n', Qt::SkipEmptyParts);
-    EXPECT_GE(chunks.size(), 3);
-    for (const QString& chunk : chunks)
-        EXPECT_LE(chunk.size(), 256);
+    ASSERT_TRUE(PaneBecomes(QString::fromStdString(burst)));
 
     // The end is in view.
     device.Send(std::string(60, '\n'));
-    ASSERT_TRUE(ProcessUntil([&] { return PaneText(*dlg, IDC_SNS_LOG).count('\n') >= 60 + chunks.size(); }));
+    ASSERT_TRUE(ProcessUntil([&] { return PaneText(*dlg, IDC_SNS_LOG).count('\n') == 60; }));
     QScrollBar* scroll = pane->verticalScrollBar();
     EXPECT_GT(scroll->maximum(), 0);
     EXPECT_EQ(scroll->value(), scroll->maximum());
@@ -303,8 +295,8 @@ TEST_F(Channels, TwoChannelsReceiveAtOnceWithoutMixingWhileTheWindowIsBusy)
     sendB.join();
     ASSERT_TRUE(allSent);
     ASSERT_TRUE(PaneHolds(1 << 18, IDC_SNS_LOG) && PaneHolds(1 << 18, IDC_KKS_LOG));
-    EXPECT_EQ(WithoutLineFeeds(PaneText(*dlg, IDC_SNS_LOG)), QString::fromStdString(a));
-    EXPECT_EQ(WithoutLineFeeds(PaneText(*dlg, IDC_KKS_LOG)), QString::fromStdString(b));
+    EXPECT_EQ(PaneText(*dlg, IDC_SNS_LOG), QString::fromStdString(a));
+    EXPECT_EQ(PaneText(*dlg, IDC_KKS_LOG), QString::fromStdString(b));
     EXPECT_EQ(PaneText(*dlg, IDC_SON_LOG), "");
 }
 

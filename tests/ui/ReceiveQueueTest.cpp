@@ -1,8 +1,11 @@
-// The hand-over of received chunks from the I/O workers to the window.
+// The hand-over of received bytes from the I/O workers to the window.
 
 #include <ReceiveQueue.h>
 
 #include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
 
 TEST(ReceiveQueue, AsksForOneWakeUpUntilEverythingIsTakenInOrder)
 {
@@ -11,18 +14,38 @@ TEST(ReceiveQueue, AsksForOneWakeUpUntilEverythingIsTakenInOrder)
     EXPECT_TRUE(queue.Push("abc", 3));
     EXPECT_FALSE(queue.Push("defg", 4));
     EXPECT_FALSE(queue.Push(nullptr, 5));  // a failed read
+    EXPECT_FALSE(queue.Push("h", 1));
 
-    // A budget smaller than the first chunk still takes that chunk whole.
-    EXPECT_TRUE(queue.Take(batch, 2));
-    EXPECT_EQ(batch.bytes, "abc");
-    EXPECT_FALSE(queue.Push("hi", 2));  // more waits: the window comes back by itself
-    EXPECT_TRUE(queue.Take(batch, 4));
-    EXPECT_EQ(batch.bytes, "defg");
-    EXPECT_EQ(batch.counts, (std::vector<std::uint32_t>{4, 0}));
-    EXPECT_FALSE(queue.Take(batch, 100));
-    EXPECT_EQ(batch.bytes, "hi");
+    queue.Take(batch);
+    EXPECT_EQ(batch.bytes, "abcdefgh");
+    EXPECT_TRUE(batch.failed);
 
-    EXPECT_FALSE(queue.Take(batch, 100));
+    queue.Take(batch);
     EXPECT_TRUE(batch.empty());
-    EXPECT_TRUE(queue.Push("k", 1));  // drained: the next chunk wakes the window again
+    EXPECT_TRUE(queue.Push("k", 0));  // drained: the next read wakes the window again
+    queue.Take(batch);
+    EXPECT_TRUE(batch.failed);
+    EXPECT_EQ(batch.bytes, "");
+}
+
+// Workers push while the window takes: every byte arrives once, in order.
+TEST(ReceiveQueue, BytesPushedWhileTakingArriveWholeAndInOrder)
+{
+    ui::CReceiveQueue queue;
+    std::string sent;
+    for (int i = 0; sent.size() < 1 << 20; ++i)
+        sent += std::to_string(i) + ' ';
+    std::thread worker([&] {
+        for (std::size_t at = 0; at < sent.size(); at += 256)
+            queue.Push(sent.data() + at, static_cast<std::uint32_t>(std::min<std::size_t>(256, sent.size() - at)));
+    });
+    std::string received;
+    ui::CReceiveQueue::Batch batch;
+    while (received.size() < sent.size()) {
+        queue.Take(batch);
+        received += batch.bytes;
+        EXPECT_FALSE(batch.failed);
+    }
+    worker.join();
+    EXPECT_EQ(received, sent);
 }

@@ -1,4 +1,5 @@
-// How received chunks read in a log pane, and reading a file to send.
+// How received bytes read in a log pane, typed text coming back to bytes,
+// and reading a file to send.
 
 #include <ReceivedText.h>
 #include <WholeFile.h>
@@ -9,26 +10,52 @@
 
 #include <sys/stat.h>
 
-TEST(ReceivedText, LineEndsControlAndHighBytesReadAsOnePaneLine)
+#include <vector>
+
+// Each case is a device's reads, one after the other: only the device's own
+// line ends break lines, wherever the reads happened to end.
+TEST(ReceivedText, ReadsJoinIntoTheDevicesLinesWithControlAndHighBytesShown)
 {
     const struct
     {
-        std::string chunk;
+        std::vector<std::string> reads;
         const char* shown;  // UTF-8
     } cases[] = {
-        {"abc", "abc\n"},
-        {"$GPGGA,1\r\n$GPRMC,2\r\n", "$GPGGA,1\n$GPRMC,2\n\n"},  // CR LF is one break
-        {"a\nb\rc\r\r\nd\te", "a\nb\nc\n\nd\te\n"},
-        {"abc\r", "abc\n"},  // pairs with the chunk's own line feed
-        {std::string("ab\0cd", 5), "ab␀cd\n"},
-        {"\x01\x07\x1B\x7F", "␁␇␛␡\n"},
-        {"\xCF\xF0\xE8\xE2\xE5\xF2 \xB8\x98", "Привет ё\uFFFD\n"},  // Windows-1251; 0x98 is unassigned
+        {{"abc", "def"}, "abcdef"},
+        {{"$GPGGA,1\r\n$GP", "RMC,2\r\n"}, "$GPGGA,1\n$GPRMC,2\n"},
+        {{"a\nb\rc\r\r\nd\te"}, "a\nb\nc\n\nd\te"},
+        {{"abc\r", "\ndef"}, "abc\ndef"},  // one CR LF, split between reads
+        {{"abc\r", "", "\ndef"}, "abc\ndef"},
+        {{"abc\r", "\r", "\n"}, "abc\n\n"},
+        {{"abc\n", "\ndef"}, "abc\n\ndef"},
+        {{std::string("ab\0cd", 5)}, "ab␀cd"},
+        {{"\x01\x07\x1B\x7F"}, "␁␇␛␡"},
+        {{"\xCF\xF0\xE8\xE2\xE5\xF2 \xB8", "\x98"}, "Привет ё\uFFFD"},  // Windows-1251; 0x98 is unassigned
     };
     for (const auto& c : cases) {
-        QString out;
-        ui::AppendReceivedChunk(out, c.chunk.data(), c.chunk.size());
-        EXPECT_EQ(out, QString::fromUtf8(c.shown)) << c.chunk;
+        std::string bytes;
+        bool afterCr = false;
+        for (const std::string& read : c.reads)
+            ui::AppendPaneBytes(bytes, read.data(), read.size(), afterCr);
+        EXPECT_EQ(ui::FromPaneBytes(bytes.data(), bytes.size()), QString::fromUtf8(c.shown)) << c.reads.front();
     }
+}
+
+// Whatever a pane shows comes back as the byte it shows, so a copied piece
+// pasted again is the same; what the code page cannot hold is '?'.
+TEST(ReceivedText, TypedAndPastedTextBecomesTheBytesItShows)
+{
+    const struct
+    {
+        const char* typed;  // UTF-8
+        std::string bytes;
+    } cases[] = {
+        {"Да\r\nнет\rё", "\xC4\xE0\n\xED\xE5\xF2\n\xB8"},
+        {"␀␛␡\t\uFFFD", std::string("\0\x1B\x7F\t\x98", 5)},
+        {"€∑😀x", "\x88??x"},  // the euro sign is in the code page, the rest is not
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ui::ToPaneBytes(QString::fromUtf8(c.typed)), c.bytes) << c.typed;
 }
 
 // A FIFO without a writer, a device or a folder would block, never end or

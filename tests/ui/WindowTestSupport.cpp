@@ -1,11 +1,11 @@
 #include "WindowTestSupport.h"
 
+#include <LogPane.h>
 #include <RegKey.h>
 
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QPlainTextEdit>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -106,7 +106,7 @@ MfcExtControl::CColorStatic* Lamp(const ui::CDialogEx& dlg, int id)
 
 QString PaneText(const ui::CDialogEx& dlg, int id)
 {
-    auto* pane = qobject_cast<QPlainTextEdit*>(dlg.GetDlgItem(id));
+    auto* pane = qobject_cast<ui::CLogPane*>(dlg.GetDlgItem(id));
     return pane ? pane->toPlainText() : QString("<no pane>");
 }
 

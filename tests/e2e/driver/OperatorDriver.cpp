@@ -23,7 +23,6 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QSocketNotifier>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -141,8 +140,10 @@ QString TextOf(const QWidget* control)
 {
     if (auto* edit = qobject_cast<const QLineEdit*>(control))
         return edit->text();
-    if (auto* edit = qobject_cast<const QPlainTextEdit*>(control))
-        return edit->toPlainText();
+    // A log pane is the program's own class: its text is a property.
+    const QVariant plainText = control->property("plainText");
+    if (plainText.isValid())
+        return plainText.toString();
     if (auto* combo = qobject_cast<const QComboBox*>(control))
         return combo->currentIndex() >= 0 ? combo->currentText() : QString();
     throw Refusal(std::string("no text in a ") + control->metaObject()->className());

@@ -1,0 +1,96 @@
+#pragma once
+
+// The text of a log pane, kept once: one byte a character (Windows-1251),
+// '\n' the only line break, in blocks of fixed size, each with the positions
+// of its line breaks. Appending at the end costs what it copies; lines are
+// found by position or by number in logarithmic time; an insertion or an
+// erasure elsewhere costs at most a block's bytes plus a pass over the
+// blocks. Memory is about one byte a byte plus four bytes a line.
+//
+// Positions are byte offsets from the start; line n (from 0) starts after
+// the n-th line break. Not thread-safe: one thread owns it.
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ui {
+
+class CPaneText
+{
+public:
+    static constexpr std::size_t kBlockSize = 256 * 1024;
+
+    explicit CPaneText(std::size_t blockSize = kBlockSize);
+
+    std::size_t Size() const { return m_size; }
+    bool Empty() const { return m_size == 0; }
+    // Line breaks plus one: an empty text is one empty line.
+    std::size_t LineCount() const { return m_breaks + 1; }
+    std::size_t LineStart(std::size_t line) const;
+    // Where the line's break is, or Size() for the last line.
+    std::size_t LineEnd(std::size_t line) const;
+    std::size_t LineOf(std::size_t pos) const;
+    char At(std::size_t pos) const;
+
+    void Append(const char* data, std::size_t size);
+    void Append(const std::string& bytes) { Append(bytes.data(), bytes.size()); }
+    void Insert(std::size_t pos, const char* data, std::size_t size);
+    void Erase(std::size_t pos, std::size_t size);
+    void Clear();
+
+    // Calls piece(const char* data, std::size_t size) for the bytes of
+    // [begin, end) in order, one call per block touched; stops early when
+    // piece returns false.
+    template <typename Piece>
+    void ForEachPiece(std::size_t begin, std::size_t end, Piece piece) const;
+    std::string Bytes(std::size_t begin, std::size_t end) const;
+
+private:
+    struct Block
+    {
+        std::unique_ptr<char[]> bytes;
+        std::size_t size = 0;
+        std::vector<std::uint32_t> breaks;  // offsets of the '\n' bytes, ascending
+    };
+
+    Block NewBlock() const;
+    // The block holding `pos`; a position at the end of a block belongs to
+    // that block, so that an insertion there extends it.
+    std::size_t BlockAt(std::size_t pos) const;
+    // Fills `at` from its end and blocks inserted after it; returns the
+    // index of the block that took the last byte.
+    std::size_t Fill(std::size_t at, const char* data, std::size_t size);
+    void Index(Block& block, std::size_t from) const;
+    void Recount(std::size_t from);
+
+    std::size_t m_blockSize;
+    std::vector<Block> m_blocks;
+    std::vector<std::size_t> m_bytesBefore;   // per block: bytes in the blocks before it
+    std::vector<std::size_t> m_breaksBefore;  // per block: line breaks in the blocks before it
+    std::size_t m_size = 0;
+    std::size_t m_breaks = 0;
+};
+
+template <typename Piece>
+void CPaneText::ForEachPiece(std::size_t begin, std::size_t end, Piece piece) const
+{
+    if (end > m_size)
+        end = m_size;
+    if (begin >= end)
+        return;
+    for (std::size_t b = BlockAt(begin); b < m_blocks.size() && begin < end; ++b) {
+        const std::size_t first = begin - m_bytesBefore[b];
+        const std::size_t count = std::min(m_blocks[b].size - first, end - begin);
+        if (count == 0)
+            continue;
+        if (!piece(m_blocks[b].bytes.get() + first, count))
+            return;
+        begin += count;
+    }
+}
+
+} // namespace ui

@@ -1,0 +1,179 @@
+// The log pane on its own, offscreen: received bytes, the operator's typing,
+// selection and copy, Clear, and where the view stays.
+
+#include <LogPane.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QImage>
+#include <QScrollBar>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class Pane : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        pane.resize(400, 200);
+        pane.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&pane));
+        pane.activateWindow();
+        pane.setFocus();
+    }
+
+    void Receive(std::initializer_list<std::string> reads)
+    {
+        for (const std::string& read : reads)
+            pane.AppendReceived(read.data(), read.size());
+    }
+
+    void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QTest::keyClick(&pane, static_cast<Qt::Key>(key), modifiers);
+    }
+
+    // Keys that type `text`, as a keyboard layout for it would send them.
+    void TypeText(const QString& text)
+    {
+        for (const QChar c : text) {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(&pane, &press);
+        }
+    }
+
+    QString Text() const { return pane.toPlainText(); }
+    QScrollBar* Scroll() const { return pane.verticalScrollBar(); }
+
+    ui::CLogPane pane;
+};
+
+QString Lines(int first, int count)
+{
+    QString text;
+    for (int n = first; n < first + count; ++n)
+        text += QString("line %1\n").arg(n);
+    return text;
+}
+
+} // namespace
+
+// The operator types anywhere; received bytes go on at the end, continuing
+// the device's line, and leave the operator's caret where it is.
+TEST_F(Pane, TypedTextStaysAndReceivedBytesGoOnAtTheEnd)
+{
+    Receive({"line one\r\nline t"});
+    Key(Qt::Key_Home, Qt::ControlModifier);
+    TypeText(QString::fromUtf8("Да: "));
+    Receive({"wo\r", "\n"});
+    EXPECT_EQ(Text(), QString::fromUtf8("Да: line one\nline two\n"));
+    EXPECT_EQ(pane.CaretPosition(), 4u);
+    EXPECT_EQ(pane.Text().Bytes(0, 2), "\xC4\xE0");  // kept as Windows-1251
+
+    // Enter breaks the line; Backspace and Delete take a byte each; typing
+    // replaces a selection.
+    Key(Qt::Key_Return);
+    Key(Qt::Key_Backspace);
+    Key(Qt::Key_Backspace);
+    Key(Qt::Key_Delete);
+    Key(Qt::Key_Right, Qt::ShiftModifier);
+    Key(Qt::Key_Right, Qt::ShiftModifier);
+    QTest::keyClicks(&pane, "L");
+    EXPECT_EQ(Text(), QString::fromUtf8("Да:Le one\nline two\n"));
+
+    // At the very end the caret stays at the end.
+    Key(Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(&pane, "> ");
+    Receive({"three"});
+    QTest::keyClicks(&pane, "!");
+    EXPECT_TRUE(Text().endsWith("\n> three!")) << Text().toStdString();
+}
+
+// What is selected reads as it is shown, across the reads it came in.
+TEST_F(Pane, SelectionByKeysAndMouseIsCopiedAsShown)
+{
+    Receive({"ab", "c\r", "\nd\x01", "e f\r\n", "tail"});
+    ASSERT_EQ(Text(), QString::fromUtf8("abc\nd␁e f\ntail"));
+
+    Key(Qt::Key_Home, Qt::ControlModifier);
+    Key(Qt::Key_Right);
+    Key(Qt::Key_Down, Qt::ShiftModifier);
+    Key(Qt::Key_End, Qt::ShiftModifier);
+    EXPECT_EQ(pane.selectedText(), QString::fromUtf8("bc\nd␁e f"));
+    Key(Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QString::fromUtf8("bc\nd␁e f"));
+
+    Key(Qt::Key_A, Qt::ControlModifier);
+    Key(Qt::Key_Insert, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), Text());
+
+    // From the first character to past the end of the text, then one word.
+    QWidget* view = pane.viewport();
+    QTest::mousePress(view, Qt::LeftButton, {}, QPoint(1, 1));
+    QTest::mouseMove(view, QPoint(view->width() - 2, view->height() - 2));
+    QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(view->width() - 2, view->height() - 2));
+    EXPECT_EQ(pane.selectedText(), Text());
+    QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(1, 1));
+    EXPECT_EQ(pane.selectedText(), "abc");
+    QTest::mouseClick(view, Qt::LeftButton, Qt::ShiftModifier, QPoint(view->width() - 2, view->height() - 2));
+    EXPECT_EQ(pane.selectedText(), Text());
+
+    // Pasted back over the selection, the copy is the same bytes again.
+    Key(Qt::Key_C, Qt::ControlModifier);
+    const std::string before = pane.Text().Bytes(0, pane.Text().Size());
+    Key(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(pane.Text().Bytes(0, pane.Text().Size()), before);
+}
+
+// A view at the end follows it; a view the operator scrolled up stays on
+// the lines they read until they come back to the end.
+TEST_F(Pane, ViewFollowsTheEndUntilTheReaderScrollsUp)
+{
+    Receive({Lines(0, 100).toStdString()});
+    EXPECT_GT(Scroll()->maximum(), 0);
+    EXPECT_TRUE(pane.FollowsEnd());
+    EXPECT_EQ(Scroll()->value(), Scroll()->maximum());
+
+    Key(Qt::Key_PageUp);  // the caret is at the end: a page up from there
+    Scroll()->setValue(10);
+    Receive({Lines(100, 50).toStdString()});
+    EXPECT_EQ(pane.FirstVisibleLine(), 10u);
+    EXPECT_FALSE(pane.FollowsEnd());
+
+    Scroll()->setValue(Scroll()->maximum());
+    Receive({Lines(150, 50).toStdString()});
+    EXPECT_TRUE(pane.FollowsEnd());
+    EXPECT_EQ(pane.FirstVisibleLine(), 201u - Scroll()->pageStep());
+
+    pane.Clear();
+    EXPECT_EQ(Text(), "");
+    EXPECT_EQ(Scroll()->maximum(), 0);
+    Receive({"again"});
+    EXPECT_EQ(Text(), "again");
+    EXPECT_EQ(pane.FirstVisibleLine(), 0u);
+}
+
+// Received text is painted; a selection is painted highlighted.
+TEST_F(Pane, PaintsTheTextAndTheSelection)
+{
+    const auto count = [&](const QColor& colour) {
+        const QImage image = pane.viewport()->grab().toImage();
+        int pixels = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                pixels += image.pixelColor(x, y) == colour;
+        return pixels;
+    };
+    const QColor text = pane.palette().color(QPalette::Text);
+    const QColor highlight = pane.palette().color(QPalette::Highlight);
+    pane.clearFocus();  // no caret
+    EXPECT_EQ(count(text), 0);
+    Receive({"MMMM\r\n\x01"});
+    EXPECT_GT(count(text), 0);
+    EXPECT_EQ(count(highlight), 0);
+    pane.SetSelection(1, 3);
+    EXPECT_GT(count(highlight), 0);
+}

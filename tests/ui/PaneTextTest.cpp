@@ -1,0 +1,96 @@
+// The log pane's text store against a plain string doing the same edits.
+
+#include <PaneText.h>
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+namespace {
+
+// Everything the store answers, compared with what the string says.
+void ExpectSame(const ui::CPaneText& text, const std::string& model)
+{
+    ASSERT_EQ(text.Size(), model.size());
+    ASSERT_EQ(text.Bytes(0, text.Size()), model);
+    std::size_t line = 0;
+    std::size_t lineStart = 0;
+    for (std::size_t pos = 0; pos <= model.size(); ++pos) {
+        ASSERT_EQ(text.LineOf(pos), line) << "position " << pos;
+        if (pos == model.size() || model[pos] == '\n') {
+            ASSERT_EQ(text.LineStart(line), lineStart) << "line " << line;
+            ASSERT_EQ(text.LineEnd(line), pos) << "line " << line;
+            ++line;
+            lineStart = pos + 1;
+        }
+        if (pos < model.size())
+            ASSERT_EQ(text.At(pos), model[pos]);
+    }
+    ASSERT_EQ(text.LineCount(), line);
+}
+
+} // namespace
+
+// Blocks of a few bytes, so that appends, insertions and erasures cross
+// block boundaries, split blocks and empty them all the time.
+TEST(PaneText, AnySequenceOfEditsReadsAsTheSameEditsOnAString)
+{
+    for (const std::size_t blockSize : {1u, 3u, 8u, 64u}) {
+        SCOPED_TRACE(blockSize);
+        ui::CPaneText text(blockSize);
+        std::string model;
+        std::mt19937 random(static_cast<unsigned>(blockSize));
+        const auto number = [&](std::size_t below) { return static_cast<std::size_t>(random() % below); };
+        const auto bytes = [&](std::size_t size) {
+            std::string out;
+            for (std::size_t i = 0; i < size; ++i)
+                out += "ab\n\xE9\0"[number(5)];
+            return out;
+        };
+        for (int step = 0; step < 300; ++step) {
+            const std::size_t pos = number(model.size() + 1);
+            switch (number(4)) {
+            case 0:
+            case 1: {
+                const std::string more = bytes(number(3 * blockSize + 2));
+                text.Append(more);
+                model += more;
+                break;
+            }
+            case 2: {
+                const std::string more = bytes(number(3 * blockSize + 2));
+                text.Insert(pos, more.data(), more.size());
+                model.insert(pos, more);
+                break;
+            }
+            case 3: {
+                const std::size_t size = number(4 * blockSize + 2);
+                text.Erase(pos, size);
+                model.erase(pos, size);
+                break;
+            }
+            }
+            ASSERT_NO_FATAL_FAILURE(ExpectSame(text, model)) << "after step " << step;
+        }
+        text.Clear();
+        ASSERT_NO_FATAL_FAILURE(ExpectSame(text, ""));
+        text.Append("x\ny");
+        ASSERT_NO_FATAL_FAILURE(ExpectSame(text, "x\ny"));
+    }
+}
+
+TEST(PaneText, PiecesCoverARangeInOrderAndStopWhenAsked)
+{
+    ui::CPaneText text(4);
+    text.Append("0123456789");
+    std::string seen;
+    int calls = 0;
+    text.ForEachPiece(2, 9, [&](const char* data, std::size_t size) {
+        seen.append(data, size);
+        return ++calls < 2;
+    });
+    EXPECT_EQ(seen, "234567");  // "23" from the first block, "4567" from the second, then stopped
+    EXPECT_EQ(text.Bytes(8, 100), "89");
+    EXPECT_EQ(text.Bytes(10, 12), "");
+}
