@@ -42,9 +42,24 @@ class CQuietScrollBar : public QScrollBar
 public:
     using QScrollBar::QScrollBar;
 
+    // A new range and page, and with `toEnd` the value at the new end, with
+    // one repaint at most for all of it.
+    void SetRange(int maximum, int pageStep, bool toEnd)
+    {
+        m_holding = true;
+        setPageStep(pageStep);
+        setRange(0, maximum);
+        if (toEnd)
+            setValue(maximum);
+        m_holding = false;
+        sliderChange(SliderValueChange);
+    }
+
 protected:
     void sliderChange(SliderChange change) override
     {
+        if (m_holding)
+            return;
         QStyleOptionSlider option;
         initStyleOption(&option);
         const QRect slider = style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this);
@@ -56,6 +71,7 @@ protected:
     }
 
 private:
+    bool m_holding = false;
     struct Shown
     {
         QRect slider;
@@ -190,19 +206,13 @@ bool CLogPane::FollowsEnd() const
     return verticalScrollBar()->value() >= verticalScrollBar()->maximum();
 }
 
-void CLogPane::UpdateScrollRange()
+void CLogPane::UpdateScrollRange(bool toEnd)
 {
     const int rows = FullRows();
     const std::size_t lines = m_text.LineCount();
     const std::size_t maximum = lines > static_cast<std::size_t>(rows) ? lines - rows : 0;
-    QScrollBar* bar = verticalScrollBar();
-    bar->setPageStep(rows);
-    bar->setRange(0, static_cast<int>(std::min<std::size_t>(maximum, INT_MAX)));
-}
-
-void CLogPane::ScrollToEnd()
-{
-    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    static_cast<CQuietScrollBar*>(verticalScrollBar())
+        ->SetRange(static_cast<int>(std::min<std::size_t>(maximum, INT_MAX)), rows, toEnd);
 }
 
 // Received bytes ------------------------------------------------------------
@@ -224,9 +234,7 @@ void CLogPane::AppendReceived(const char* data, std::size_t size)
     if (m_staging.capacity() > 1024 * 1024)
         std::string().swap(m_staging);
 
-    UpdateScrollRange();
-    if (follow)
-        ScrollToEnd();
+    UpdateScrollRange(follow);
     // Only the rows from the line that grew on need painting; a view that
     // scrolled has moved the rest already.
     const std::size_t first = FirstVisibleLine();
@@ -835,9 +843,7 @@ void CLogPane::resizeEvent(QResizeEvent* event)
 {
     const bool follow = FollowsEnd();
     QAbstractScrollArea::resizeEvent(event);
-    UpdateScrollRange();
-    if (follow)
-        ScrollToEnd();
+    UpdateScrollRange(follow);
 }
 
 void CLogPane::scrollContentsBy(int, int dy)

@@ -104,8 +104,8 @@ private:
     QString Decoded(std::size_t begin, std::size_t end) const;
     int FullRows() const;
     int VisibleColumns() const;
-    void UpdateScrollRange();
-    void ScrollToEnd();
+    // With `toEnd`, the view goes to the new end.
+    void UpdateScrollRange(bool toEnd = false);
 
     void PaintLine(QPainter& painter, std::size_t line, int y, std::size_t selBegin, std::size_t selEnd) const;
     QRect CaretRect() const;

@@ -382,13 +382,21 @@ void COrvelConfiguratorDlg::ShowReceivedSoon()
 void COrvelConfiguratorDlg::ShowAllReceived()
 {
     m_sinceShown.start();
+    bool idle = true;
     for (int channel = 0; channel < 3; ++channel)
-        ShowReceived(channel);
+        idle = !ShowReceived(channel) && idle;
+    for (int channel = 0; idle && channel < 3; ++channel)
+        idle = m_receiveQueues[channel].Idle();
+    if (!idle)
+        m_showTimer.start(kShowInterval);
 }
 
-void COrvelConfiguratorDlg::ShowReceived(int channel)
+// True when the channel had something to show.
+bool COrvelConfiguratorDlg::ShowReceived(int channel)
 {
     m_receiveQueues[channel].Take(m_receivedBatch);
+    if (m_receivedBatch.empty())
+        return false;
     CChannelPanel& panel = PanelOf(channel);
     const std::string& bytes = m_receivedBatch.bytes;
     // A running pulse ignores further pulses, so one call per turn lights
@@ -401,6 +409,7 @@ void COrvelConfiguratorDlg::ShowReceived(int channel)
     if (m_receivedBatch.failed)
         panel.m_lamps[CChannelPanel::kRxErrLamp].Pulse(kFailedReadPulse, kRed);
     m_receivedBatch.clear();
+    return true;
 }
 
 // Appends at the end of the pane, whatever it holds, continuing the device's

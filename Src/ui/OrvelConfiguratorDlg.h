@@ -105,10 +105,12 @@ private:
     void QueueReceived(int channel, const char* data, boost::uint32_t count);
     // Window thread: what arrived is shown at the screen's pace, at most one
     // turn per interval, each turn showing everything queued on every
-    // channel and pulsing "Rx" / "Rx Err" once for it.
+    // channel and pulsing "Rx" / "Rx Err" once for it. While bytes keep
+    // coming the turns come by the clock; a turn that finds nothing leaves
+    // it to the next read to wake the window.
     void ShowReceivedSoon();
     void ShowAllReceived();
-    void ShowReceived(int channel);
+    bool ShowReceived(int channel);
     void AppendLog(int id, const char* data, boost::uint32_t count);
 
     // Bytes waiting for the window, per channel, and the wake-up that brings
@@ -117,7 +119,7 @@ private:
     ui::CReceiveQueue m_receiveQueues[3];
     ui::CWakeUp m_receiveWakeUp;
     ui::CReceiveQueue::Batch m_receivedBatch;
-    QTimer m_showTimer;          // the next turn, when the last was too recent
+    QTimer m_showTimer;          // the next turn
     QElapsedTimer m_sinceShown;  // since the last turn
 
     boost::asio::io_service m_ioService;

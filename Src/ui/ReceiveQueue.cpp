@@ -34,7 +34,15 @@ void CReceiveQueue::Take(Batch& into)
     into.clear();
     const std::lock_guard<std::mutex> lock(m_mutex);
     std::swap(into, m_queued);
+}
+
+bool CReceiveQueue::Idle()
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_queued.empty())
+        return false;
     m_wakeUpPending = false;
+    return true;
 }
 
 } // namespace ui

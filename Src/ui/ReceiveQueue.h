@@ -29,13 +29,18 @@ public:
     };
 
     // Any thread. Copies the chunk (a count of 0, or a null pointer, is a
-    // failed read). True when nothing was waiting for the window, so the
-    // caller must wake it; further chunks ride on that one wake-up.
+    // failed read). True when the window is to be woken: it was not coming
+    // for this queue. Further chunks ride on that one wake-up.
     bool Push(const char* data, std::uint32_t count);
 
     // Window thread. Replaces `into` by everything queued; the queue goes on
-    // with `into`'s emptied buffer. The next Push wakes the window again.
+    // with `into`'s emptied buffer. The window is still counted as coming.
     void Take(Batch& into);
+
+    // Window thread. True when nothing is queued: the window stops coming,
+    // and the next Push wakes it again. False when something is queued: the
+    // window must come back for it by itself.
+    bool Idle();
 
 private:
     std::mutex m_mutex;

@@ -7,7 +7,7 @@
 #include <string>
 #include <thread>
 
-TEST(ReceiveQueue, AsksForOneWakeUpUntilEverythingIsTakenInOrder)
+TEST(ReceiveQueue, AsksForOneWakeUpUntilTheWindowFindsItIdle)
 {
     ui::CReceiveQueue queue;
     ui::CReceiveQueue::Batch batch;
@@ -19,10 +19,14 @@ TEST(ReceiveQueue, AsksForOneWakeUpUntilEverythingIsTakenInOrder)
     queue.Take(batch);
     EXPECT_EQ(batch.bytes, "abcdefgh");
     EXPECT_TRUE(batch.failed);
+    EXPECT_FALSE(queue.Push("i", 1));  // the window is still coming
+    EXPECT_FALSE(queue.Idle());         // and must, for "i"
 
     queue.Take(batch);
-    EXPECT_TRUE(batch.empty());
-    EXPECT_TRUE(queue.Push("k", 0));  // drained: the next read wakes the window again
+    EXPECT_EQ(batch.bytes, "i");
+    EXPECT_FALSE(batch.failed);
+    EXPECT_TRUE(queue.Idle());
+    EXPECT_TRUE(queue.Push("k", 0));  // idle: the next read wakes the window again
     queue.Take(batch);
     EXPECT_TRUE(batch.failed);
     EXPECT_EQ(batch.bytes, "");
