@@ -219,20 +219,22 @@ void CLogPane::UpdateScrollRange(bool toEnd)
 
 void CLogPane::AppendReceived(const char* data, std::size_t size)
 {
-    m_staging.clear();
-    AppendPaneBytes(m_staging, data, size, m_afterCr);
-    if (m_staging.empty())
-        return;
     const bool follow = FollowsEnd();
     const std::size_t oldEnd = m_text.Size();
     const std::size_t changedLine = m_text.LineCount() - 1;
-    m_text.Append(m_staging);
+    // Through a small buffer, however much arrived at once.
+    constexpr std::size_t kSlice = 64 * 1024;
+    for (std::size_t done = 0; done < size; done += kSlice) {
+        m_staging.clear();
+        AppendPaneBytes(m_staging, data + done, std::min(kSlice, size - done), m_afterCr);
+        m_text.Append(m_staging);
+    }
+    if (m_text.Size() == oldEnd)
+        return;
     if (m_caret == oldEnd)
         m_caret = m_text.Size();
     if (m_anchor == oldEnd)
         m_anchor = m_text.Size();
-    if (m_staging.capacity() > 1024 * 1024)
-        std::string().swap(m_staging);
 
     UpdateScrollRange(follow);
     // Only the rows from the line that grew on need painting; a view that

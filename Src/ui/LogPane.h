@@ -131,7 +131,7 @@ private:
 
     CPaneText m_text;
     bool m_afterCr = false;  // the last received byte was a CR
-    std::string m_staging;   // received bytes on their way into the text
+    std::string m_staging;   // received bytes on their way into the text, a slice at a time
     std::size_t m_caret = 0;
     std::size_t m_anchor = 0;
     std::size_t m_goalColumn = 0;  // where Up and Down aim
