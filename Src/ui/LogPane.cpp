@@ -10,8 +10,10 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -145,6 +147,32 @@ std::pair<std::size_t, std::size_t> Seek(const CPaneText& text, std::size_t begi
 
 } // namespace
 
+// The pane's selection on the selection clipboard, as text only when asked
+// for, and only while the pane and its text are as they were.
+class CLogPane::SelectionData : public QMimeData
+{
+public:
+    SelectionData(const CLogPane* pane, std::size_t begin, std::size_t end)
+        : m_pane(pane), m_edits(pane->m_edits), m_begin(begin), m_end(end)
+    {
+    }
+
+    QStringList formats() const override { return {QStringLiteral("text/plain")}; }
+
+protected:
+    QVariant retrieveData(const QString& mimeType, QMetaType) const override
+    {
+        if (mimeType != QLatin1String("text/plain") || !m_pane || m_pane->m_edits != m_edits)
+            return QVariant();
+        return m_pane->Decoded(m_begin, m_end);
+    }
+
+private:
+    QPointer<const CLogPane> m_pane;
+    std::uint64_t m_edits;
+    std::size_t m_begin, m_end;
+};
+
 CLogPane::CLogPane(QWidget* parent) : QAbstractScrollArea(parent)
 {
     setVerticalScrollBar(new CQuietScrollBar(Qt::Vertical, this));
@@ -250,6 +278,7 @@ void CLogPane::AppendReceived(const char* data, std::size_t size)
 
 void CLogPane::Clear()
 {
+    ++m_edits;
     m_text.Clear();
     m_caret = m_anchor = 0;
     m_goalColumn = m_firstColumn = 0;
@@ -563,9 +592,19 @@ void CLogPane::MoveCaret(std::size_t pos, Move move, bool keepGoalColumn)
         m_goalColumn = ColumnOf(m_caret);
     if (hadSelection || m_anchor != m_caret)
         viewport()->update();
+    if (m_anchor != m_caret && !m_dragging)
+        OfferSelection();
     RestartBlink();
     EnsureCaretVisible();
     UpdateCaret();
+}
+
+void CLogPane::OfferSelection()
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (clipboard->supportsSelection())
+        clipboard->setMimeData(new SelectionData(this, std::min(m_anchor, m_caret), std::max(m_anchor, m_caret)),
+                               QClipboard::Selection);
 }
 
 void CLogPane::MoveCaretByLines(long lines, Move move)
@@ -579,6 +618,7 @@ void CLogPane::RemoveRange(std::size_t begin, std::size_t end)
 {
     if (begin >= end)
         return;
+    ++m_edits;
     m_text.Erase(begin, end - begin);
     const auto shift = [&](std::size_t pos) { return pos <= begin ? pos : pos <= end ? begin : pos - (end - begin); };
     m_caret = shift(m_caret);
@@ -589,6 +629,7 @@ void CLogPane::ReplaceSelection(const std::string& bytes)
 {
     const std::size_t begin = std::min(m_anchor, m_caret);
     RemoveRange(begin, std::max(m_anchor, m_caret));
+    ++m_edits;
     m_text.Insert(begin, bytes.data(), bytes.size());
     m_anchor = m_caret = begin + bytes.size();
     AfterEdit();
@@ -729,6 +770,15 @@ QVariant CLogPane::inputMethodQuery(Qt::InputMethodQuery query) const
 
 void CLogPane::mousePressEvent(QMouseEvent* event)
 {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (event->button() == Qt::MiddleButton && clipboard->supportsSelection() && !m_readOnly) {
+        // The selection clipboard goes in where the middle button is pressed.
+        MoveCaret(PositionAt(event->position().toPoint()), Move::Stay);
+        const std::string bytes = ToPaneBytes(clipboard->text(QClipboard::Selection));
+        if (!bytes.empty())
+            ReplaceSelection(bytes);
+        return;
+    }
     if (event->button() != Qt::LeftButton) {
         event->ignore();
         return;
@@ -753,9 +803,11 @@ void CLogPane::mouseMoveEvent(QMouseEvent* event)
 
 void CLogPane::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton) {
+    if (event->button() == Qt::LeftButton && m_dragging) {
         m_dragging = false;
         m_dragScrollTimer.stop();
+        if (m_anchor != m_caret)
+            OfferSelection();
     }
 }
 

@@ -14,7 +14,9 @@
 // Shift to select and Ctrl by word or to the ends), Backspace, Delete,
 // Enter for a line break, Ctrl+A, Ctrl+C, Ctrl+X, Ctrl+V and their
 // alternatives; Tab moves the focus. Mouse: click, drag and Shift+click
-// select, double click selects a word; the context menu edits.
+// select, double click selects a word; the context menu edits. Where the
+// platform has a selection clipboard (X11), the selection is offered there
+// and decoded only when another program asks for it.
 
 #include "PaneText.h"
 
@@ -25,6 +27,7 @@
 #include <array>
 #include <bitset>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 class QMenu;
@@ -127,6 +130,7 @@ private:
     void RemoveRange(std::size_t begin, std::size_t end);
     void AfterEdit();
     void DragScroll();
+    void OfferSelection();
     QMenu* MakeContextMenu();
 
     CPaneText m_text;
@@ -136,6 +140,8 @@ private:
     std::size_t m_anchor = 0;
     std::size_t m_goalColumn = 0;  // where Up and Down aim
     std::size_t m_firstColumn = 0; // the leftmost column in view
+    class SelectionData;
+    std::uint64_t m_edits = 0;     // changes other than received bytes at the end
     bool m_readOnly = false;
     bool m_caretOn = true;         // blink phase
     bool m_dragging = false;

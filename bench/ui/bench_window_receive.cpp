@@ -34,6 +34,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -91,7 +92,7 @@ struct Pty
 std::string Sentence(std::size_t n)
 {
     char buf[kSentence + 1];
-    std::snprintf(buf, sizeof buf, "$GPTXT,%010zu,%-58s*00\r\n", n % 10000000000, "bench");
+    std::snprintf(buf, sizeof buf, "$GPTXT,%010zu,%-59s*00\r\n", n % 10000000000, "bench");
     return std::string(buf, kSentence);
 }
 
@@ -119,11 +120,41 @@ bool ShowsSentences(const ui::CPaneText& text, std::size_t first, std::size_t co
     return true;
 }
 
-double ProcessSeconds()
+// Processor seconds of one thread of this process.
+double ThreadSeconds(pid_t tid)
 {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    const std::string path = "/proc/self/task/" + std::to_string(tid) + "/stat";
+    FILE* f = std::fopen(path.c_str(), "r");
+    if (!f)
+        return 0;
+    char buf[1024] = {};
+    const std::size_t n = std::fread(buf, 1, sizeof buf - 1, f);
+    std::fclose(f);
+    const char* fields = std::strrchr(buf, ')');
+    unsigned long utime = 0, stime = 0;
+    if (n == 0 || !fields ||
+        std::sscanf(fields + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &utime, &stime) != 2)
+        return 0;
+    return double(utime + stime) / ::sysconf(_SC_CLK_TCK);
+}
+
+// Processor seconds of the process's threads, the bench's own senders left out.
+struct Cpu
+{
+    double window = 0;  // the window's thread
+    double others = 0;  // the ports' readers and the rest
+};
+
+Cpu ProcessCpu(const std::vector<pid_t>& leaveOut)
+{
+    Cpu cpu;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+        const pid_t tid = static_cast<pid_t>(std::stol(entry.path().filename().string()));
+        if (std::find(leaveOut.begin(), leaveOut.end(), tid) != leaveOut.end())
+            continue;
+        (tid == ::getpid() ? cpu.window : cpu.others) += ThreadSeconds(tid);
+    }
+    return cpu;
 }
 
 long ResidentKb()
@@ -189,12 +220,14 @@ void Paced(Pty (&devices)[3], ui::CLogPane* (&panes)[3], COrvelConfiguratorDlg& 
     std::mutex sentMutex;
     PaintWatch watches[3] = {PaintWatch(panes[0]), PaintWatch(panes[1]), PaintWatch(panes[2])};
     std::atomic<bool> stop{false};
+    std::vector<pid_t> senderIds(3);
 
-    const double cpuBefore = ProcessSeconds();
+    const Cpu before = ProcessCpu({});
     const Clock::time_point start = Clock::now();
     std::vector<std::thread> senders;
     for (int ch = 0; ch < 3; ++ch) {
         senders.emplace_back([&, ch] {
+            senderIds[ch] = ::gettid();
             for (std::size_t n = 0; n < total && !stop; ++n) {
                 std::this_thread::sleep_until(start + std::chrono::microseconds(n * kSentence * 1000000 / kRate));
                 const std::string line = Sentence(n);
@@ -213,7 +246,7 @@ void Paced(Pty (&devices)[3], ui::CLogPane* (&panes)[3], COrvelConfiguratorDlg& 
         return true;
     });
     const double wall = Seconds(start);
-    const double cpu = ProcessSeconds() - cpuBefore;
+    const Cpu after = ProcessCpu(senderIds);
     for (std::thread& t : senders)
         t.join();
 
@@ -230,8 +263,11 @@ void Paced(Pty (&devices)[3], ui::CLogPane* (&panes)[3], COrvelConfiguratorDlg& 
     bool exact = true;
     for (int ch = 0; ch < 3; ++ch)
         exact = exact && ShowsSentences(panes[ch]->Text(), 0, total);
-    std::printf("paced, 3 x %zu B/s for %.0f s: process CPU %.2f %%, %.1f pane paintings a second\n", kRate, wall,
-                100 * cpu / wall, paints / wall);
+    std::printf("paced, 3 x %zu B/s for %.0f s: CPU %.2f %% (window thread %.2f %%, the rest %.2f %%), "
+                "%.1f pane paintings a second\n",
+                kRate, wall, 100 * (after.window + after.others - before.window - before.others) / wall,
+                100 * (after.window - before.window) / wall, 100 * (after.others - before.others) / wall,
+                paints / wall);
     if (!latencies.empty()) {
         std::printf("  line on screen after its write: median %.1f ms, 99%% %.1f ms, worst %.1f ms (%zu lines)\n",
                     latencies[latencies.size() / 2], latencies[latencies.size() * 99 / 100], latencies.back(),
