@@ -8,6 +8,7 @@
 #include <QLayout>
 #include <QPainter>
 #include <QPalette>
+#include <QStyle>
 #include <QTimerEvent>
 
 #include <algorithm>
@@ -60,6 +61,7 @@ CColorStatic::CColorStatic(QWidget* parent)
     setLineWidth(1);
     // The lamp paints every pixel it covers: its repaints stop at its edges.
     setAttribute(Qt::WA_OpaquePaintEvent);
+    m_caption.setTextFormat(Qt::PlainText);
 }
 
 CColorStatic::~CColorStatic()
@@ -232,7 +234,12 @@ void CColorStatic::paintEvent(QPaintEvent*)
     painter.fillRect(rect(), CurrentBrush());
     drawFrame(&painter);
     painter.setPen(ToQColor(CurrentTextColor()));
-    painter.drawText(contentsRect(), static_cast<int>(alignment()), text());
+    // The caption is laid out once, not at every flash.
+    if (m_caption.text() != text())
+        m_caption.setText(text());
+    const QSize size = m_caption.size().toSize();
+    painter.drawStaticText(QStyle::alignedRect(layoutDirection(), alignment(), size, contentsRect()).topLeft(),
+                           m_caption);
 }
 
 void CColorStatic::PostPulse(UINT elapse)

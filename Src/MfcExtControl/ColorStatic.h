@@ -2,6 +2,7 @@
 
 #include <QBrush>
 #include <QLabel>
+#include <QStaticText>
 
 #include <cstddef>
 #include <cstdint>
@@ -155,6 +156,7 @@ private:
     std::map<UINT_PTR, RunningTimer> m_timers;
     std::size_t m_timersStarted = 0;
     std::size_t m_brushesMade = 0;
+    QStaticText m_caption;
     // What the last painting showed.
     bool m_painted = false;
     COLORREF m_paintedBack = 0;

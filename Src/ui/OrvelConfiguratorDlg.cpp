@@ -29,9 +29,9 @@ constexpr MfcExtControl::COLORREF kRed = RGB(255, 0, 0);    // a failed attempt,
 constexpr MfcExtControl::UINT kFailedOpenPulse = 5000;      // ms
 constexpr MfcExtControl::UINT kFailedReadPulse = 1000;      // ms
 // Received bytes are shown at most once per this many milliseconds: a
-// device line is on the screen well within a tenth of a second, and a
-// channel streaming at a serial line's rate costs a few turns a second.
-constexpr int kShowInterval = 40;
+// device line is on the screen within a tenth of a second, and three
+// channels streaming at a serial line's rate cost twenty turns a second.
+constexpr int kShowInterval = 50;
 
 // Opens a port. An error the port raises (an option the device refuses, a
 // worker that cannot start) counts as a failed attempt, and whatever the port
@@ -115,6 +115,9 @@ const COrvelConfiguratorDlg::MessageMapEntry COrvelConfiguratorDlg::kMessageMap[
 COrvelConfiguratorDlg::COrvelConfiguratorDlg(QWidget* parent)
     : ui::CDialogEx(ui::MainDialogTemplate(), parent),
       m_receiveWakeUp([this] { ShowReceivedSoon(); }),
+      // The worker that sees a read complete handles it itself rather than
+      // waking another to watch the ports meanwhile: one wake-up per read.
+      m_ioService(1),
       m_snsPort(m_ioService, boost::bind(&COrvelConfiguratorDlg::OnSnsReceive, this, _1, _2)),
       m_kksPort(m_ioService, boost::bind(&COrvelConfiguratorDlg::OnKksReceive, this, _1, _2)),
       m_sonPort(m_ioService, boost::bind(&COrvelConfiguratorDlg::OnSonReceive, this, _1, _2)),
@@ -417,8 +420,11 @@ bool COrvelConfiguratorDlg::ShowReceived(int channel)
 // selection stay where they are.
 void COrvelConfiguratorDlg::AppendLog(int id, const char* data, boost::uint32_t count)
 {
-    if (auto* pane = qobject_cast<ui::CLogPane*>(GetDlgItem(id)))
-        pane->AppendReceived(data, count);
+    for (int channel = 0; channel < 3; ++channel) {
+        ui::CLogPane* pane = PanelOf(channel).m_logEdit;
+        if (kPanelIds[channel].log == id && pane)
+            pane->AppendReceived(data, count);
+    }
 }
 
 void COrvelConfiguratorDlg::SendCommand(const CChannelPanel& panel, serialport::CSerialPort& port)
