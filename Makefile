@@ -71,3 +71,15 @@ demo: build
 .PHONY: e2e
 e2e: build
 	cd $(BUILD) && $(CTEST_ENV) ctest --output-on-failure -L e2e
+
+# Side-by-side window benchmark, run by hand (bench/window/README.md): this
+# build, GTKTerm and CuteCom under one private Xvfb. BEFORE=path/to/another
+# build's OrvelConfigurator adds it as the column "before"; BENCH_ARGS passes
+# further options to the rig (e.g. BENCH_ARGS=--quick for a smoke run).
+.PHONY: bench-window
+# The serial terminals it compares with, the X tools that drive and read the
+# windows, and a C compiler for its LD_PRELOAD shim.
+BENCH_PACKAGES := gtkterm cutecom xdotool xclip gcc libc6-dev python3
+bench-window: build
+	scripts/install-deps $(BENCH_PACKAGES)
+	python3 bench/window/winbench.py run --ours $(BUILD)/OrvelConfigurator $(if $(BEFORE),--before $(BEFORE)) $(BENCH_ARGS)

@@ -92,13 +92,6 @@ char16_t* DecodePaneBytes(const char* data, std::size_t size, char16_t* out)
     return out + size;
 }
 
-QString FromPaneBytes(const char* data, std::size_t size)
-{
-    QString text(static_cast<qsizetype>(size), Qt::Uninitialized);
-    DecodePaneBytes(data, size, reinterpret_cast<char16_t*>(text.data()));
-    return text;
-}
-
 std::string ToPaneBytes(const QString& text)
 {
     const auto& byteOf = TheTables().byteOf;

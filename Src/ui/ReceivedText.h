@@ -34,10 +34,9 @@ void AppendPaneBytes(std::string& out, const char* data, std::size_t size, bool&
 // The character a pane byte shows as. Any thread.
 QChar PaneChar(unsigned char byte);
 
-// The text `size` pane bytes show as: into `out`, one character a byte
-// (returns where it ended), or as a new string.
+// The text `size` pane bytes show as, into `out`, one character a byte;
+// returns where it ended.
 char16_t* DecodePaneBytes(const char* data, std::size_t size, char16_t* out);
-QString FromPaneBytes(const char* data, std::size_t size);
 
 // The pane bytes of typed or pasted text.
 std::string ToPaneBytes(const QString& text);
