@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <fcntl.h>
 #include <limits>
 #include <poll.h>
 #include <unistd.h>
@@ -78,6 +79,7 @@ CSerialPort::CSerialPort(boost::asio::io_service& ioService, ReceiveCallback cal
 
 CSerialPort::~CSerialPort()
 {
+    m_sender.Stop();
     if (!m_port)
         return;
     boost::system::error_code ignored;
@@ -128,6 +130,7 @@ void CSerialPort::Close()
 {
     if (!m_port || !m_port->is_open())
         return;
+    m_sender.Stop();
     StopReading();
     WaitForReadChainEnd();
     m_portLock.Release(m_port->native_handle());
@@ -155,6 +158,17 @@ boost::int32_t CSerialPort::Write(const char* data, const boost::uint32_t& count
     if (!WriteAll(m_port->native_handle(), data, count))
         return 0;
     return static_cast<boost::int32_t>(count);
+}
+
+bool CSerialPort::StartSend(std::vector<char> bytes, CSender::DoneCallback done)
+{
+    if (!IsOpen() || m_sender.Running())
+        return false;
+    // The sending thread must never block in a write: it waits for room
+    // itself, watching for a cancel.
+    const int fd = m_port->native_handle();
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    return m_sender.Start(m_port->native_handle(), std::move(bytes), std::move(done));
 }
 
 void CSerialPort::ApplyFraming(boost::uint32_t baudRate)

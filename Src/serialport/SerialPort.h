@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PortLock.h"
+#include "Sender.h"
 
 #include <boost/asio/io_service.hpp>
 #include <boost/asio/serial_port.hpp>
@@ -13,6 +14,7 @@
 #include <boost/thread/mutex.hpp>
 
 #include <cstddef>
+#include <vector>
 
 namespace serialport {
 
@@ -34,6 +36,10 @@ class CReadWorkers;
 // handled: no callback of this port runs after they return. That gives the
 // callback one rule: it must not wait for the thread that calls Close (nor
 // throw); copying the bytes and handing them on is what it is for.
+//
+// Beside Write, a port sends in the background (StartSend, see CSender):
+// the caller never waits for the device. Close, and the destructor, first
+// cancel such a send and wait until it has ended and reported.
 class CSerialPort
 {
 public:
@@ -63,6 +69,18 @@ public:
     // the write fails. Never raises.
     boost::int32_t Write(const char* data, const boost::uint32_t& count);
 
+    bool IsOpen() const { return m_port && m_port->is_open(); }
+
+    // Starts sending `bytes` on a thread of the port's own and returns at
+    // once; `done` is called on that thread when the send has ended. False,
+    // sending nothing, when no open port is held, a send is running, or
+    // there is nothing to send.
+    bool StartSend(std::vector<char> bytes, CSender::DoneCallback done);
+    bool Sending() const { return m_sender.Running(); }
+    CSender::Progress SendProgress() const { return m_sender.GetProgress(); }
+    // Asks the running send to stop; returns at once.
+    void CancelSend() { m_sender.Cancel(); }
+
 private:
     void StartRead();
     void OnRead(const boost::system::error_code& error, std::size_t bytesTransferred);
@@ -89,6 +107,7 @@ private:
     boost::asio::steady_timer m_retryTimer; // paces re-reads of a failing device
     CReadWorkers* m_workers;                // set by the first successful Open
     CPortLock m_portLock;
+    CSender m_sender;
 };
 
 } // namespace serialport

@@ -5,6 +5,7 @@
 #include "Resource.h"
 #include "WholeFile.h"
 
+#include <NmeaChecksum.h>
 #include <SerialPorts.h>
 
 #include <QFileDialog>
@@ -28,6 +29,9 @@ constexpr MfcExtControl::COLORREF kGreen = RGB(0, 255, 0);  // an open port
 constexpr MfcExtControl::COLORREF kRed = RGB(255, 0, 0);    // a failed attempt, a failed read
 constexpr MfcExtControl::UINT kFailedOpenPulse = 5000;      // ms
 constexpr MfcExtControl::UINT kFailedReadPulse = 1000;      // ms
+constexpr MfcExtControl::UINT kFailedSendPulse = 1000;      // ms
+// How often the progress windows of running sends are brought up to date.
+constexpr int kSendProgressInterval = 100;  // ms
 // Received bytes are shown at most once per this many milliseconds: a
 // device line is on the screen within a tenth of a second, and three
 // channels streaming at a serial line's rate cost twenty turns a second.
@@ -98,9 +102,9 @@ const COrvelConfiguratorDlg::MessageMapEntry COrvelConfiguratorDlg::kMessageMap[
     {IDC_SNS_COMMAND, ui::CBN_SELCHANGE, &COrvelConfiguratorDlg::OnCbnSelchangeCommand<0>},
     {IDC_KKS_COMMAND, ui::CBN_SELCHANGE, &COrvelConfiguratorDlg::OnCbnSelchangeCommand<1>},
     {IDC_SON_COMMAND, ui::CBN_SELCHANGE, &COrvelConfiguratorDlg::OnCbnSelchangeCommand<2>},
-    {IDC_SNS_ADD_CRC, ui::BN_CLICKED, &COrvelConfiguratorDlg::OnAddCrc},
-    {IDC_KKS_ADD_CRC, ui::BN_CLICKED, &COrvelConfiguratorDlg::OnAddCrc},
-    {IDC_SON_ADD_CRC, ui::BN_CLICKED, &COrvelConfiguratorDlg::OnAddCrc},
+    {IDC_SNS_ADD_CRC, ui::BN_CLICKED, &COrvelConfiguratorDlg::OnAddCrc<0>},
+    {IDC_KKS_ADD_CRC, ui::BN_CLICKED, &COrvelConfiguratorDlg::OnAddCrc<1>},
+    {IDC_SON_ADD_CRC, ui::BN_CLICKED, &COrvelConfiguratorDlg::OnAddCrc<2>},
     {IDC_SNS_SEND, ui::BN_CLICKED, &COrvelConfiguratorDlg::OnSnsSend},
     {IDC_KKS_SEND, ui::BN_CLICKED, &COrvelConfiguratorDlg::OnKksSend},
     {IDC_SON_SEND, ui::BN_CLICKED, &COrvelConfiguratorDlg::OnSonSend},
@@ -121,10 +125,14 @@ COrvelConfiguratorDlg::COrvelConfiguratorDlg(QWidget* parent)
       m_snsPort(m_ioService, boost::bind(&COrvelConfiguratorDlg::OnSnsReceive, this, _1, _2)),
       m_kksPort(m_ioService, boost::bind(&COrvelConfiguratorDlg::OnKksReceive, this, _1, _2)),
       m_sonPort(m_ioService, boost::bind(&COrvelConfiguratorDlg::OnSonReceive, this, _1, _2)),
-      m_kksCommands(MakeKksCommandSet())
+      m_kksCommands(MakeKksCommandSet()),
+      m_sendProgress{{this, QString::fromUtf8("СНС"), [this] { m_snsPort.CancelSend(); }},
+                     {this, QString::fromUtf8("KKC"), [this] { m_kksPort.CancelSend(); }},
+                     {this, QString::fromUtf8("Эхолот"), [this] { m_sonPort.CancelSend(); }}}
 {
     m_showTimer.setSingleShot(true);
     connect(&m_showTimer, &QTimer::timeout, this, [this] { ShowAllReceived(); });
+    connect(&m_sendTimer, &QTimer::timeout, this, [this] { ShowSendProgress(); });
 }
 
 COrvelConfiguratorDlg::~COrvelConfiguratorDlg()
@@ -134,11 +142,15 @@ COrvelConfiguratorDlg::~COrvelConfiguratorDlg()
 
 bool COrvelConfiguratorDlg::DestroyWindow()
 {
-    // The ports go before the controls they report to. A port that raises an
-    // error here is closed again by its own destructor.
+    // The ports go before the controls they report to, each cancelling its
+    // send first. A port that raises an error here is closed again by its
+    // own destructor.
     ClosePort(m_snsPort);
     ClosePort(m_kksPort);
     ClosePort(m_sonPort);
+    m_sendTimer.stop();
+    for (ui::CSendProgress& progress : m_sendProgress)
+        progress.Finish();
     return ui::CDialogEx::DestroyWindow();
 }
 
@@ -146,6 +158,17 @@ CChannelPanel& COrvelConfiguratorDlg::PanelOf(int channel)
 {
     CChannelPanel* panels[] = {&m_snsPanel, &m_kksPanel, &m_sonPanel};
     return *panels[channel];
+}
+
+int COrvelConfiguratorDlg::ChannelOf(const CChannelPanel& panel) const
+{
+    return &panel == &m_snsPanel ? 0 : &panel == &m_kksPanel ? 1 : 2;
+}
+
+serialport::CSerialPort& COrvelConfiguratorDlg::PortOf(int channel)
+{
+    serialport::CSerialPort* ports[] = {&m_snsPort, &m_kksPort, &m_sonPort};
+    return *ports[channel];
 }
 
 setting::CSerialPortDeviceSetting& COrvelConfiguratorDlg::SettingOf(int channel)
@@ -356,9 +379,15 @@ void COrvelConfiguratorDlg::OnCbnSelchangeCommand()
     SetDlgItemText(panel.m_commandEditId, command);
 }
 
+template <int Channel>
 void COrvelConfiguratorDlg::OnAddCrc()
 {
-    // The "Добавить CRC" buttons have no action.
+    const CChannelPanel& panel = PanelOf(Channel);
+    std::string text;
+    GetDlgItemText(panel.m_commandEditId, text);
+    const std::string sentence = commands::WithNmeaChecksum(text);
+    if (sentence != text)
+        SetDlgItemText(panel.m_commandEditId, sentence.c_str());
 }
 
 // Terminal traffic -------------------------------------------------------
@@ -427,24 +456,74 @@ void COrvelConfiguratorDlg::AppendLog(int id, const char* data, boost::uint32_t 
     }
 }
 
-void COrvelConfiguratorDlg::SendCommand(const CChannelPanel& panel, serialport::CSerialPort& port)
+void COrvelConfiguratorDlg::SendCommand(CChannelPanel& panel, serialport::CSerialPort& port)
 {
     std::string command;
     if (GetDlgItemText(panel.m_commandEditId, command) == 0)
         ui::AfxThrowUserException();
     command += "\r\n";
-    port.Write(command.data(), static_cast<boost::uint32_t>(command.size()));
+    StartSend(panel, port, std::vector<char>(command.begin(), command.end()));
 }
 
-void COrvelConfiguratorDlg::SendFile(serialport::CSerialPort& port)
+void COrvelConfiguratorDlg::SendFile(CChannelPanel& panel, serialport::CSerialPort& port)
 {
     const QString path = QFileDialog::getOpenFileName(this);
     if (path.isEmpty())
         return;
     std::vector<char> contents;
-    if (!ui::ReadWholeFile(QFile::encodeName(path).constData(), contents) || contents.empty())
+    if (!ui::ReadWholeFile(QFile::encodeName(path).constData(), contents)) {
+        // Gone or unreadable since it was chosen: nothing goes out.
+        panel.m_lamps[CChannelPanel::kTxErrLamp].Pulse(kFailedSendPulse, kRed);
         return;
-    port.Write(contents.data(), static_cast<boost::uint32_t>(contents.size()));
+    }
+    StartSend(panel, port, std::move(contents));
+}
+
+void COrvelConfiguratorDlg::StartSend(CChannelPanel& panel, serialport::CSerialPort& port, std::vector<char> bytes)
+{
+    const int channel = ChannelOf(panel);
+    // The sending thread hands the outcome to the window's thread, where a
+    // window already gone drops it.
+    const auto ended = [this, channel](serialport::CSender::Outcome outcome) {
+        QMetaObject::invokeMethod(this, [this, channel, outcome] { OnSendEnded(channel, outcome); },
+                                  Qt::QueuedConnection);
+    };
+    if (!port.StartSend(std::move(bytes), ended))
+        return;  // nothing to send
+    EnableWindow(panel.m_sendButton, false);
+    EnableWindow(panel.m_sendFileButton, false);
+    if (!m_sendTimer.isActive())
+        m_sendTimer.start(kSendProgressInterval);
+}
+
+void COrvelConfiguratorDlg::ShowSendProgress()
+{
+    bool sending = false;
+    for (int channel = 0; channel < 3; ++channel) {
+        serialport::CSerialPort& port = PortOf(channel);
+        if (!port.Sending())
+            continue;
+        sending = true;
+        m_sendProgress[channel].Update(port.SendProgress());
+    }
+    if (!sending)
+        m_sendTimer.stop();
+}
+
+void COrvelConfiguratorDlg::OnSendEnded(int channel, serialport::CSender::Outcome outcome)
+{
+    CChannelPanel& panel = PanelOf(channel);
+    serialport::CSerialPort& port = PortOf(channel);
+    m_sendProgress[channel].Finish();
+    const bool ready = port.IsOpen() && !port.Sending();
+    EnableWindow(panel.m_sendButton, ready);
+    EnableWindow(panel.m_sendFileButton, ready);
+    if (outcome == serialport::CSender::Outcome::Sent) {
+        CColorStatic& tx = panel.m_lamps[CChannelPanel::kTxLamp];
+        tx.Pulse(static_cast<MfcExtControl::UINT>(tx.m_pulseDuration));
+    } else {
+        panel.m_lamps[CChannelPanel::kTxErrLamp].Pulse(kFailedSendPulse, kRed);
+    }
 }
 
 // Runs on the window's thread, as every append does, so a chunk lands either

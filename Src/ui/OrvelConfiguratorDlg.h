@@ -7,6 +7,7 @@
 #include "ChannelPanel.h"
 #include "DialogEx.h"
 #include "ReceiveQueue.h"
+#include "SendProgress.h"
 #include "WakeUp.h"
 
 #include <CommandCatalog.h>
@@ -54,6 +55,8 @@ private:
 
     void InitPanel(CChannelPanel& panel, int channel);
     CChannelPanel& PanelOf(int channel);
+    int ChannelOf(const CChannelPanel& panel) const;
+    serialport::CSerialPort& PortOf(int channel);
     setting::CSerialPortDeviceSetting& SettingOf(int channel);
 
     void FillPortCombo(ui::CComboBox& combo, const std::vector<std::string>& names, const std::string& savedName);
@@ -77,24 +80,33 @@ private:
     void CloseChannel(CChannelPanel& panel, serialport::CSerialPort& port);
     void ShowChannelState(CChannelPanel& panel, bool open);
 
-    // Terminal traffic.
+    // Terminal traffic. Sends run on the port's sending thread: the handlers
+    // only start them, greying the channel's "Передать" and "Передать Файл"
+    // until the send has ended.
     void OnSnsSend() { SendCommand(m_snsPanel, m_snsPort); }
     void OnKksSend() { SendCommand(m_kksPanel, m_kksPort); }
     void OnSonSend() { SendCommand(m_sonPanel, m_sonPort); }
-    void OnSnsSendFile() { SendFile(m_snsPort); }
-    void OnKksSendFile() { SendFile(m_kksPort); }
-    void OnSonSendFile() { SendFile(m_sonPort); }
+    void OnSnsSendFile() { SendFile(m_snsPanel, m_snsPort); }
+    void OnKksSendFile() { SendFile(m_kksPanel, m_kksPort); }
+    void OnSonSendFile() { SendFile(m_sonPanel, m_sonPort); }
     void OnSnsClear() { ClearLog(m_snsPanel); }
     void OnKksClear() { ClearLog(m_kksPanel); }
     void OnSonClear() { ClearLog(m_sonPanel); }
-    void SendCommand(const CChannelPanel& panel, serialport::CSerialPort& port);
-    void SendFile(serialport::CSerialPort& port);
+    void SendCommand(CChannelPanel& panel, serialport::CSerialPort& port);
+    void SendFile(CChannelPanel& panel, serialport::CSerialPort& port);
+    void StartSend(CChannelPanel& panel, serialport::CSerialPort& port, std::vector<char> bytes);
+    // Window thread: the progress windows of the sends that run.
+    void ShowSendProgress();
+    // Window thread: a send has ended; "Tx" or "Tx Err" tells how.
+    void OnSendEnded(int channel, serialport::CSender::Outcome outcome);
     void ClearLog(CChannelPanel& panel);
 
     // Receiver type and command selection.
     void OnCbnSelchangeReceiverType();
     template <int Channel>
     void OnCbnSelchangeCommand();
+    // "Добавить CRC": the command edit's sentence gets its checksum put right.
+    template <int Channel>
     void OnAddCrc();
 
     // Receive callbacks, called on an I/O worker thread: they copy the chunk
@@ -135,4 +147,9 @@ private:
     setting::CSnsDeviceSetting m_snsSetting;
     setting::CKksDeviceSetting m_kksSetting;
     setting::CSonDeviceSetting m_sonSetting;
+
+    // The sends' progress windows, per channel, and the clock that updates
+    // them while any send runs.
+    ui::CSendProgress m_sendProgress[3];
+    QTimer m_sendTimer;
 };

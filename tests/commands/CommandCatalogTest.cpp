@@ -1,10 +1,10 @@
 #include "CommandCatalog.h"
 #include "CommandSet.h"
 #include "Cp1251.h"
+#include "NmeaChecksum.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
@@ -95,21 +95,30 @@ TEST(CommandCatalog, EverySetHoldsItsEntriesInOrderByteForByte)
     }
 }
 
-// The sentences carry their checksums as fixed text: each must be the XOR of
-// the bytes between '$' and '*', or the receiver ignores the sentence.
-TEST(CommandCatalog, EveryNavisChecksumIsTheXorBetweenDollarAndStar)
+// "Добавить CRC": the catalogue's sentences come out as they are (the
+// receiver ignores a sentence whose checksum is wrong); a missing or wrong
+// checksum is put right, before the line end; other text is left alone.
+TEST(NmeaChecksum, CatalogueSentencesStayAndOthersArePutRight)
 {
-    for (const Expected& entry : kNavis) {
-        const std::string command = entry.command;
-        const std::size_t star = command.find('*');
-        ASSERT_TRUE(command[0] == '$' && star != std::string::npos) << command;
-        unsigned sum = 0;
-        for (std::size_t i = 1; i < star; ++i)
-            sum ^= static_cast<unsigned char>(command[i]);
-        char expected[5];
-        std::snprintf(expected, sizeof expected, "%02X\r\n", sum);
-        EXPECT_EQ(command.substr(star + 1), expected) << command;
-    }
+    for (const Expected& entry : kNavis)
+        EXPECT_EQ(commands::WithNmeaChecksum(entry.command), entry.command);
+    const struct
+    {
+        const char* text;
+        const char* withChecksum;
+    } cases[] = {
+        {"$PCSI,8,VOSKEL,E\r\n", "$PCSI,8,VOSKEL,E*50\r\n"},
+        {"$PORZB,RMC,10*FF\r\n", "$PORZB,RMC,10*08\r\n"},
+        {"$PORZB,RMC,10*8 and more\n", "$PORZB,RMC,10*08\n"},
+        {"$POCFG,W", "$POCFG,W*26"},
+        {"!AIVDM,1,1,,A,13u,0*", "!AIVDM,1,1,,A,13u,0*51"},
+        {"$\r\n", "$*00\r\n"},
+        {"log COM1 gpgga ontime 1\r\n", "log COM1 gpgga ontime 1\r\n"},
+        {" $POCFG,W", " $POCFG,W"},
+        {"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(commands::WithNmeaChecksum(c.text), c.withChecksum) << c.text;
 }
 
 // Fill hands each item's data to the index AddString returned for it.

@@ -164,6 +164,55 @@ TEST(SerialPort, LongWriteGoesOutWholeToASlowReader)
     EXPECT_EQ(0, WriteText(line.port, "gone")) << "a failed write reports 0";
 }
 
+// A background send never holds up its caller. It reports how it ended:
+// sent whole, cancelled (by CancelSend, or by Close, which returns only once
+// the send has reported), or failed when the device went away.
+TEST(SerialPort, BackgroundSendsReportHowTheyEndedAndCloseEndsThemFirst)
+{
+    using Outcome = serialport::CSender::Outcome;
+    boost::asio::io_service ioService;
+    Line line(ioService);
+    ASSERT_TRUE(line.Open(4800));
+    std::mutex mutex;
+    std::vector<Outcome> outcomes;
+    const auto done = [&](Outcome outcome) {
+        const std::lock_guard<std::mutex> lock(mutex);
+        outcomes.push_back(outcome);
+    };
+    const auto reported = [&](std::size_t count) {
+        return WaitUntil([&] {
+            const std::lock_guard<std::mutex> lock(mutex);
+            return outcomes.size() >= count;
+        });
+    };
+    const std::vector<char> tooMuch(1 << 20, 'x');  // for a device that reads nothing
+
+    EXPECT_FALSE(line.port.StartSend({}, done)) << "nothing to send";
+    ASSERT_TRUE(line.port.StartSend({'a', 'b'}, done));
+    EXPECT_EQ("ab", line.pty.Receive(2));
+    ASSERT_TRUE(reported(1));
+
+    ASSERT_TRUE(line.port.StartSend(tooMuch, done));
+    EXPECT_FALSE(line.port.StartSend({'y'}, done)) << "one send at a time";
+    ASSERT_TRUE(WaitUntil([&] { return line.port.SendProgress().sent > 0; }));
+    EXPECT_TRUE(line.port.Sending());
+    line.port.CancelSend();
+    ASSERT_TRUE(reported(2));
+    line.pty.Drain();
+
+    ASSERT_TRUE(line.port.StartSend(tooMuch, done));
+    line.port.Close();
+    EXPECT_FALSE(line.port.Sending());
+    EXPECT_FALSE(line.port.StartSend({'z'}, done)) << "no open port";
+
+    ASSERT_TRUE(line.Open(4800));
+    ASSERT_TRUE(line.port.StartSend(tooMuch, done));
+    line.pty.CloseMaster();
+    ASSERT_TRUE(reported(4));
+    const std::lock_guard<std::mutex> lock(mutex);
+    EXPECT_EQ(outcomes, (std::vector<Outcome>{Outcome::Sent, Outcome::Cancelled, Outcome::Cancelled, Outcome::Failed}));
+}
+
 // Closes meet completions being handled. Two reads sharing the buffer would
 // break the byte order within a session; a lost worker would stop a session;
 // a leftover worker would outlive its port.

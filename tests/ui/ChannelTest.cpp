@@ -1,5 +1,6 @@
 // Channels against pseudo-terminals: enable, open and close, what the device
-// sends shown in the panes, commands and files sent to it, keys and shutdown.
+// sends shown in the panes, commands and files sent to it in the background,
+// keys and shutdown.
 
 #include "WindowTestSupport.h"
 
@@ -11,6 +12,8 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
@@ -21,6 +24,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <poll.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -65,6 +69,17 @@ void AnswerNextFileDialog(const QString& path)
     poll->start(10);
 }
 
+// The visible progress window of a send, titled with its channel's name.
+QProgressDialog* ProgressWindow(const QString& title)
+{
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* progress = qobject_cast<QProgressDialog*>(widget);
+        if (progress && progress->isVisible() && progress->windowTitle() == title)
+            return progress;
+    }
+    return nullptr;
+}
+
 class Channels : public ::testing::Test
 {
 protected:
@@ -90,6 +105,29 @@ protected:
     bool PaneHolds(int bytes, int pane = IDC_SNS_LOG)
     {
         return ProcessUntil([&] { return PaneText(*dlg, pane).size() >= bytes; });
+    }
+
+    // The window has taken the end of channel 0's send.
+    bool SendEnds() { return ProcessUntil([&] { return Enabled(*dlg, IDC_SNS_SEND); }); }
+
+    // A send of `size` bytes to a device that never reads: it stays running.
+    void StartStalledSend(testsupport::TempDir& dir, std::size_t size = 1 << 20)
+    {
+        std::ofstream(dir.File("big.bin"), std::ios::binary) << Pattern(size, 'b');
+        AnswerNextFileDialog(QString::fromStdString(dir.File("big.bin")));
+        Click(*dlg, IDC_SNS_SEND_FILE);
+        ASSERT_FALSE(Enabled(*dlg, IDC_SNS_SEND));
+        ASSERT_FALSE(Enabled(*dlg, IDC_SNS_SEND_FILE));
+    }
+
+    // "Tx" or "Tx Err" has just been lit for the send's outcome, the other not.
+    void ExpectTxLamps(bool sent)
+    {
+        CColorStatic* lit = Lamp(*dlg, sent ? IDC_SNS_LAMP_TX : IDC_SNS_LAMP_TX_ERR);
+        EXPECT_TRUE(lit->IsLit());
+        EXPECT_EQ(lit->LitColor(), sent ? kGreen : kRed);
+        EXPECT_EQ(lit->TimerElapse(CColorStatic::kPulseTimerId), sent ? 250u : 1000u);
+        EXPECT_FALSE(Lamp(*dlg, sent ? IDC_SNS_LAMP_TX_ERR : IDC_SNS_LAMP_TX)->IsLit());
     }
 
     // Channel 0 is Open (true) or Ready (false).
@@ -206,6 +244,7 @@ TEST_F(Channels, EnterNeverEndsTheWindowAndEscapeEndsItClosingOpenPorts)
         QWidget* edit = window.GetDlgItem(IDC_SNS_COMMAND_EDIT);
         Type(window, IDC_SNS_COMMAND_EDIT, "abcd");
         QTest::keyClick(edit, Qt::Key_Return);
+        ProcessUntil([&] { return Enabled(window, IDC_SNS_SEND); });  // the send has ended
         QTest::keyClick(edit, Qt::Key_Enter, Qt::KeypadModifier);
         sent = device.Receive(12);
         Type(window, IDC_SON_LOG, "x");
@@ -323,39 +362,113 @@ TEST_F(OpenChannel, WindowClosedWhileTheDeviceFloodsEndsCleanly)
     EXPECT_TRUE(flooded);
 }
 
-TEST_F(OpenChannel, CommandsAreSentWithCrLfAdded)
+// One send at a time: while a command goes out the channel's sending buttons
+// are greyed; each one that went out whole lights "Tx".
+TEST_F(OpenChannel, CommandsAreSentWithCrLfAddedOneAtATime)
 {
     Click(*dlg, IDC_SNS_SEND);  // empty: nothing
     Type(*dlg, IDC_SNS_COMMAND_EDIT, "ABCD");
     Click(*dlg, IDC_SNS_SEND);
     EXPECT_EQ(device.Receive(6), "ABCD\r\n");
+    ASSERT_TRUE(SendEnds());
+    ExpectTxLamps(true);
+    Click(*dlg, IDC_SNS_SEND);  // again, as soon as the first has gone
+    EXPECT_EQ(device.Receive(6), "ABCD\r\n");
+    ASSERT_TRUE(SendEnds());
 
     PickItem(*dlg, IDC_SNS_COMMAND, QString::fromUtf8("Сохранить настройки"));  // keeps its own line end
     Click(*dlg, IDC_SNS_SEND);
     EXPECT_EQ(device.Receive(14), "Saveconfig\r\n\r\n");
+    ASSERT_TRUE(SendEnds());
     qobject_cast<QLineEdit*>(dlg->GetDlgItem(IDC_SNS_COMMAND_EDIT))->setText(QString::fromUtf8("Да"));
     Click(*dlg, IDC_SNS_SEND);
     EXPECT_EQ(device.Receive(4), "\xC4\xE0\r\n");  // Windows-1251
+    ASSERT_TRUE(SendEnds());
     EXPECT_EQ(device.Drain(), "");
     EXPECT_EQ(PaneText(*dlg, IDC_SNS_LOG), "");  // nothing sent is shown
 }
 
-TEST_F(OpenChannel, FileIsSentExactlyAndAnEmptyOneNotAtAll)
+// A file goes out whole while the window goes on showing what another
+// channel receives; an empty file sends nothing, one that cannot be read
+// lights "Tx Err".
+TEST_F(Channels, FileIsSentExactlyWhileTheWindowGoesOn)
 {
+    testsupport::PtyPair beacon;
+    Start({device.SlavePath(), beacon.SlavePath()});
+    OpenOn(IDC_SNS_PORT, IDC_SNS_OPEN, device.SlavePath());
+    OpenOn(IDC_KKS_PORT, IDC_KKS_OPEN, beacon.SlavePath());
     testsupport::TempDir dir;
-    std::string bytes(1000, '\0');
+    std::string bytes(1 << 20, '\0');
     for (std::size_t i = 0; i < bytes.size(); ++i)
-        bytes[i] = static_cast<char>(255 - i % 256);
+        bytes[i] = static_cast<char>(255 - i % 251);
     std::ofstream(dir.File("data.bin"), std::ios::binary) << bytes;
     std::ofstream(dir.File("empty.bin"));
+    ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
 
     AnswerNextFileDialog(QString::fromStdString(dir.File("data.bin")));
     Click(*dlg, IDC_SNS_SEND_FILE);
-    EXPECT_EQ(device.Receive(1000), bytes);
-    for (const std::string& path : {dir.File("empty.bin"), std::string()}) {
+    std::string received;
+    std::thread reader([&] { received = device.Receive(bytes.size(), std::chrono::seconds(60)); });
+    beacon.Send("$GPTXT,while sending\r\n");
+    const bool shown = ProcessUntil([&] { return PaneText(*dlg, IDC_KKS_LOG) == "$GPTXT,while sending\n"; });
+    reader.join();
+    EXPECT_TRUE(shown);
+    EXPECT_TRUE(received == bytes) << received.size() << " bytes arrived";
+    ASSERT_TRUE(SendEnds());
+    ExpectTxLamps(true);
+
+    Lamp(*dlg, IDC_SNS_LAMP_TX)->OnTimer(CColorStatic::kPulseTimerId);
+    for (const std::string& path : {dir.File("empty.bin"), std::string(), dir.File("fifo")}) {
         AnswerNextFileDialog(QString::fromStdString(path));  // empty: cancelled
         Click(*dlg, IDC_SNS_SEND_FILE);
+        ASSERT_TRUE(SendEnds());
         EXPECT_EQ(device.Drain(), "") << path;
     }
-    EXPECT_TRUE(dlg->isVisible());
+    ExpectTxLamps(false);  // the FIFO is no file to send
+}
+
+// A device that takes no bytes holds up nothing: the window goes on, the
+// send shows its progress, says the device is not taking data, and ends on
+// "Отмена" with the port still open and reading.
+TEST_F(OpenChannel, StalledDeviceNeverBlocksTheWindowAndCancelEndsTheSend)
+{
+    testsupport::TempDir dir;
+    ASSERT_NO_FATAL_FAILURE(StartStalledSend(dir));
+    Type(*dlg, IDC_SNS_COMMAND_EDIT, "x");
+    QTest::keyClick(dlg->GetDlgItem(IDC_SNS_COMMAND_EDIT), Qt::Key_Return);  // greyed: nothing
+    device.Send("alive");
+    EXPECT_TRUE(PaneBecomes("alive"));
+
+    QProgressDialog* progress = nullptr;
+    ASSERT_TRUE(ProcessUntil([&] { return (progress = ProgressWindow(QString::fromUtf8("СНС"))) != nullptr; }));
+    EXPECT_TRUE(progress->labelText().contains(QString::fromUtf8(" из 1048576 байт"))) << progress->labelText().toStdString();
+    ASSERT_TRUE(ProcessUntil([&] { return progress->labelText().contains(QString::fromUtf8("не принимает данные")); }));
+    QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
+    ASSERT_TRUE(SendEnds());
+    EXPECT_EQ(ProgressWindow(QString::fromUtf8("СНС")), nullptr);
+    ExpectTxLamps(false);
+    ExpectOpen(true);
+    device.Send(" still");
+    EXPECT_TRUE(PaneBecomes("alive still"));
+}
+
+// Close cancels the channel's send before it closes the port; quitting
+// cancels every send. Either way the device is free again at once.
+TEST_F(OpenChannel, CloseAndQuitCancelTheSendsOfAStalledDevice)
+{
+    testsupport::TempDir dir;
+    ASSERT_NO_FATAL_FAILURE(StartStalledSend(dir));
+    Click(*dlg, IDC_SNS_CLOSE);
+    ExpectOpen(false);
+    ASSERT_TRUE(ProcessUntil([&] { return Lamp(*dlg, IDC_SNS_LAMP_TX_ERR)->IsLit(); }));
+    EXPECT_FALSE(Enabled(*dlg, IDC_SNS_SEND));
+    boost::asio::io_service io;
+    serialport::CSerialPort probe(io, {});
+    EXPECT_TRUE(probe.Open(device.SlavePath().c_str(), 9600));
+    probe.Close();
+
+    Click(*dlg, IDC_SNS_OPEN);
+    ASSERT_NO_FATAL_FAILURE(StartStalledSend(dir));
+    dlg.reset();
+    EXPECT_TRUE(probe.Open(device.SlavePath().c_str(), 9600));
 }

@@ -119,8 +119,8 @@ TEST(WindowStart, CommandListsFollowTheReceiverTypeAndACommandFillsTheEdit)
     EXPECT_EQ(Text(*dlg, IDC_SNS_COMMAND_EDIT), "$PORZB,RMC,10*08\r\n");
     PickItem(*dlg, IDC_KKS_COMMAND, U("Сброс платы"));
     EXPECT_TRUE(Text(*dlg, IDC_KKS_COMMAND_EDIT).startsWith("$PCSI,8,"));
-    Click(*dlg, IDC_KKS_ADD_CRC);  // has no action
-    EXPECT_TRUE(Text(*dlg, IDC_KKS_COMMAND_EDIT).endsWith(",E\r\n"));
+    Click(*dlg, IDC_KKS_ADD_CRC);  // the sentence gets its checksum, before its line end
+    EXPECT_TRUE(Text(*dlg, IDC_KKS_COMMAND_EDIT).endsWith(",E*50\r\n"));
 }
 
 TEST(WindowStart, ControlsSitAtTheirTemplateRectanglesAndStayOnResize)
