@@ -119,6 +119,7 @@ const COrvelConfiguratorDlg::MessageMapEntry COrvelConfiguratorDlg::kMessageMap[
 COrvelConfiguratorDlg::COrvelConfiguratorDlg(QWidget* parent)
     : ui::CDialogEx(ui::MainDialogTemplate(), parent),
       m_receiveWakeUp([this] { ShowReceivedSoon(); }),
+      m_sendWakeUp([this] { ShowSendEnds(); }),
       // The worker that sees a read complete handles it itself rather than
       // waking another to watch the ports meanwhile: one wake-up per read.
       m_ioService(1),
@@ -482,11 +483,13 @@ void COrvelConfiguratorDlg::SendFile(CChannelPanel& panel, serialport::CSerialPo
 void COrvelConfiguratorDlg::StartSend(CChannelPanel& panel, serialport::CSerialPort& port, std::vector<char> bytes)
 {
     const int channel = ChannelOf(panel);
-    // The sending thread hands the outcome to the window's thread, where a
-    // window already gone drops it.
+    // The sending thread hands the outcome to the window's thread.
     const auto ended = [this, channel](serialport::CSender::Outcome outcome) {
-        QMetaObject::invokeMethod(this, [this, channel, outcome] { OnSendEnded(channel, outcome); },
-                                  Qt::QueuedConnection);
+        {
+            const std::lock_guard<std::mutex> lock(m_sendEndsMutex);
+            m_sendEnds.emplace_back(channel, outcome);
+        }
+        m_sendWakeUp.Signal();
     };
     if (!port.StartSend(std::move(bytes), ended))
         return;  // nothing to send
@@ -508,6 +511,17 @@ void COrvelConfiguratorDlg::ShowSendProgress()
     }
     if (!sending)
         m_sendTimer.stop();
+}
+
+void COrvelConfiguratorDlg::ShowSendEnds()
+{
+    std::vector<std::pair<int, serialport::CSender::Outcome>> ends;
+    {
+        const std::lock_guard<std::mutex> lock(m_sendEndsMutex);
+        ends.swap(m_sendEnds);
+    }
+    for (const auto& [channel, outcome] : ends)
+        OnSendEnded(channel, outcome);
 }
 
 void COrvelConfiguratorDlg::OnSendEnded(int channel, serialport::CSender::Outcome outcome)

@@ -21,7 +21,9 @@
 #include <boost/asio/io_service.hpp>
 #include <boost/cstdint.hpp>
 
+#include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Baud rates every panel offers, in this order.
@@ -97,7 +99,8 @@ private:
     void StartSend(CChannelPanel& panel, serialport::CSerialPort& port, std::vector<char> bytes);
     // Window thread: the progress windows of the sends that run.
     void ShowSendProgress();
-    // Window thread: a send has ended; "Tx" or "Tx Err" tells how.
+    // Window thread: sends have ended; "Tx" or "Tx Err" tells how.
+    void ShowSendEnds();
     void OnSendEnded(int channel, serialport::CSender::Outcome outcome);
     void ClearLog(CChannelPanel& panel);
 
@@ -133,6 +136,12 @@ private:
     ui::CReceiveQueue::Batch m_receivedBatch;
     QTimer m_showTimer;          // the next turn
     QElapsedTimer m_sinceShown;  // since the last turn
+
+    // How sends ended, on their way from the sending threads to the window's.
+    // Declared before the ports too.
+    std::mutex m_sendEndsMutex;
+    std::vector<std::pair<int, serialport::CSender::Outcome>> m_sendEnds;
+    ui::CWakeUp m_sendWakeUp;
 
     boost::asio::io_service m_ioService;
     serialport::CSerialPort m_snsPort;
