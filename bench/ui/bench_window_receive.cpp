@@ -19,6 +19,8 @@
 // less than on a real display; the side-by-side rig in bench/window drives
 // the real program on an X server.
 
+#include "BenchWindow.h"
+
 #include <LogPane.h>
 #include <OrvelConfiguratorDlg.h>
 #include <Registry.h>
@@ -39,53 +41,19 @@
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
-#include <pty.h>
 #include <string>
 #include <sys/resource.h>
-#include <termios.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
+using bench::Pty;
+using bench::RunUntil;
 using Clock = std::chrono::steady_clock;
 constexpr std::size_t kMB = 1000 * 1000;
 constexpr std::size_t kSentence = 82;  // bytes, CR LF included
-
-struct Pty
-{
-    Pty()
-    {
-        char name[128] = {};
-        int slave = -1;
-        if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
-            std::perror("openpty");
-            std::exit(1);
-        }
-        termios tio{};
-        ::tcgetattr(slave, &tio);
-        ::cfmakeraw(&tio);
-        ::tcsetattr(slave, TCSANOW, &tio);
-        ::close(slave);
-        path = name;
-    }
-    ~Pty() { ::close(master); }
-
-    void Send(const char* data, std::size_t size) const
-    {
-        while (size > 0) {
-            const ssize_t n = ::write(master, data, size);
-            if (n <= 0)
-                return;
-            data += n;
-            size -= static_cast<std::size_t>(n);
-        }
-    }
-
-    int master = -1;
-    std::string path;
-};
 
 // Sentence n of a device: 82 bytes, "$GPTXT,<n>,...*00\r\n", so the text
 // shown can be checked against what was sent.
@@ -166,20 +134,6 @@ long ResidentKb()
         std::fclose(f);
     }
     return resident * (::sysconf(_SC_PAGESIZE) / 1024);
-}
-
-// Runs the window's events until `done` holds.
-template <typename Done>
-void RunUntil(Done done)
-{
-    QEventLoop loop;
-    QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        if (done())
-            loop.quit();
-    });
-    tick.start(5);
-    loop.exec();
 }
 
 double Seconds(Clock::time_point from, Clock::time_point to = Clock::now())

@@ -12,6 +12,8 @@
 //             window takes.
 // No thresholds: figures only.
 
+#include "BenchWindow.h"
+
 #include <OrvelConfiguratorDlg.h>
 #include <Registry.h>
 #include <Resource.h>
@@ -32,43 +34,20 @@
 #include <fstream>
 #include <memory>
 #include <poll.h>
-#include <pty.h>
 #include <string>
-#include <termios.h>
 #include <thread>
 #include <unistd.h>
 
 namespace {
 
+using bench::Pty;
+using bench::RunUntil;
 using Clock = std::chrono::steady_clock;
 
 double Ms(Clock::duration d)
 {
     return std::chrono::duration<double, std::milli>(d).count();
 }
-
-struct Pty
-{
-    Pty()
-    {
-        char name[128] = {};
-        int slave = -1;
-        if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
-            std::perror("openpty");
-            std::exit(1);
-        }
-        termios tio{};
-        ::tcgetattr(slave, &tio);
-        ::cfmakeraw(&tio);
-        ::tcsetattr(slave, TCSANOW, &tio);
-        ::close(slave);
-        path = name;
-    }
-    ~Pty() { ::close(master); }
-
-    int master = -1;
-    std::string path;
-};
 
 // Reads the device end at `bytesPerSecond`, in steps of 10 ms, until told
 // to stop; remembers when the last byte came.
@@ -114,21 +93,6 @@ private:
     std::atomic<Clock::rep> m_lastByte{0};
     std::thread m_thread;
 };
-
-// Runs the window's events until `done` holds or `ceiling` has passed.
-template <typename Done>
-void RunUntil(Done done, std::chrono::seconds ceiling = std::chrono::seconds(120))
-{
-    const Clock::time_point giveUp = Clock::now() + ceiling;
-    QEventLoop loop;
-    QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        if (done() || Clock::now() > giveUp)
-            loop.quit();
-    });
-    tick.start(2);
-    loop.exec();
-}
 
 QProgressDialog* ProgressWindow()
 {
@@ -195,7 +159,7 @@ int main(int argc, char** argv)
         const std::size_t before = reader.Bytes();
         const Clock::time_point cancelled = Clock::now();
         progress->findChild<QAbstractButton*>()->click();
-        RunUntil([&] { return dlg.GetDlgItem(IDC_SNS_SEND)->isEnabled(); });
+        RunUntil([&] { return dlg.GetDlgItem(IDC_SNS_SEND)->isEnabled(); }, std::chrono::seconds(120));
         const Clock::time_point ended = Clock::now();
         const std::size_t atEnd = reader.Bytes();
         RunUntil([&] { return Clock::now() - reader.LastByte() > std::chrono::seconds(2); },

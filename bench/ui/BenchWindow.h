@@ -1,0 +1,73 @@
+#pragma once
+
+// What the window benchmarks share: a pseudo-terminal playing a device, and
+// running the window's events until something has happened.
+
+#include <QEventLoop>
+#include <QTimer>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <pty.h>
+#include <string>
+#include <termios.h>
+#include <unistd.h>
+
+namespace bench {
+
+// A pseudo-terminal in raw mode: the program opens `path`, the benchmark
+// plays the device on `master`.
+struct Pty
+{
+    Pty()
+    {
+        char name[128] = {};
+        int slave = -1;
+        if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
+            std::perror("openpty");
+            std::exit(1);
+        }
+        termios tio{};
+        ::tcgetattr(slave, &tio);
+        ::cfmakeraw(&tio);
+        ::tcsetattr(slave, TCSANOW, &tio);
+        ::close(slave);
+        path = name;
+    }
+    ~Pty() { ::close(master); }
+    Pty(const Pty&) = delete;
+    Pty& operator=(const Pty&) = delete;
+
+    // Writes all of it, waiting for the program to read.
+    void Send(const char* data, std::size_t size) const
+    {
+        while (size > 0) {
+            const ssize_t n = ::write(master, data, size);
+            if (n <= 0)
+                return;
+            data += n;
+            size -= static_cast<std::size_t>(n);
+        }
+    }
+
+    int master = -1;
+    std::string path;
+};
+
+// Runs the window's events until `done` holds or `ceiling` has passed.
+template <typename Done>
+void RunUntil(Done done, std::chrono::seconds ceiling = std::chrono::seconds(600))
+{
+    const auto giveUp = std::chrono::steady_clock::now() + ceiling;
+    QEventLoop loop;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        if (done() || std::chrono::steady_clock::now() > giveUp)
+            loop.quit();
+    });
+    tick.start(2);
+    loop.exec();
+}
+
+} // namespace bench
