@@ -2,11 +2,19 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
+#include <fcntl.h>
+#include <filesystem>
 #include <fstream>
+#include <map>
+#include <mutex>
+#include <set>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace registry {
 
@@ -53,10 +61,10 @@ bool NaturalLess(const std::string& a, const std::string& b)
     return a < b;
 }
 
-std::vector<std::string> SortedEntries(const std::string& folder)
+// The entries of an open folder in natural order; closes it.
+std::vector<std::string> SortedEntries(DIR* dir)
 {
     std::vector<std::string> names;
-    DIR* dir = ::opendir(folder.c_str());
     if (!dir)
         return names;
     while (const dirent* entry = ::readdir(dir)) {
@@ -67,6 +75,11 @@ std::vector<std::string> SortedEntries(const std::string& folder)
     ::closedir(dir);
     std::sort(names.begin(), names.end(), NaturalLess);
     return names;
+}
+
+std::vector<std::string> SortedEntries(const std::string& folder)
+{
+    return SortedEntries(::opendir(folder.c_str()));
 }
 
 bool ExistsNoFollow(const std::string& path)
@@ -99,6 +112,87 @@ std::string DeviceName(const std::string& ueventPath)
     return std::string();
 }
 
+// The last name of where a symbolic link leads, read from the link itself
+// ("ttyUSB0" for "../../ttyUSB0"), so that it needs no device behind it.
+std::string LinkTargetName(const std::string& link)
+{
+    char target[PATH_MAX];
+    const ssize_t size = ::readlink(link.c_str(), target, sizeof target);
+    if (size <= 0 || static_cast<std::size_t>(size) >= sizeof target)
+        return std::string();
+    return std::filesystem::path(std::string(target, static_cast<std::size_t>(size)))
+        .lexically_normal()
+        .filename()
+        .string();
+}
+
+// The persistent links of a by-id folder, by the device name they lead to;
+// the first in natural order where several lead to one device.
+std::map<std::string, std::string> PersistentNames(const std::string& byIdFolder)
+{
+    std::map<std::string, std::string> names;
+    if (byIdFolder.empty())
+        return names;
+    for (const std::string& entry : SortedEntries(byIdFolder)) {
+        const std::string link = byIdFolder + "/" + entry;
+        const std::string device = LinkTargetName(link);
+        if (!device.empty())
+            names.emplace(device, link);
+    }
+    return names;
+}
+
+// Says once per process, for each folder and reason, why a folder of
+// virtual ports is not read.
+void ReportDistrust(const std::string& folder, const char* reason)
+{
+    static std::mutex mutex;
+    static std::set<std::string> said;
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (said.insert(folder + '\n' + reason).second)
+        std::fprintf(stderr, "OrvelConfigurator: the virtual ports in %s are not offered: %s\n", folder.c_str(), reason);
+}
+
+// The folder of virtual ports, opened when it can be trusted: another user
+// who could plant links there could offer their devices as ours.
+DIR* OpenTrustedFolder(const std::string& folder)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ELOOP || errno == ENOTDIR) {
+            struct stat st {};
+            const bool link = ::lstat(folder.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+            ReportDistrust(folder, link ? "the folder is a symbolic link" : "it is not a folder");
+        }
+        return nullptr;  // a folder that does not exist offers nothing
+    }
+    struct stat st {};
+    const char* reason = nullptr;
+    if (::fstat(fd, &st) != 0)
+        reason = "it cannot be examined";
+    else if (st.st_uid != ::getuid())
+        reason = "the folder belongs to another user";
+    else if (st.st_mode & (S_IWGRP | S_IWOTH))
+        reason = "others can write to the folder";
+    if (reason) {
+        ReportDistrust(folder, reason);
+        ::close(fd);
+        return nullptr;
+    }
+    DIR* dir = ::fdopendir(fd);
+    if (!dir)
+        ::close(fd);
+    return dir;
+}
+
+// ASCII letters folded, as value names compare.
+std::string Folded(std::string name)
+{
+    for (char& c : name)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name;
+}
+
 std::string RealPath(const std::string& path)
 {
     char resolved[PATH_MAX];
@@ -117,8 +211,9 @@ std::string SysfsDevicePath(const std::string& sysfsRoot, const std::string& ent
     return "/sys/class/tty/" + name;
 }
 
-void ScanKernelTtys(const std::string& sysfsRoot, std::vector<RegValue>& values)
+void ScanKernelTtys(const std::string& sysfsRoot, const std::string& byIdFolder, std::vector<RegValue>& values)
 {
+    const std::map<std::string, std::string> persistent = PersistentNames(byIdFolder);
     const std::string classFolder = sysfsRoot + "/class/tty";
     for (const std::string& name : SortedEntries(classFolder)) {
         const std::string entry = classFolder + "/" + name;
@@ -131,33 +226,50 @@ void ScanKernelTtys(const std::string& sysfsRoot, std::vector<RegValue>& values)
         std::string node = DeviceName(entry + "/uevent");
         if (node.empty())
             node = name;
-        values.push_back(RegValue::String(SysfsDevicePath(sysfsRoot, entry, name), "/dev/" + node));
+        const auto link = persistent.find(std::filesystem::path(node).filename().string());
+        const std::string port = link != persistent.end() ? link->second : "/dev/" + node;
+        values.push_back(RegValue::String(SysfsDevicePath(sysfsRoot, entry, name), port));
     }
 }
 
 void ScanVirtualPorts(const std::string& folder, std::vector<RegValue>& values)
 {
-    for (const std::string& name : SortedEntries(folder)) {
+    std::set<std::string> valueNames;
+    for (const RegValue& v : values)
+        valueNames.insert(Folded(v.name));
+    for (const std::string& name : SortedEntries(OpenTrustedFolder(folder))) {
         const std::string link = folder + "/" + name;
         struct stat st {};
         if (::lstat(link.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
             continue;
         if (::stat(link.c_str(), &st) != 0 || !S_ISCHR(st.st_mode))
             continue;  // dangling, or not a device
-        values.push_back(RegValue::String(link, link));
+        std::string valueName = link;
+        for (int n = 2; !valueNames.insert(Folded(valueName)).second; ++n)
+            valueName = link + "#" + std::to_string(n);
+        values.push_back(RegValue::String(valueName, link));
     }
 }
 
 } // namespace
 
-std::vector<RegValue> ScanSerialDevices(const std::string& sysfsRoot, const std::string& virtualPortFolder)
+std::vector<RegValue> ScanSerialDevices(const DeviceSources& sources)
 {
     std::vector<RegValue> values;
-    if (!sysfsRoot.empty())
-        ScanKernelTtys(sysfsRoot, values);
-    if (!virtualPortFolder.empty())
-        ScanVirtualPorts(virtualPortFolder, values);
+    if (!sources.sysfsRoot.empty())
+        ScanKernelTtys(sources.sysfsRoot, sources.byIdFolder, values);
+    if (!sources.virtualPortFolder.empty())
+        ScanVirtualPorts(sources.virtualPortFolder, values);
     return values;
+}
+
+std::string KernelDeviceName(const std::string& portName)
+{
+    const std::filesystem::path path(portName);
+    if (path.parent_path().filename() != "by-id")
+        return portName;
+    const std::string device = LinkTargetName(portName);
+    return device.empty() ? portName : "/dev/" + device;
 }
 
 } // namespace registry

@@ -7,6 +7,16 @@
 
 namespace registry {
 
+// Where the serial ports present are found.
+struct DeviceSources
+{
+    std::string sysfsRoot = "/sys";
+    // udev's persistent names of serial devices with a serial number.
+    std::string byIdFolder = "/dev/serial/by-id";
+    // Links to pseudo-terminals offered as ports (setting::VirtualPortFolder()).
+    std::string virtualPortFolder;
+};
+
 // The serial ports present, as the values of
 // HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM: one REG_SZ per port,
 // named by a device path, its data the name CSerialPort::Open takes.
@@ -19,13 +29,23 @@ namespace registry {
 //     never found (the legacy 8250 placeholders);
 //   - value name: the device's path under /sys (the entry's link resolved,
 //     e.g. "/sys/devices/pnp0/00:04/tty/ttyS0"; "/sys/class/tty/<name>"
-//     when it is not a link); data: "/dev/" + the DEVNAME of its uevent
-//     (or its name).
-// Virtual ports, then, from virtualPortFolder, in natural name order:
+//     when it is not a link); data: the full path of the link in byIdFolder
+//     that leads to the device, so that the name survives a re-plug into
+//     another socket and a reboot; without one, "/dev/" + the DEVNAME of its
+//     uevent (or its name).
+// Virtual ports, then, from virtualPortFolder, in natural name order, when
+// that folder can be trusted (a real directory of this user that no one
+// else can write to; otherwise one line on stderr says why it is skipped):
 //   - symbolic links whose target is a character device (a pseudo-terminal
 //     of a device simulator or socat); dangling links, other files and
 //     links to anything else are left out;
-//   - value name and data: the link's path.
-std::vector<RegValue> ScanSerialDevices(const std::string& sysfsRoot, const std::string& virtualPortFolder);
+//   - data: the link's path; value name: the same, made unique among the
+//     case-insensitive value names, so that links whose names differ only
+//     in letter case are all listed.
+std::vector<RegValue> ScanSerialDevices(const DeviceSources& sources);
+
+// The kernel's name (/dev/ttyUSB0) of a port listed under its persistent
+// name, found from the link itself; any other name as it is.
+std::string KernelDeviceName(const std::string& portName);
 
 } // namespace registry

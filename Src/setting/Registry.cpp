@@ -52,8 +52,7 @@ struct DeviceMapSetting
 {
     enum class Mode { Environment, Sources, Values, Missing };
     Mode mode = Mode::Environment;
-    std::string sysfsRoot;
-    std::string virtualPortFolder;
+    DeviceSources sources;
     std::vector<RegValue> values;
 };
 
@@ -107,14 +106,13 @@ LONG ReadDeviceMap(std::vector<RegValue>* values)
             *values = std::move(setting.values);
         return ERROR_SUCCESS;
     case DeviceMapSetting::Mode::Sources:
-        if (values)
-            *values = ScanSerialDevices(setting.sysfsRoot, setting.virtualPortFolder);
-        return ERROR_SUCCESS;
+        break;
     case DeviceMapSetting::Mode::Environment:
+        setting.sources.virtualPortFolder = setting::VirtualPortFolder();
         break;
     }
     if (values)
-        *values = ScanSerialDevices("/sys", setting::VirtualPortFolder());
+        *values = ScanSerialDevices(setting.sources);
     return ERROR_SUCCESS;
 }
 
@@ -499,25 +497,25 @@ std::string UserStoreFile()
     return s.userStoreFile ? *s.userStoreFile : DefaultUserStoreFile();
 }
 
-void SetDeviceMapSources(const std::string& sysfsRoot, const std::string& virtualPortFolder)
+void SetDeviceMapSources(const DeviceSources& sources)
 {
     State& s = TheState();
     std::lock_guard<std::mutex> lock(s.mutex);
-    s.deviceMap = DeviceMapSetting{DeviceMapSetting::Mode::Sources, sysfsRoot, virtualPortFolder, {}};
+    s.deviceMap = DeviceMapSetting{DeviceMapSetting::Mode::Sources, sources, {}};
 }
 
 void SetDeviceMapValues(std::vector<RegValue> values)
 {
     State& s = TheState();
     std::lock_guard<std::mutex> lock(s.mutex);
-    s.deviceMap = DeviceMapSetting{DeviceMapSetting::Mode::Values, {}, {}, std::move(values)};
+    s.deviceMap = DeviceMapSetting{DeviceMapSetting::Mode::Values, {}, std::move(values)};
 }
 
 void SetDeviceMapMissing()
 {
     State& s = TheState();
     std::lock_guard<std::mutex> lock(s.mutex);
-    s.deviceMap = DeviceMapSetting{DeviceMapSetting::Mode::Missing, {}, {}, {}};
+    s.deviceMap = DeviceMapSetting{DeviceMapSetting::Mode::Missing, {}, {}};
 }
 
 void ResetStores()

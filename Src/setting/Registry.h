@@ -188,10 +188,11 @@ struct RegValue
 void SetUserStoreFile(const std::string& path);
 std::string UserStoreFile();
 
-// The device map reads the kernel's tty devices under sysfsRoot (normally
-// "/sys") and the virtual ports in virtualPortFolder (normally
-// setting::VirtualPortFolder()). See DeviceMap.h for the rules.
-void SetDeviceMapSources(const std::string& sysfsRoot, const std::string& virtualPortFolder);
+// The device map reads the ports present from these sources instead of
+// /sys, /dev/serial/by-id and setting::VirtualPortFolder(). See DeviceMap.h
+// for the rules.
+struct DeviceSources;
+void SetDeviceMapSources(const DeviceSources& sources);
 
 // The device map holds exactly these values, in this order (a later value
 // with the name of an earlier one replaces its data).

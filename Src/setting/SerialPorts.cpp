@@ -1,10 +1,15 @@
 #include "SerialPorts.h"
 
+#include "DeviceMap.h"
 #include "Registry.h"
+#include "SettingParam.h"
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <set>
 
 namespace setting {
 
@@ -78,6 +83,37 @@ bool EnumerateSerialPorts(std::vector<std::string>& ports)
         ports.emplace_back(reinterpret_cast<const char*>(data.get()));
     }
     return true;
+}
+
+std::vector<std::string> OfferedSerialPorts()
+{
+    // The longest text a string setting loads: its buffer less the
+    // terminator, less the one character that tells a full buffer.
+    constexpr std::size_t kLongestStored = CStrSettingParam::kBufferChars - 2;
+    static std::mutex mutex;
+    static std::set<std::string> named;
+
+    std::vector<std::string> ports;
+    EnumerateSerialPorts(ports);
+    std::vector<std::string> offered;
+    for (std::string& port : ports) {
+        if (port.size() <= kLongestStored) {
+            offered.push_back(std::move(port));
+            continue;
+        }
+        const std::lock_guard<std::mutex> lock(mutex);
+        if (named.insert(port).second) {
+            std::fprintf(stderr, "OrvelConfigurator: port %s is not offered: its name is longer than the %zu "
+                                 "characters the settings can keep\n",
+                         port.c_str(), kLongestStored);
+        }
+    }
+    return offered;
+}
+
+std::string KernelDeviceName(const std::string& portName)
+{
+    return registry::KernelDeviceName(portName);
 }
 
 } // namespace setting

@@ -14,4 +14,13 @@ namespace setting {
 // enumeration step are kept and the result is then true.
 bool EnumerateSerialPorts(std::vector<std::string>& ports);
 
+// The ports a channel panel offers: those EnumerateSerialPorts lists, less
+// any name a channel's settings could not read back (a text longer than a
+// CStrSettingParam loads), which one line on stderr names, once.
+std::vector<std::string> OfferedSerialPorts();
+
+// The kernel's name (/dev/ttyUSB0) of a port offered under its persistent
+// /dev/serial/by-id name; any other name as it is.
+std::string KernelDeviceName(const std::string& portName);
+
 } // namespace setting

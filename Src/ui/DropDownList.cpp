@@ -14,6 +14,13 @@ CDropDownList::CDropDownList(QWidget* parent) : QComboBox(parent)
     connect(this, &QComboBox::currentTextChanged, this, &QWidget::setToolTip);
 }
 
+void CDropDownList::showPopup()
+{
+    if (m_beforeDropDown)
+        m_beforeDropDown();
+    QComboBox::showPopup();
+}
+
 void CDropDownList::paintEvent(QPaintEvent*)
 {
     QStylePainter painter(this);

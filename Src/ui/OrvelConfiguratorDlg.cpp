@@ -1,6 +1,7 @@
 #include "OrvelConfiguratorDlg.h"
 
 #include "ControlFactory.h"
+#include "DropDownList.h"
 #include "LogPane.h"
 #include "Resource.h"
 #include "WholeFile.h"
@@ -14,6 +15,7 @@
 #include <boost/bind/bind.hpp>
 #include <boost/lexical_cast.hpp>
 
+#include <algorithm>
 #include <exception>
 
 using boost::placeholders::_1;
@@ -64,6 +66,25 @@ bool ClosePort(serialport::CSerialPort& port)
     } catch (const std::exception&) {
         return false;
     }
+}
+
+// The item whose text is exactly `text` (letter case counts); CB_ERR if none.
+int FindExact(const CComboBox& combo, const std::string& text)
+{
+    for (int index = 0; index < combo.GetCount(); ++index)
+        if (combo.GetLBText(index) == text)
+            return index;
+    return ui::CB_ERR;
+}
+
+// The item listed under its persistent name for a device remembered under
+// its kernel name; CB_ERR if none.
+int FindSameDevice(const CComboBox& combo, const std::string& kernelName)
+{
+    for (int index = 0; index < combo.GetCount(); ++index)
+        if (setting::KernelDeviceName(combo.GetLBText(index)) == kernelName)
+            return index;
+    return ui::CB_ERR;
 }
 
 // Control identifiers of one panel.
@@ -182,14 +203,16 @@ bool COrvelConfiguratorDlg::OnInitDialog()
 {
     ui::CDialogEx::OnInitDialog();
 
-    std::vector<std::string> ports;
-    setting::EnumerateSerialPorts(ports);
+    const std::vector<std::string> ports = setting::OfferedSerialPorts();
     for (int channel = 0; channel < 3; ++channel) {
         InitPanel(PanelOf(channel), channel);
         const PanelIds& ids = kPanelIds[channel];
         const setting::CSerialPortDeviceSetting& settings = SettingOf(channel);
         CComboBox portCombo(GetDlgItem(ids.portCombo));
         FillPortCombo(portCombo, ports, settings.m_portName.m_value);
+        CChannelPanel& panel = PanelOf(channel);
+        if (auto* list = dynamic_cast<ui::CDropDownList*>(portCombo.Control()))
+            list->SetBeforeDropDown([this, &panel] { RefreshPortList(panel); });
         CComboBox baudCombo(GetDlgItem(ids.baudCombo));
         FillBaudCombo(baudCombo, kBaudRates, settings.m_baudRate.m_dwValue);
         CheckDlgButton(ids.enable, settings.m_enabled.m_dwValue != 0 ? ui::BST_CHECKED : ui::BST_UNCHECKED);
@@ -259,13 +282,37 @@ void COrvelConfiguratorDlg::FillPortCombo(CComboBox& combo, const std::vector<st
     combo.ResetContent();
     for (const std::string& name : names)
         combo.AddString(name.c_str());
-    int index = combo.FindString(-1, savedName.c_str());
+    // The remembered name itself, else the first that begins with it, else
+    // the device it names under its persistent name.
+    int index = FindExact(combo, savedName);
+    if (index == ui::CB_ERR)
+        index = combo.FindString(-1, savedName.c_str());
+    if (index == ui::CB_ERR && !savedName.empty())
+        index = FindSameDevice(combo, savedName);
     if (index == ui::CB_ERR) {
         if (combo.GetCount() == 0)
             return;
         index = 0;
     }
     combo.SetCurSel(index);
+}
+
+// The ports present, read again. The selected port stays selected; one that
+// has gone stays listed, so the panel still shows what it uses, until the
+// operator picks another.
+void COrvelConfiguratorDlg::RefreshPortList(CChannelPanel& panel)
+{
+    CComboBox combo(GetDlgItem(panel.m_portComboId));
+    const int selected = combo.GetCurSel();
+    const std::string current = selected == ui::CB_ERR ? std::string() : combo.GetLBText(selected);
+    std::vector<std::string> ports = setting::OfferedSerialPorts();
+    if (!current.empty() && std::find(ports.begin(), ports.end(), current) == ports.end())
+        ports.push_back(current);
+    combo.ResetContent();
+    for (const std::string& name : ports)
+        combo.AddString(name.c_str());
+    if (!current.empty())
+        combo.SetCurSel(FindExact(combo, current));
 }
 
 void COrvelConfiguratorDlg::FillBaudCombo(CComboBox& combo, const boost::uint32_t (&rates)[15],

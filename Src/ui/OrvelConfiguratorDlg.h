@@ -62,6 +62,7 @@ private:
     setting::CSerialPortDeviceSetting& SettingOf(int channel);
 
     void FillPortCombo(ui::CComboBox& combo, const std::vector<std::string>& names, const std::string& savedName);
+    void RefreshPortList(CChannelPanel& panel);
     void FillBaudCombo(ui::CComboBox& combo, const boost::uint32_t (&rates)[15], boost::uint32_t savedRate);
     void FillCommandCombo(ui::CComboBox& combo, const CCommandSet& commands);
 

@@ -9,10 +9,14 @@
 #include <Resource.h>
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <unistd.h>
 
 using namespace windowtest;
 
@@ -165,4 +169,50 @@ TEST(WindowStart, LongPortNamesFitTheDroppedList)
     combo->showPopup();
     EXPECT_GE(combo->view()->width(), combo->fontMetrics().horizontalAdvance(longName));
     combo->hidePopup();
+}
+
+// Each drop-down of a port list reads the ports present again. The selected
+// port stays selected; gone, it stays listed until another is picked. A
+// device remembered under its kernel name is found under its persistent
+// name.
+TEST(WindowStart, PortListsAreReadAgainAtEachDropDown)
+{
+    testsupport::TempDir dir;
+    std::filesystem::create_directories(dir.File("serial/by-id"));
+    const std::string adapter = dir.File("serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0");
+    ASSERT_EQ(::symlink("../../ttyUSB0", adapter.c_str()), 0);
+    Stores stores({"/dev/ttyS0", adapter});
+    SeedDevice("SnsPort", "/dev/ttyUSB0", 9600, 1);
+    auto dlg = MakeWindow();
+    dlg->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+    EXPECT_EQ(Text(*dlg, IDC_SNS_PORT).toStdString(), adapter);
+
+    const auto dropDown = [&](int id) {
+        auto* combo = qobject_cast<QComboBox*>(MfcExtControl::GetDlgItem(dlg.get(), id));
+        combo->showPopup();
+        combo->hidePopup();
+    };
+    // The adapter is pulled while its channel uses it, and another comes.
+    registry::SetDeviceMapValues({registry::RegValue::String("a", "/dev/ttyS0"),
+                                  registry::RegValue::String("b", "/dev/ttyACM0")});
+    dropDown(IDC_SNS_PORT);
+    EXPECT_EQ(Items(*dlg, IDC_SNS_PORT), QStringList({"/dev/ttyACM0", "/dev/ttyS0", U(adapter.c_str())}));
+    EXPECT_EQ(Text(*dlg, IDC_SNS_PORT).toStdString(), adapter);
+    EXPECT_EQ(Items(*dlg, IDC_KKS_PORT), QStringList({"/dev/ttyS0", U(adapter.c_str())}))
+        << "each list is read at its own drop-down";
+    PickItem(*dlg, IDC_SNS_PORT, "/dev/ttyACM0");
+    dropDown(IDC_SNS_PORT);
+    EXPECT_EQ(Items(*dlg, IDC_SNS_PORT), QStringList({"/dev/ttyACM0", "/dev/ttyS0"}));
+    EXPECT_EQ(Text(*dlg, IDC_SNS_PORT), "/dev/ttyACM0");
+
+    // Tab leaves a log pane along the tab order, typing nothing into it.
+    QWidget* pane = dlg->GetDlgItem(IDC_SNS_LOG);
+    pane->setFocus();
+    QTest::keyClick(pane, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), dlg->GetDlgItem(IDC_KKS_ENABLE));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), dlg->GetDlgItem(IDC_SNS_CLEAR));
+    EXPECT_EQ(PaneText(*dlg, IDC_SNS_LOG), "");
 }
