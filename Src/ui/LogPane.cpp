@@ -2,6 +2,8 @@
 
 #include "ReceivedText.h"
 
+#include <NmeaChecksum.h>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QFontDatabase>
@@ -17,6 +19,7 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionSlider>
+#include <QToolTip>
 
 #include <QVarLengthArray>
 
@@ -34,7 +37,8 @@ namespace ui {
 namespace {
 
 constexpr std::size_t kTabWidth = 8;
-constexpr int kMargin = 2;             // pixels left of the text
+constexpr int kMarkWidth = 3;          // the sentence mark, at the left edge
+constexpr int kMargin = kMarkWidth + 3; // pixels left of the text
 constexpr int kDragScrollInterval = 50; // ms between steps while a drag is outside
 
 // A scroll bar that repaints only when what it shows changes: a longer text
@@ -249,7 +253,7 @@ void CLogPane::AppendReceived(const char* data, std::size_t size)
 {
     const bool follow = FollowsEnd();
     const std::size_t oldEnd = m_text.Size();
-    const std::size_t changedLine = m_text.LineCount() - 1;
+    const std::size_t changedLine = m_text.LineCount() - 1;  // the line the bytes continue
     // Through a small buffer, however much arrived at once.
     constexpr std::size_t kSlice = 64 * 1024;
     for (std::size_t done = 0; done < size; done += kSlice) {
@@ -259,6 +263,7 @@ void CLogPane::AppendReceived(const char* data, std::size_t size)
     }
     if (m_text.Size() == oldEnd)
         return;
+    CountSentences(changedLine, m_text.LineCount() - 1);
     if (m_caret == oldEnd)
         m_caret = m_text.Size();
     if (m_anchor == oldEnd)
@@ -279,6 +284,7 @@ void CLogPane::AppendReceived(const char* data, std::size_t size)
 void CLogPane::Clear()
 {
     ++m_edits;
+    m_sentences = SentenceCounts();
     m_text.Clear();
     m_caret = m_anchor = 0;
     m_goalColumn = m_firstColumn = 0;
@@ -287,6 +293,30 @@ void CLogPane::Clear()
 #ifdef __GLIBC__
     malloc_trim(0);  // hand what the pane held back to the system
 #endif
+}
+
+// Lines [firstLine, endLine) have just been completed by received bytes.
+void CLogPane::CountSentences(std::size_t firstLine, std::size_t endLine)
+{
+    for (std::size_t line = firstLine; line < endLine; ++line) {
+        commands::CSentenceCheck check;
+        m_text.ForEachPiece(m_text.LineStart(line), m_text.LineEnd(line), [&](const char* data, std::size_t size) {
+            check.Add(data, size);
+            return true;
+        });
+        const commands::CSentenceCheck::Result result = check.Get();
+        if (result != commands::CSentenceCheck::Result::None)
+            ++m_sentences.seen;
+        if (result == commands::CSentenceCheck::Result::Broken)
+            ++m_sentences.broken;
+    }
+}
+
+QString CLogPane::SentencesText() const
+{
+    return QString::fromUtf8("NMEA-предложений: %1, с ошибкой контрольной суммы: %2")
+        .arg(m_sentences.seen)
+        .arg(m_sentences.broken);
 }
 
 // Text as a whole -----------------------------------------------------------
@@ -377,8 +407,10 @@ void CLogPane::paintEvent(QPaintEvent* event)
     const std::size_t selEnd = std::max(m_anchor, m_caret);
     const int firstRow = std::max(0, area.top()) / m.lineHeight;
     const int lastRow = std::max(0, area.bottom()) / m.lineHeight;
-    for (int row = firstRow; row <= lastRow && first + row < lines; ++row)
+    for (int row = firstRow; row <= lastRow && first + row < lines; ++row) {
+        PaintSentenceMark(painter, first + row, row * m.lineHeight);
         PaintLine(painter, first + row, row * m.lineHeight, selBegin, selEnd);
+    }
 
     if (hasFocus() && m_caretOn && !m_readOnly) {
         const QRect caret = CaretRect();
@@ -461,6 +493,31 @@ void CLogPane::PaintLine(QPainter& painter, std::size_t line, int y, std::size_t
             painter.setPen(colours[a.selected]);
             painter.drawText(QRect(a.x, y, m.cell, m.lineHeight), Qt::AlignCenter, QString(a.c));
         }
+    }
+}
+
+// A complete line that is a sentence: a quiet mark at the left edge when its
+// checksum is right; a red mark on a red line when it is wrong.
+void CLogPane::PaintSentenceMark(QPainter& painter, std::size_t line, int y) const
+{
+    if (line + 1 >= m_text.LineCount())
+        return;  // still arriving
+    commands::CSentenceCheck check;
+    m_text.ForEachPiece(m_text.LineStart(line), m_text.LineEnd(line), [&](const char* data, std::size_t size) {
+        check.Add(data, size);
+        return true;
+    });
+    const int height = TextMetrics().lineHeight;
+    switch (check.Get()) {
+    case commands::CSentenceCheck::Result::None:
+        return;
+    case commands::CSentenceCheck::Result::Valid:
+        painter.fillRect(QRect(0, y + 1, kMarkWidth, height - 2), QColor(150, 200, 150));
+        return;
+    case commands::CSentenceCheck::Result::Broken:
+        painter.fillRect(QRect(0, y, viewport()->width(), height), QColor(255, 215, 215));
+        painter.fillRect(QRect(0, y, kMarkWidth, height), QColor(220, 0, 0));
+        return;
     }
 }
 
@@ -689,7 +746,9 @@ bool CLogPane::HandleMoveKey(QKeyEvent* event)
 
 bool CLogPane::HandleEditKey(QKeyEvent* event)
 {
-    if (event == QKeySequence::SelectAll)
+    if (event == QKeySequence::Save && m_save)
+        m_save();
+    else if (event == QKeySequence::SelectAll)
         selectAll();
     else if (event == QKeySequence::Copy)
         copy();
@@ -735,7 +794,7 @@ bool CLogPane::event(QEvent* event)
     if (event->type() == QEvent::ShortcutOverride) {
         auto* key = static_cast<QKeyEvent*>(event);
         for (const auto standard : {QKeySequence::SelectAll, QKeySequence::Copy, QKeySequence::Cut,
-                                    QKeySequence::Paste, QKeySequence::Delete}) {
+                                    QKeySequence::Paste, QKeySequence::Delete, QKeySequence::Save}) {
             if (key->matches(standard)) {
                 event->accept();
                 return true;
@@ -853,7 +912,20 @@ QMenu* CLogPane::MakeContextMenu()
     add("Удалить", QKeySequence::Delete, editable && selection, [this] { ReplaceSelection(std::string()); });
     menu->addSeparator();
     add("Выделить всё", QKeySequence::SelectAll, !m_text.Empty(), [this] { selectAll(); });
+    if (m_save) {
+        menu->addSeparator();
+        add("Сохранить в файл…", QKeySequence::Save, true, [this] { m_save(); });
+    }
     return menu;
+}
+
+bool CLogPane::viewportEvent(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), SentencesText(), viewport());
+        return true;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
 }
 
 void CLogPane::contextMenuEvent(QContextMenuEvent* event)

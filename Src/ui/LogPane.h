@@ -17,6 +17,14 @@
 // select, double click selects a word; the context menu edits. Where the
 // platform has a selection clipboard (X11), the selection is offered there
 // and decoded only when another program asks for it.
+//
+// NMEA 0183: every complete line that is a sentence with a checksum is
+// marked in the margin as it is drawn, quietly when its checksum is right,
+// in red over a red line when it is wrong. The received sentences are
+// counted, and their count is the pane's tooltip, until Clear.
+//
+// "Сохранить в файл…" in the context menu, and Ctrl+S, run the handler the
+// owner gives (SetSaveHandler); without one they are not offered.
 
 #include "PaneText.h"
 
@@ -28,6 +36,7 @@
 #include <bitset>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class QMenu;
@@ -55,6 +64,17 @@ public:
     bool isReadOnly() const { return m_readOnly; }
     void setReadOnly(bool readOnly);
 
+    // Sentences among the received lines since the last Clear.
+    struct SentenceCounts
+    {
+        std::size_t seen = 0;
+        std::size_t broken = 0;
+    };
+    SentenceCounts Sentences() const { return m_sentences; }
+    QString SentencesText() const;
+
+    void SetSaveHandler(std::function<void()> save) { m_save = std::move(save); }
+
     void selectAll();
     void copy() const;
     void cut();
@@ -72,6 +92,7 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
@@ -111,6 +132,8 @@ private:
     void UpdateScrollRange(bool toEnd = false);
 
     void PaintLine(QPainter& painter, std::size_t line, int y, std::size_t selBegin, std::size_t selEnd) const;
+    void PaintSentenceMark(QPainter& painter, std::size_t line, int y) const;
+    void CountSentences(std::size_t firstLine, std::size_t endLine);
     QRect CaretRect() const;
     void UpdateCaret();
     void RestartBlink();
@@ -141,6 +164,8 @@ private:
     std::size_t m_goalColumn = 0;  // where Up and Down aim
     std::size_t m_firstColumn = 0; // the leftmost column in view
     class SelectionData;
+    SentenceCounts m_sentences;
+    std::function<void()> m_save;
     std::uint64_t m_edits = 0;     // changes other than received bytes at the end
     bool m_readOnly = false;
     bool m_caretOn = true;         // blink phase

@@ -7,9 +7,13 @@
 #include "WholeFile.h"
 
 #include <NmeaChecksum.h>
+#include <RecordSetting.h>
 #include <SerialPorts.h>
 
+#include <QDateTime>
+#include <QDir>
 #include <QFileDialog>
+#include <QMessageBox>
 #include <QPushButton>
 
 #include <boost/bind/bind.hpp>
@@ -38,6 +42,9 @@ constexpr int kSendProgressInterval = 100;  // ms
 // device line is on the screen within a tenth of a second, and three
 // channels streaming at a serial line's rate cost twenty turns a second.
 constexpr int kShowInterval = 50;
+
+// The channels' names, as their panels are captioned.
+const char* const kChannelNames[3] = {"СНС", "KKC", "Эхолот"};
 
 // Opens a port. An error the port raises (an option the device refuses, a
 // worker that cannot start) counts as a failed attempt, and whatever the port
@@ -148,9 +155,10 @@ COrvelConfiguratorDlg::COrvelConfiguratorDlg(QWidget* parent)
       m_kksPort(m_ioService, boost::bind(&COrvelConfiguratorDlg::OnKksReceive, this, _1, _2)),
       m_sonPort(m_ioService, boost::bind(&COrvelConfiguratorDlg::OnSonReceive, this, _1, _2)),
       m_kksCommands(MakeKksCommandSet()),
-      m_sendProgress{{this, QString::fromUtf8("СНС"), [this] { m_snsPort.CancelSend(); }},
-                     {this, QString::fromUtf8("KKC"), [this] { m_kksPort.CancelSend(); }},
-                     {this, QString::fromUtf8("Эхолот"), [this] { m_sonPort.CancelSend(); }}}
+      m_sendProgress{{this, QString::fromUtf8(kChannelNames[0]), [this] { m_snsPort.CancelSend(); }},
+                     {this, QString::fromUtf8(kChannelNames[1]), [this] { m_kksPort.CancelSend(); }},
+                     {this, QString::fromUtf8(kChannelNames[2]), [this] { m_sonPort.CancelSend(); }}},
+      m_logSavers{ui::CRecordSaver(LogSaved()), ui::CRecordSaver(LogSaved()), ui::CRecordSaver(LogSaved())}
 {
     m_showTimer.setSingleShot(true);
     connect(&m_showTimer, &QTimer::timeout, this, [this] { ShowAllReceived(); });
@@ -248,6 +256,8 @@ void COrvelConfiguratorDlg::InitPanel(CChannelPanel& panel, int channel)
     panel.m_sendFileButton = GetDlgItem(ids.sendFile);
     panel.m_clearButton = GetDlgItem(ids.clear);
     panel.m_logEdit = qobject_cast<ui::CLogPane*>(GetDlgItem(ids.log));
+    if (panel.m_logEdit)
+        panel.m_logEdit->SetSaveHandler([this, &panel] { SaveLog(panel); });
     for (int lamp = 0; lamp < CChannelPanel::kLampCount; ++lamp)
         panel.m_lamps[lamp].SubclassDlgItem(ids.lamps[lamp], this);
 }
@@ -593,4 +603,41 @@ void COrvelConfiguratorDlg::ClearLog(CChannelPanel& panel)
 {
     if (panel.m_logEdit)
         panel.m_logEdit->Clear();
+}
+
+void COrvelConfiguratorDlg::SaveLog(CChannelPanel& panel)
+{
+    const int channel = ChannelOf(panel);
+    ui::CRecordSaver& saver = m_logSavers[channel];
+    if (!panel.m_logEdit || saver.Busy())
+        return;
+    setting::CRecordSetting records;
+    const QString folder =
+        records.m_folder.m_value.empty() ? QDir::homePath() : QFile::decodeName(records.m_folder.m_value.c_str());
+    const QString name = QString::fromUtf8("%1-%2.log")
+                             .arg(QString::fromUtf8(kChannelNames[channel]),
+                                  QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
+    const QString path = QFileDialog::getSaveFileName(this, QString::fromUtf8("Сохранить в файл"),
+                                                      QDir(folder).filePath(name),
+                                                      QString::fromUtf8("Журналы (*.log);;Все файлы (*)"));
+    if (path.isEmpty())
+        return;
+    records.m_folder.SetValue(QFile::encodeName(QFileInfo(path).absolutePath()).constData());
+    records.Save();
+    const ui::CPaneText& text = panel.m_logEdit->Text();
+    saver.Start(text.Bytes(0, text.Size()), QFile::encodeName(path).toStdString());
+}
+
+ui::CRecordSaver::Done COrvelConfiguratorDlg::LogSaved()
+{
+    return [this](const std::string& path, const std::string& error) { OnLogSaved(path, error); };
+}
+
+void COrvelConfiguratorDlg::OnLogSaved(const std::string& path, const std::string& error)
+{
+    if (error.empty())
+        return;
+    QMessageBox::warning(this, QString::fromUtf8("Сохранить в файл"),
+                         QString::fromUtf8("Не удалось сохранить «%1»: %2")
+                             .arg(QFile::decodeName(path.c_str()), QString::fromLocal8Bit(error.c_str())));
 }

@@ -6,6 +6,7 @@
 
 #include "ChannelPanel.h"
 #include "DialogEx.h"
+#include "PaneRecord.h"
 #include "ReceiveQueue.h"
 #include "SendProgress.h"
 #include "WakeUp.h"
@@ -104,6 +105,11 @@ private:
     void ShowSendEnds();
     void OnSendEnded(int channel, serialport::CSender::Outcome outcome);
     void ClearLog(CChannelPanel& panel);
+    // "Сохранить в файл…" of a log pane: the record is written in the
+    // background from what the pane held when the file was chosen.
+    void SaveLog(CChannelPanel& panel);
+    ui::CRecordSaver::Done LogSaved();
+    void OnLogSaved(const std::string& path, const std::string& error);
 
     // Receiver type and command selection.
     void OnCbnSelchangeReceiverType();
@@ -162,4 +168,6 @@ private:
     // them while any send runs.
     ui::CSendProgress m_sendProgress[3];
     QTimer m_sendTimer;
+    // One record being written at a time per pane.
+    ui::CRecordSaver m_logSavers[3];
 };

@@ -32,3 +32,24 @@ TEST(Nmea, ParseSplitsFieldsKeepingEmptyOnesAndJudgesChecksums)
     for (const char* none : {"", "log COM1 gpgga ontime 1", " $PCSI,0", "$", "$,1,2", "$PC SI,0"})
         EXPECT_FALSE(Parse(none)) << none;
 }
+
+// --corrupt N: every Nth sentence, counted across calls, goes out with its
+// checksum wrong; the rest, and text that is no sentence, as they were.
+TEST(Nmea, EveryNthSentenceIsBrokenAcrossCalls)
+{
+    const std::string second = devsim::nmea::Sentence("GPHDT,251.2,T") + devsim::nmea::Sentence("CRMSS,48,21");
+    unsigned counter = 0;
+    std::string sent = devsim::nmea::BreakEveryNth(second, 3, counter);
+    sent += devsim::nmea::BreakEveryNth("plain\r\n" + second + second, 3, counter);
+    EXPECT_EQ(counter, 6u);
+    std::vector<ChecksumState> states;
+    for (std::size_t start = 0; start < sent.size();) {
+        const std::size_t end = sent.find("\r\n", start);
+        if (const auto sentence = Parse(sent.substr(start, end - start)))
+            states.push_back(sentence->m_checksum);
+        start = end + 2;
+    }
+    EXPECT_EQ(states, (std::vector<ChecksumState>{ChecksumState::Valid, ChecksumState::Valid, ChecksumState::Invalid,
+                                                  ChecksumState::Valid, ChecksumState::Valid, ChecksumState::Invalid}));
+    EXPECT_EQ(devsim::nmea::BreakEveryNth(second, 0, counter), second);
+}

@@ -12,6 +12,9 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QRegularExpression>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScrollBar>
@@ -22,8 +25,12 @@
 
 #include <atomic>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
+#include <functional>
+#include <linux/fs.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <thread>
@@ -48,25 +55,93 @@ std::string Pattern(std::size_t size, char tag)
     return out;
 }
 
-// The next file dialog gets `path` typed in and accepted; an empty path
-// cancels it.
-void AnswerNextFileDialog(const QString& path)
+// Answers modal windows as they come up: `answer` is shown each and says
+// when it has done its part. It gives up after half a minute, so that it
+// never answers for a later test.
+void WhenModal(std::function<bool(QWidget*)> answer)
 {
     auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, path] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, answer, giveUp] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if ((modal && answer(modal)) || std::chrono::steady_clock::now() > giveUp) {
+            poll->stop();
+            poll->deleteLater();
+        }
+    });
+    poll->start(10);
+}
+
+// A folder this process cannot write to while the object lives: made
+// immutable when the process may do that (root), else read-only by mode.
+// False when neither holds the process off.
+class ScopedReadOnlyFolder
+{
+public:
+    explicit ScopedReadOnlyFolder(const std::string& path) : m_path(path)
+    {
+        m_fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY);
+        int flags = 0;
+        if (m_fd >= 0 && ::ioctl(m_fd, FS_IOC_GETFLAGS, &flags) == 0) {
+            flags |= FS_IMMUTABLE_FL;
+            m_immutable = ::ioctl(m_fd, FS_IOC_SETFLAGS, &flags) == 0;
+        }
+        if (!m_immutable)
+            ::chmod(path.c_str(), 0555);
+        m_works = ::access(path.c_str(), W_OK) != 0;
+    }
+    ~ScopedReadOnlyFolder()
+    {
+        int flags = 0;
+        if (m_immutable && ::ioctl(m_fd, FS_IOC_GETFLAGS, &flags) == 0) {
+            flags &= ~FS_IMMUTABLE_FL;
+            ::ioctl(m_fd, FS_IOC_SETFLAGS, &flags);
+        }
+        ::chmod(m_path.c_str(), 0700);
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    explicit operator bool() const { return m_works; }
+
+private:
+    std::string m_path;
+    int m_fd = -1;
+    bool m_immutable = false;
+    bool m_works = false;
+};
+
+// What a file dialog proposed: its folder and file name.
+struct Proposal
+{
+    QString folder;
+    QString name;
+};
+
+// The next file dialog gets `path` typed in and accepted; an empty path
+// cancels it. `proposal`, when given, gets what the dialog proposed.
+void AnswerNextFileDialog(const QString& path, Proposal* proposal = nullptr)
+{
+    WhenModal([path, proposal](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
         if (!dialog)
-            return;
-        poll->deleteLater();
-        poll->stop();
-        if (auto* name = dialog->findChild<QLineEdit*>("fileNameEdit"); name && !path.isEmpty()) {
+            return false;
+        auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+        if (proposal)
+            *proposal = {dialog->directory().absolutePath(), name ? name->text() : QString()};
+        if (name && !path.isEmpty()) {
             name->setText(path);
-            static_cast<QDialog*>(dialog)->accept();  // as its Open button does
+            static_cast<QDialog*>(dialog)->accept();  // as its Open or Save button does
         }
         if (dialog->isVisible())
             dialog->reject();
+        return true;
     });
-    poll->start(10);
+}
+
+std::string FileBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // The visible progress window of a send, titled with its channel's name.
@@ -472,3 +547,89 @@ TEST_F(OpenChannel, CloseAndQuitCancelTheSendsOfAStalledDevice)
     dlg.reset();
     EXPECT_TRUE(probe.Open(device.SlavePath().c_str(), 9600));
 }
+
+// "Сохранить в файл…" (Ctrl+S, or the pane's menu) keeps the pane as the
+// operator sees it: the bytes as the device sent them, what the operator
+// typed, each line break as CR LF. The dialog proposes the channel's name
+// and the time in the folder used last.
+TEST_F(OpenChannel, PaneIsSavedAsTheBytesItShowsWithCrLfLineEnds)
+{
+    testsupport::TempDir dir;
+    const char sent[] = "$GPTXT,\xCF\xF0\xE8\xE2\xE5\xF2\r\nbell \x07 nul \0 cr\rlast";
+    device.Send(std::string(sent, sizeof sent - 1));
+    ASSERT_TRUE(ProcessUntil([&] { return PaneText(*dlg, IDC_SNS_LOG).endsWith("last"); }));
+    Type(*dlg, IDC_SNS_LOG, " typed");
+    AnswerNextFileDialog(QString::fromStdString(dir.File("first.log")));
+    QTest::keyClick(dlg->GetDlgItem(IDC_SNS_LOG), Qt::Key_S, Qt::ControlModifier);
+    ASSERT_TRUE(ProcessUntil([&] { return std::filesystem::exists(dir.File("first.log")); }));
+    const char saved[] = "$GPTXT,\xCF\xF0\xE8\xE2\xE5\xF2\r\nbell \x07 nul \0 cr\r\nlast typed";
+    EXPECT_EQ(FileBytes(dir.File("first.log")), std::string(saved, sizeof saved - 1));
+
+    Proposal proposal;
+    AnswerNextFileDialog(QString(), &proposal);
+    QWidget* view = qobject_cast<ui::CLogPane*>(dlg->GetDlgItem(IDC_SNS_LOG))->viewport();
+    QContextMenuEvent menuRequest(QContextMenuEvent::Mouse, QPoint(5, 5), view->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(view, &menuRequest);
+    QMenu* menu = nullptr;
+    ASSERT_TRUE(ProcessUntil([&] { return (menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) != nullptr; }));
+    const QList<QAction*> items = menu->actions();
+    ASSERT_EQ(items.back()->text(), QString::fromUtf8("Сохранить в файл…"));
+    items.back()->trigger();
+    EXPECT_EQ(proposal.folder.toStdString(), dir.Path());
+    EXPECT_TRUE(QRegularExpression(QString::fromUtf8("^СНС-\\d{8}-\\d{6}\\.log$")).match(proposal.name).hasMatch())
+        << proposal.name.toStdString();
+}
+
+// A save takes what the pane held when the file was chosen, while the
+// channel keeps receiving. A save that cannot be written says so and leaves
+// the file that was there as it was.
+TEST_F(OpenChannel, SaveWhileReceivingAndASaveThatCannotBeWritten)
+{
+    testsupport::TempDir dir;
+    std::atomic<bool> stop{false};
+    std::thread flood([&] {
+        for (int n = 0; !stop; ++n)
+            device.Send("$GPTXT,line " + std::to_string(n) + "\r\n");
+    });
+    const bool flooding = PaneHolds(100000);
+    AnswerNextFileDialog(QString::fromStdString(dir.File("live.log")));
+    QTest::keyClick(dlg->GetDlgItem(IDC_SNS_LOG), Qt::Key_S, Qt::ControlModifier);
+    const bool saved = ProcessUntil([&] { return std::filesystem::exists(dir.File("live.log")); });
+    QString record = QString::fromLatin1(QByteArray::fromStdString(FileBytes(dir.File("live.log"))));
+    record.remove(QLatin1Char('\r'));
+    const bool more = ProcessUntil([&] { return PaneText(*dlg, IDC_SNS_LOG).size() > record.size(); });
+    stop = true;
+    flood.join();
+    ASSERT_TRUE(flooding && saved && more);
+    EXPECT_TRUE(PaneText(*dlg, IDC_SNS_LOG).startsWith(record));
+    EXPECT_GE(record.size(), 100000);
+
+    // A folder the program cannot write to.
+    std::ofstream(dir.File("old.log")) << "old";
+    ScopedReadOnlyFolder readOnly(dir.Path());
+    if (!readOnly)
+        GTEST_SKIP() << "this file system cannot make a folder read-only for this user";
+    QString said;
+    WhenModal([](QWidget* modal) {  // yes, replace the old file
+        auto* question = qobject_cast<QMessageBox*>(modal);
+        if (!question || !question->button(QMessageBox::Yes))
+            return false;
+        question->button(QMessageBox::Yes)->click();
+        return true;
+    });
+    WhenModal([&](QWidget* modal) {
+        auto* report = qobject_cast<QMessageBox*>(modal);
+        if (!report || report->button(QMessageBox::Yes))
+            return false;
+        said = report->text();
+        report->accept();
+        return true;
+    });
+    AnswerNextFileDialog(QString::fromStdString(dir.File("old.log")));
+    QTest::keyClick(dlg->GetDlgItem(IDC_SNS_LOG), Qt::Key_S, Qt::ControlModifier);
+    ASSERT_TRUE(ProcessUntil([&] { return !said.isEmpty(); }));
+    EXPECT_TRUE(said.startsWith(QString::fromUtf8("Не удалось сохранить"))) << said.toStdString();
+    EXPECT_EQ(FileBytes(dir.File("old.log")), "old");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2) << "no file left behind";
+}
+

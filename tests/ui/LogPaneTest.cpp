@@ -177,3 +177,47 @@ TEST_F(Pane, PaintsTheTextAndTheSelection)
     pane.SetSelection(1, 3);
     EXPECT_GT(count(highlight), 0);
 }
+
+// NMEA sentences are checked whole, however they came in: a right checksum
+// gets a quiet mark, a wrong one a red mark on a red line; plain text, a
+// sentence without a checksum and a line still arriving get none. The
+// received sentences are counted until Clear.
+TEST_F(Pane, SentencesAreMarkedAndCountedWhole)
+{
+    Receive({"$GPHDT,251.2,T*31\r\n",            // right
+             "$GPHDT,251.2,T*30\r\n",            // wrong
+             "plain text\r\n",                   //
+             "!AIVDM,1,1,,A,13u,0*", "51\r\n",   // right, in two reads
+             "$GPHDT,251.2,T\r\n",               // no checksum
+             "$GPHDT,251.2,T*31"});              // no line end yet
+    EXPECT_EQ(pane.Sentences().seen, 3u);
+    EXPECT_EQ(pane.Sentences().broken, 1u);
+    EXPECT_TRUE(pane.SentencesText().contains(QString::fromUtf8("с ошибкой контрольной суммы: 1")));
+
+    // The marks down the left edge, top to bottom: green, red, green.
+    pane.clearFocus();
+    const QImage image = pane.viewport()->grab().toImage();
+    std::vector<QRgb> marks;
+    int redRow = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        const QRgb mark = image.pixel(1, y);
+        if (mark == image.pixel(image.width() - 1, image.height() - 1))
+            continue;  // the background
+        if (marks.empty() || marks.back() != mark)
+            marks.push_back(mark);
+        if (qRed(mark) > 200 && qGreen(mark) < 50)
+            redRow = y;
+    }
+    ASSERT_EQ(marks.size(), 3u);
+    EXPECT_EQ(marks[0], marks[2]);
+    EXPECT_NE(marks[0], marks[1]);
+    ASSERT_GE(redRow, 0);
+    EXPECT_NE(image.pixel(image.width() - 5, redRow), image.pixel(image.width() - 5, image.height() - 1))
+        << "the broken sentence's line is red across";
+
+    Receive({"\r\n"});  // the last sentence ends
+    EXPECT_EQ(pane.Sentences().seen, 4u);
+    pane.Clear();
+    EXPECT_EQ(pane.Sentences().seen, 0u);
+    EXPECT_EQ(pane.Sentences().broken, 0u);
+}

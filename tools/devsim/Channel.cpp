@@ -1,5 +1,7 @@
 #include "Channel.h"
 
+#include "Nmea.h"
+
 #include <cerrno>
 #include <poll.h>
 #include <unistd.h>
@@ -87,7 +89,7 @@ void CChannel::CheckReader()
 void CChannel::Tick(const CUtcTime& now)
 {
     // The device lives on whether or not anybody listens.
-    const std::string output = m_device->Tick(now);
+    const std::string output = nmea::BreakEveryNth(m_device->Tick(now), m_corruptEvery, m_sentencesSent);
     if (!m_flood)
         Queue(output);
 }

@@ -47,6 +47,8 @@ public:
     const CVirtualPort& Port() const { return m_port; }
 
     void StartFlood(std::uint64_t bytes);
+    // Every `every`th sentence of the device's own output goes out broken.
+    void CorruptEvery(unsigned every) { m_corruptEvery = every; }
 
     void Plug();
     void Unplug();
@@ -81,6 +83,8 @@ private:
     int m_watch = -1;
     std::optional<CFloodSource> m_flood;
     bool m_floodReported = false;
+    unsigned m_corruptEvery = 0;
+    unsigned m_sentencesSent = 0;
 };
 
 } // namespace devsim

@@ -70,6 +70,27 @@ std::string Sentence(std::string_view body)
     return text;
 }
 
+std::string BreakEveryNth(const std::string& text, unsigned every, unsigned& counter)
+{
+    if (every == 0)
+        return text;
+    std::string out = text;
+    for (std::size_t start = 0; start < out.size();) {
+        std::size_t end = out.find('\n', start);
+        end = end == std::string::npos ? out.size() : end + 1;
+        const std::size_t star = out.find('*', start);
+        if (out[start] == '$' && star < end && ++counter % every == 0) {
+            const std::size_t digit = out.find_first_of("0123456789", start + 1);
+            if (digit < star)
+                out[digit] = static_cast<char>('0' + (out[digit] - '0' + 1) % 10);
+            else if (start + 1 < star)
+                out[start + 1] ^= 0x20;  // the letter's other case
+        }
+        start = end;
+    }
+    return out;
+}
+
 std::string Fixed1(double value)
 {
     char text[32];

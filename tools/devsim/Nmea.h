@@ -16,6 +16,11 @@ std::string Checksum(std::string_view body);
 // "$" + body + "*" + checksum + "\r\n".
 std::string Sentence(std::string_view body);
 
+// The sentences of `text` (lines ending in LF), every `every`th of them
+// counted on from `counter` broken so that its checksum no longer holds:
+// the first digit of its body is changed, or else its second character.
+std::string BreakEveryNth(const std::string& text, unsigned every, unsigned& counter);
+
 // A figure of a sentence with one decimal: "12.0", "0.5".
 std::string Fixed1(double value);
 

@@ -85,6 +85,11 @@ COptions ParseOptions(const std::vector<std::string>& arguments)
             deviceGiven = true;
         } else if (option == "--pull") {
             options.m_pulls.push_back(PullPlan(value));
+        } else if (option == "--corrupt") {
+            const std::uint64_t every = Number(value, "--corrupt");
+            if (every == 0 || every > 1000000)
+                throw CUsageError("--corrupt wants a number from 1 to 1000000");
+            options.m_corruptEvery = static_cast<unsigned>(every);
         } else {
             throw CUsageError("unknown argument \"" + option + "\"");
         }
@@ -125,6 +130,9 @@ Options:
                       (close its pseudo-terminal and remove its link) and put
                       it back DOWN seconds later on a new pseudo-terminal under
                       the same link name; may be given several times
+  --corrupt N         every Nth sentence a device sends by itself goes out
+                      with a digit changed, so that its checksum is wrong, as
+                      a noisy cable would deliver it
   -h, --help          this text
 
 Standard output, one line per event, flushed at once:

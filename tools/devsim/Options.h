@@ -30,6 +30,7 @@ struct COptions
     std::optional<std::uint64_t> m_floodBytes;
     std::size_t m_floodDevice = 0;
     std::vector<CPullPlan> m_pulls;
+    unsigned m_corruptEvery = 0;        // 0: every sentence intact
     bool m_help = false;
 };
 

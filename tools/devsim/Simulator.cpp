@@ -76,6 +76,7 @@ CSimulator::CSimulator(const COptions& options)
     for (std::size_t i = 0; i < m_channels.size(); ++i) {
         const std::string link = m_folder + "/" + options.m_prefix + kDeviceNames[i];
         m_channels[i] = std::make_unique<CChannel>(MakeDevice(i), link, m_watcher, &CSimulator::Report);
+        m_channels[i]->CorruptEvery(options.m_corruptEvery);
     }
     if (options.m_floodBytes)
         m_channels[options.m_floodDevice]->StartFlood(*options.m_floodBytes);

@@ -1,0 +1,136 @@
+#include "PaneRecord.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace ui {
+
+namespace {
+
+constexpr int kPollInterval = 50;  // ms
+constexpr std::size_t kChunk = 1 << 20;
+
+std::string Failure(const char* what)
+{
+    return std::string(what) + ": " + std::strerror(errno);
+}
+
+bool WriteAll(int fd, const char* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+// The bytes with each LF as CR LF, written a chunk at a time.
+bool WriteWithCrLf(int fd, const std::string& bytes)
+{
+    std::vector<char> out;
+    out.reserve(kChunk + 2);
+    const char* p = bytes.data();
+    const char* const end = p + bytes.size();
+    while (p < end) {
+        const auto* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+        const char* const stop = lf ? lf : end;
+        out.insert(out.end(), p, stop);
+        if (lf)
+            out.insert(out.end(), {'\r', '\n'});
+        p = lf ? lf + 1 : end;
+        if (out.size() >= kChunk) {
+            if (!WriteAll(fd, out.data(), out.size()))
+                return false;
+            out.clear();
+        }
+    }
+    return WriteAll(fd, out.data(), out.size());
+}
+
+std::string FolderOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+} // namespace
+
+std::string WriteRecord(const std::string& paneBytes, const std::string& path)
+{
+    std::string temporary = path + ".saving-XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0)
+        return Failure("cannot create a file in the folder");
+    std::string error;
+    if (::fchmod(fd, 0644) != 0)
+        error = Failure("cannot set the file's permissions");
+    else if (!WriteWithCrLf(fd, paneBytes))
+        error = Failure("cannot write");
+    else if (::fsync(fd) != 0)
+        error = Failure("cannot write to the disk");
+    if (::close(fd) != 0 && error.empty())
+        error = Failure("cannot write to the disk");
+    if (error.empty() && ::rename(temporary.c_str(), path.c_str()) != 0)
+        error = Failure("cannot put the file in place");
+    if (!error.empty()) {
+        ::unlink(temporary.c_str());
+        return error;
+    }
+    // The new name, too, is on the disk.
+    const int folder = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
+    }
+    return std::string();
+}
+
+CRecordSaver::CRecordSaver(Done done) : m_done(std::move(done))
+{
+    QObject::connect(&m_poll, &QTimer::timeout, [this] { Poll(); });
+}
+
+CRecordSaver::~CRecordSaver()
+{
+    if (m_result.valid())
+        m_result.wait();
+}
+
+bool CRecordSaver::Busy() const
+{
+    return m_result.valid() && m_result.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
+}
+
+bool CRecordSaver::Start(std::string paneBytes, std::string path)
+{
+    if (Busy())
+        return false;
+    Poll();  // the last record's outcome, if it is not reported yet
+    m_path = path;
+    m_result = std::async(std::launch::async, [bytes = std::move(paneBytes), path = std::move(path)] {
+        return WriteRecord(bytes, path);
+    });
+    m_poll.start(kPollInterval);
+    return true;
+}
+
+void CRecordSaver::Poll()
+{
+    if (!m_result.valid() || m_result.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+        return;
+    m_poll.stop();
+    const std::string error = m_result.get();
+    if (m_done)
+        m_done(m_path, error);
+}
+
+} // namespace ui

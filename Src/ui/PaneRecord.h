@@ -1,0 +1,47 @@
+#pragma once
+
+// A pane saved as a record of what a device sent: the pane's bytes as they
+// are (Windows-1251, each control byte as the byte it is), each line break
+// as CR LF, the NMEA convention, so that a later tool can check the
+// sentences again. Text the operator typed into the pane is part of it.
+
+#include <QTimer>
+
+#include <functional>
+#include <future>
+#include <string>
+
+namespace ui {
+
+// Writes `paneBytes` as a record to `path`, through a temporary file beside
+// it that is flushed to the disk and renamed into place: a file already at
+// `path` is replaced by a whole new one or not at all. Returns what went
+// wrong; empty when the record is saved.
+std::string WriteRecord(const std::string& paneBytes, const std::string& path);
+
+// Writes records on a thread of its own, one at a time, and reports each on
+// the thread that made it (the window's), through `done`.
+class CRecordSaver
+{
+public:
+    using Done = std::function<void(const std::string& path, const std::string& error)>;
+
+    explicit CRecordSaver(Done done);
+    ~CRecordSaver();  // waits for a record still being written
+    CRecordSaver(const CRecordSaver&) = delete;
+    CRecordSaver& operator=(const CRecordSaver&) = delete;
+
+    // Starts writing; false while another record is being written.
+    bool Start(std::string paneBytes, std::string path);
+    bool Busy() const;
+
+private:
+    void Poll();
+
+    Done m_done;
+    std::string m_path;
+    std::future<std::string> m_result;
+    QTimer m_poll;
+};
+
+} // namespace ui
