@@ -13,8 +13,10 @@
 //             take it: MB/s from the first byte sent to the last shown, and
 //             whether every pane shows exactly the bytes sent, in order;
 //   big pane  channel 0 filled up to the big size: resident memory per byte
-//             held, the time of select-all and copy, and of one more turn
-//             of received bytes into the full pane.
+//             held, the time of select-all and copy, of saving it as a
+//             record (the window's part, taking what the pane holds, and
+//             the writing in the background), and of one more turn of
+//             received bytes into the full pane.
 // No thresholds: figures only. The window is offscreen, so painting costs
 // less than on a real display; the side-by-side rig in bench/window drives
 // the real program on an X server.
@@ -22,6 +24,7 @@
 #include "BenchWindow.h"
 
 #include <LogPane.h>
+#include <PaneRecord.h>
 #include <OrvelConfiguratorDlg.h>
 #include <Registry.h>
 #include <Resource.h>
@@ -331,6 +334,16 @@ int main(int argc, char** argv)
     std::printf("  select all and copy: %.2f s, %lld characters on the clipboard\n", copySeconds,
                 static_cast<long long>(QGuiApplication::clipboard()->text().size()));
     QGuiApplication::clipboard()->clear();
+
+    {
+        start = Clock::now();
+        const std::string record = panes[0]->Text().Bytes(0, panes[0]->Text().Size());
+        const double takenMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        start = Clock::now();
+        const std::string error = ui::WriteRecord(record, std::string(folder) + "/record.log");
+        std::printf("  saved as a record: the window's part %.1f ms, the writing %.2f s%s%s\n", takenMs,
+                    Seconds(start), error.empty() ? "" : ", failed: ", error.c_str());
+    }
 
     start = Clock::now();
     const std::string more = Sentences(count, 12);
