@@ -1,11 +1,14 @@
 #include "DeviceMap.h"
 
+#include "SerialPorts.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
@@ -20,47 +23,6 @@ namespace registry {
 
 namespace {
 
-// "ttyS2" < "ttyS10": runs of digits compare by their number.
-bool NaturalLess(const std::string& a, const std::string& b)
-{
-    std::size_t i = 0;
-    std::size_t j = 0;
-    while (i < a.size() && j < b.size()) {
-        const bool da = std::isdigit(static_cast<unsigned char>(a[i])) != 0;
-        const bool db = std::isdigit(static_cast<unsigned char>(b[j])) != 0;
-        if (da && db) {
-            std::size_t ei = i;
-            std::size_t ej = j;
-            while (ei < a.size() && std::isdigit(static_cast<unsigned char>(a[ei])))
-                ++ei;
-            while (ej < b.size() && std::isdigit(static_cast<unsigned char>(b[ej])))
-                ++ej;
-            // Compare the numbers without leading zeros: longer is larger.
-            std::size_t si = i;
-            std::size_t sj = j;
-            while (si + 1 < ei && a[si] == '0')
-                ++si;
-            while (sj + 1 < ej && b[sj] == '0')
-                ++sj;
-            if (ei - si != ej - sj)
-                return ei - si < ej - sj;
-            const int c = a.compare(si, ei - si, b, sj, ej - sj);
-            if (c != 0)
-                return c < 0;
-            i = ei;
-            j = ej;
-            continue;
-        }
-        if (a[i] != b[j])
-            return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]);
-        ++i;
-        ++j;
-    }
-    if (a.size() - i != b.size() - j)
-        return a.size() - i < b.size() - j;
-    return a < b;
-}
-
 // The entries of an open folder in natural order; closes it.
 std::vector<std::string> SortedEntries(DIR* dir)
 {
@@ -73,7 +35,9 @@ std::vector<std::string> SortedEntries(DIR* dir)
             names.push_back(name);
     }
     ::closedir(dir);
-    std::sort(names.begin(), names.end(), NaturalLess);
+    // "ttyS2" before "ttyS10": runs of digits compare by their number.
+    std::sort(names.begin(), names.end(),
+              [](const std::string& a, const std::string& b) { return ::strverscmp(a.c_str(), b.c_str()) < 0; });
     return names;
 }
 
@@ -185,14 +149,6 @@ DIR* OpenTrustedFolder(const std::string& folder)
     return dir;
 }
 
-// ASCII letters folded, as value names compare.
-std::string Folded(std::string name)
-{
-    for (char& c : name)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return name;
-}
-
 std::string RealPath(const std::string& path)
 {
     char resolved[PATH_MAX];
@@ -236,7 +192,7 @@ void ScanVirtualPorts(const std::string& folder, std::vector<RegValue>& values)
 {
     std::set<std::string> valueNames;
     for (const RegValue& v : values)
-        valueNames.insert(Folded(v.name));
+        valueNames.insert(FoldName(v.name));
     for (const std::string& name : SortedEntries(OpenTrustedFolder(folder))) {
         const std::string link = folder + "/" + name;
         struct stat st {};
@@ -245,7 +201,7 @@ void ScanVirtualPorts(const std::string& folder, std::vector<RegValue>& values)
         if (::stat(link.c_str(), &st) != 0 || !S_ISCHR(st.st_mode))
             continue;  // dangling, or not a device
         std::string valueName = link;
-        for (int n = 2; !valueNames.insert(Folded(valueName)).second; ++n)
+        for (int n = 2; !valueNames.insert(FoldName(valueName)).second; ++n)
             valueName = link + "#" + std::to_string(n);
         values.push_back(RegValue::String(valueName, link));
     }
@@ -263,13 +219,13 @@ std::vector<RegValue> ScanSerialDevices(const DeviceSources& sources)
     return values;
 }
 
-std::string KernelDeviceName(const std::string& portName)
+} // namespace registry
+
+std::string setting::KernelDeviceName(const std::string& portName)
 {
     const std::filesystem::path path(portName);
     if (path.parent_path().filename() != "by-id")
         return portName;
-    const std::string device = LinkTargetName(portName);
+    const std::string device = registry::LinkTargetName(portName);
     return device.empty() ? portName : "/dev/" + device;
 }
-
-} // namespace registry

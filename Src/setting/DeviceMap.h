@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Registry.h"
+#include "RegTypes.h"
 
 #include <string>
 #include <vector>
@@ -17,9 +17,8 @@ struct DeviceSources
     std::string virtualPortFolder;
 };
 
-// The serial ports present, as the values of
-// HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM: one REG_SZ per port,
-// named by a device path, its data the name CSerialPort::Open takes.
+// The serial ports present, as the device map lists them: one REG_SZ per
+// port, named by a device path, its data the name CSerialPort::Open takes.
 //
 // Kernel tty devices, from <sysfsRoot>/class/tty/<name>, in natural name
 // order (ttyS2 before ttyS10):
@@ -40,12 +39,8 @@ struct DeviceSources
 //     of a device simulator or socat); dangling links, other files and
 //     links to anything else are left out;
 //   - data: the link's path; value name: the same, made unique among the
-//     case-insensitive value names, so that links whose names differ only
-//     in letter case are all listed.
+//     value names as FoldName compares them, so that links whose names
+//     differ only in letter case are all listed.
 std::vector<RegValue> ScanSerialDevices(const DeviceSources& sources);
-
-// The kernel's name (/dev/ttyUSB0) of a port listed under its persistent
-// name, found from the link itself; any other name as it is.
-std::string KernelDeviceName(const std::string& portName);
 
 } // namespace registry

@@ -13,8 +13,10 @@ bool IsSlash(char c)
     return c == '\\' || c == '/';
 }
 
-} // namespace
-
+// Appends `component` to `path` after a single backslash. Nothing is
+// appended for an empty component; no backslash is put in when `path` is
+// empty or ends in ':', '/' or '\', and a component beginning with '\' or
+// '/' does not make a doubled separator.
 void AppendKeyPath(std::string& path, const std::string& component)
 {
     if (component.empty())
@@ -29,6 +31,8 @@ void AppendKeyPath(std::string& path, const std::string& component)
         path += '\\';
     path.append(component, start, std::string::npos);
 }
+
+} // namespace
 
 std::string MakeAppKeyPath(const char* name)
 {

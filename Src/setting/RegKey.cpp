@@ -1,146 +1,110 @@
 #include "RegKey.h"
 
+#include "Stores.h"
+
 #include <cstring>
 #include <utility>
 
 namespace registry {
 
-CRegKey::CRegKey(CRegKey&& other) noexcept : m_hKey(other.Detach())
+LONG CRegKey::Reach(const char* keyName, bool create)
 {
-}
-
-CRegKey& CRegKey::operator=(CRegKey&& other) noexcept
-{
-    if (this != &other) {
-        Close();
-        m_hKey = other.Detach();
+    std::shared_ptr<detail::KeyTree> tree = detail::UserKeyTree();
+    std::int64_t key = 0;
+    const LONG result = tree->OpenKey(detail::KeyTree::kRoot, keyName, create, key);
+    if (result == ERROR_SUCCESS) {
+        m_tree = std::move(tree);
+        m_key = key;
     }
-    return *this;
-}
-
-CRegKey::~CRegKey()
-{
-    Close();
-}
-
-LONG CRegKey::Open(HKEY hKeyParent, const char* lpszKeyName, REGSAM samDesired) noexcept
-{
-    HKEY hKey = nullptr;
-    const LONG result = RegOpenKeyExA(hKeyParent, lpszKeyName, 0, samDesired, &hKey);
-    if (result != ERROR_SUCCESS)
-        return result;
-    Close();
-    m_hKey = hKey;
-    return ERROR_SUCCESS;
-}
-
-LONG CRegKey::Create(HKEY hKeyParent, const char* lpszKeyName, char* lpszClass, DWORD dwOptions, REGSAM samDesired,
-                     LPSECURITY_ATTRIBUTES lpSecAttr, DWORD* lpdwDisposition) noexcept
-{
-    HKEY hKey = nullptr;
-    DWORD disposition = 0;
-    const LONG result = RegCreateKeyExA(hKeyParent, lpszKeyName, 0, lpszClass, dwOptions, samDesired, lpSecAttr,
-                                        &hKey, &disposition);
-    if (lpdwDisposition)
-        *lpdwDisposition = disposition;
-    if (result != ERROR_SUCCESS)
-        return result;
-    Close();
-    m_hKey = hKey;
-    return ERROR_SUCCESS;
-}
-
-LONG CRegKey::Close() noexcept
-{
-    if (!m_hKey)
-        return ERROR_SUCCESS;
-    const LONG result = RegCloseKey(m_hKey);
-    m_hKey = nullptr;
     return result;
 }
 
-void CRegKey::Attach(HKEY hKey) noexcept
+LONG CRegKey::Open(HKEY /*hKeyParent*/, const char* keyName, REGSAM /*samDesired*/)
 {
-    Close();
-    m_hKey = hKey;
+    return Reach(keyName, false);
 }
 
-HKEY CRegKey::Detach() noexcept
+LONG CRegKey::Create(HKEY /*hKeyParent*/, const char* keyName, REGSAM /*samDesired*/)
 {
-    return std::exchange(m_hKey, nullptr);
+    return Reach(keyName, true);
 }
 
-LONG CRegKey::QueryValue(const char* pszValueName, DWORD* pdwType, void* pData, ULONG* pnBytes) noexcept
+LONG CRegKey::Close()
 {
-    return RegQueryValueExA(m_hKey, pszValueName, nullptr, pdwType, static_cast<BYTE*>(pData), pnBytes);
+    m_tree.reset();
+    return ERROR_SUCCESS;
 }
 
-LONG CRegKey::QueryStringValue(const char* pszValueName, char* pszValue, ULONG* pnChars) noexcept
+LONG CRegKey::Read(const char* valueName, RegValue& value)
 {
-    if (!pnChars)
-        return ERROR_INVALID_PARAMETER;
-    DWORD bytes = *pnChars;
-    DWORD type = REG_NONE;
+    return m_tree ? m_tree->QueryValue(m_key, valueName ? valueName : "", value) : ERROR_INVALID_HANDLE;
+}
+
+LONG CRegKey::QueryValue(const char* valueName, DWORD* pdwType, void* pData, DWORD* pnBytes)
+{
+    RegValue value;
+    if (const LONG e = Read(valueName, value); e != ERROR_SUCCESS)
+        return e;
+    if (pdwType)
+        *pdwType = value.type;
+    if (!pnBytes)
+        return ERROR_SUCCESS;
+    const auto size = static_cast<DWORD>(value.data.size());
+    const bool fits = !pData || *pnBytes >= size;
+    if (pData && fits)
+        std::memcpy(pData, value.data.data(), size);
+    *pnBytes = size;
+    return fits ? ERROR_SUCCESS : ERROR_MORE_DATA;
+}
+
+LONG CRegKey::QueryStringValue(const char* valueName, char* pszValue, DWORD* pnChars)
+{
+    const DWORD capacity = *pnChars;
     *pnChars = 0;
-    const LONG result =
-        RegQueryValueExA(m_hKey, pszValueName, nullptr, &type, reinterpret_cast<BYTE*>(pszValue), &bytes);
-    if (result != ERROR_SUCCESS)
-        return result;
-    if (type != REG_SZ && type != REG_EXPAND_SZ)
+    RegValue value;
+    if (const LONG e = Read(valueName, value); e != ERROR_SUCCESS)
+        return e;
+    if ((value.type != REG_SZ && value.type != REG_EXPAND_SZ) || (!value.data.empty() && value.data.back() != '\0'))
         return ERROR_INVALID_DATA;
-    if (pszValue) {
-        if (bytes == 0)
-            pszValue[0] = '\0';
-        else if (pszValue[bytes - 1] != '\0')
-            return ERROR_INVALID_DATA;
-    }
-    *pnChars = bytes;
+    if (value.data.empty())
+        value.data.push_back('\0');
+    if (value.data.size() > capacity)
+        return ERROR_MORE_DATA;
+    std::memcpy(pszValue, value.data.data(), value.data.size());
+    *pnChars = static_cast<DWORD>(value.data.size());
     return ERROR_SUCCESS;
 }
 
-LONG CRegKey::QueryDWORDValue(const char* pszValueName, DWORD& dwValue) noexcept
+LONG CRegKey::QueryDWORDValue(const char* valueName, DWORD& dwValue)
 {
-    DWORD value = 0;
-    DWORD bytes = sizeof value;
-    DWORD type = REG_NONE;
-    const LONG result =
-        RegQueryValueExA(m_hKey, pszValueName, nullptr, &type, reinterpret_cast<BYTE*>(&value), &bytes);
-    if (result != ERROR_SUCCESS)
-        return result;
+    RegValue value;
+    if (const LONG e = Read(valueName, value); e != ERROR_SUCCESS)
+        return e;
+    if (value.data.size() > sizeof dwValue)
+        return ERROR_MORE_DATA;
     // Shorter data would leave part of the number unset: not a number.
-    if (type != REG_DWORD || bytes != sizeof value)
+    if (value.type != REG_DWORD || value.data.size() != sizeof dwValue)
         return ERROR_INVALID_DATA;
-    dwValue = value;
+    std::memcpy(&dwValue, value.data.data(), sizeof dwValue);
     return ERROR_SUCCESS;
 }
 
-LONG CRegKey::SetValue(const char* pszValueName, DWORD dwType, const void* pValue, ULONG nBytes) noexcept
+LONG CRegKey::SetValue(const char* valueName, DWORD dwType, const void* pValue, DWORD nBytes)
 {
-    return RegSetValueExA(m_hKey, pszValueName, 0, dwType, static_cast<const BYTE*>(pValue), nBytes);
+    if (!m_tree)
+        return ERROR_INVALID_HANDLE;
+    const RegValue value{valueName ? valueName : "", dwType, std::string(static_cast<const char*>(pValue), nBytes)};
+    return m_tree->SetValue(m_key, value);
 }
 
-LONG CRegKey::SetStringValue(const char* pszValueName, const char* pszValue, DWORD dwType) noexcept
+LONG CRegKey::SetStringValue(const char* valueName, const char* pszValue)
 {
-    if (!pszValue)
-        return ERROR_INVALID_DATA;
-    const auto bytes = static_cast<DWORD>(std::strlen(pszValue) + 1);
-    return RegSetValueExA(m_hKey, pszValueName, 0, dwType, reinterpret_cast<const BYTE*>(pszValue), bytes);
+    return SetValue(valueName, REG_SZ, pszValue, static_cast<DWORD>(std::strlen(pszValue) + 1));
 }
 
-LONG CRegKey::SetDWORDValue(const char* pszValueName, DWORD dwValue) noexcept
+LONG CRegKey::SetDWORDValue(const char* valueName, DWORD dwValue)
 {
-    return RegSetValueExA(m_hKey, pszValueName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dwValue),
-                          sizeof dwValue);
-}
-
-LONG CRegKey::DeleteValue(const char* pszValueName) noexcept
-{
-    return RegDeleteValueA(m_hKey, pszValueName);
-}
-
-LONG CRegKey::DeleteSubKey(const char* lpszSubKey) noexcept
-{
-    return RegDeleteKeyA(m_hKey, lpszSubKey);
+    return SetValue(valueName, REG_DWORD, &dwValue, sizeof dwValue);
 }
 
 } // namespace registry

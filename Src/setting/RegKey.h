@@ -1,67 +1,66 @@
 #pragma once
 
-#include "Registry.h"
+#include "RegTypes.h"
+
+#include <cstdint>
+#include <memory>
 
 namespace registry {
 
-// Owner of one open registry key, with the typed reads and writes the
-// settings use. Closes its key when destroyed. Movable, not copyable.
+namespace detail {
+class KeyTree;
+}
+
+// One open key of the per-user store, with the typed reads and writes the
+// settings use. Every change is on disk when the call returns, and several
+// running copies of the program may share the store. Errors come back as
+// the platform's error numbers; a key that is not open answers
+// ERROR_INVALID_HANDLE.
 class CRegKey
 {
 public:
-    CRegKey() noexcept = default;
-    explicit CRegKey(HKEY hKey) noexcept : m_hKey(hKey) {}
-    CRegKey(CRegKey&& other) noexcept;
-    CRegKey& operator=(CRegKey&& other) noexcept;
-    CRegKey(const CRegKey&) = delete;
-    CRegKey& operator=(const CRegKey&) = delete;
-    ~CRegKey();
+    // Opens the existing key at `keyName` (see KeyTree::OpenKey for paths);
+    // a key held before is given up only on success. Every key can be read
+    // and written, whatever access is asked for.
+    LONG Open(HKEY hKeyParent, const char* keyName, REGSAM samDesired = KEY_READ | KEY_WRITE);
 
-    operator HKEY() const noexcept { return m_hKey; }
+    // Opens the key, creating it and its missing parents when absent.
+    LONG Create(HKEY hKeyParent, const char* keyName, REGSAM samDesired = KEY_READ | KEY_WRITE);
 
-    // Opens an existing key; on success any key held before is closed first.
-    LONG Open(HKEY hKeyParent, const char* lpszKeyName, REGSAM samDesired = KEY_READ | KEY_WRITE) noexcept;
+    LONG Close();
 
-    // Opens the key, creating it (and missing parents) when absent.
-    LONG Create(HKEY hKeyParent, const char* lpszKeyName, char* lpszClass = nullptr,
-                DWORD dwOptions = REG_OPTION_NON_VOLATILE, REGSAM samDesired = KEY_READ | KEY_WRITE,
-                LPSECURITY_ATTRIBUTES lpSecAttr = nullptr, DWORD* lpdwDisposition = nullptr) noexcept;
-
-    // Closes the key if one is held.
-    LONG Close() noexcept;
-
-    // Takes over / gives up a handle without opening or closing anything.
-    void Attach(HKEY hKey) noexcept;
-    HKEY Detach() noexcept;
-
-    // Raw read: type and data as RegQueryValueExA gives them.
-    LONG QueryValue(const char* pszValueName, DWORD* pdwType, void* pData, ULONG* pnBytes) noexcept;
+    // Raw read: the type and the data. *pnBytes is the buffer's size in and
+    // the data's size out; a buffer too small is left alone and answers
+    // ERROR_MORE_DATA. Any of the three pointers may be null.
+    LONG QueryValue(const char* valueName, DWORD* pdwType, void* pData, DWORD* pnBytes);
 
     // Text read. *pnChars is the buffer's size in characters in, and the
     // number of characters read (the terminating NUL included) out, 0 on
     // failure. Only REG_SZ and REG_EXPAND_SZ (not expanded) are text, other
     // types fail with ERROR_INVALID_DATA, and so does data that is not empty
     // and does not end with a NUL. Empty data gives the empty text.
-    LONG QueryStringValue(const char* pszValueName, char* pszValue, ULONG* pnChars) noexcept;
+    LONG QueryStringValue(const char* valueName, char* pszValue, DWORD* pnChars);
 
     // Number read: the value must be a REG_DWORD of exactly 4 bytes, else
     // ERROR_INVALID_DATA (or ERROR_MORE_DATA for longer data). dwValue is
     // changed only on success.
-    LONG QueryDWORDValue(const char* pszValueName, DWORD& dwValue) noexcept;
+    LONG QueryDWORDValue(const char* valueName, DWORD& dwValue);
 
-    // Raw write.
-    LONG SetValue(const char* pszValueName, DWORD dwType, const void* pValue, ULONG nBytes) noexcept;
+    // Raw write: nBytes of pValue, stored as they are with type dwType.
+    LONG SetValue(const char* valueName, DWORD dwType, const void* pValue, DWORD nBytes);
 
-    // REG_SZ (or the given string type): the characters and one NUL byte.
-    LONG SetStringValue(const char* pszValueName, const char* pszValue, DWORD dwType = REG_SZ) noexcept;
+    // REG_SZ: the characters and one NUL byte.
+    LONG SetStringValue(const char* valueName, const char* pszValue);
 
     // REG_DWORD, 4 bytes.
-    LONG SetDWORDValue(const char* pszValueName, DWORD dwValue) noexcept;
+    LONG SetDWORDValue(const char* valueName, DWORD dwValue);
 
-    LONG DeleteValue(const char* pszValueName) noexcept;
-    LONG DeleteSubKey(const char* lpszSubKey) noexcept;
+private:
+    LONG Reach(const char* keyName, bool create);
+    LONG Read(const char* valueName, RegValue& value);
 
-    HKEY m_hKey = nullptr;
+    std::shared_ptr<detail::KeyTree> m_tree;  // null while no key is open
+    std::int64_t m_key = 0;
 };
 
 } // namespace registry

@@ -5,13 +5,12 @@
 
 namespace setting {
 
-// Fills `ports` (emptied first) with the port names of
-// HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM: the text of every
-// REG_SZ / REG_EXPAND_SZ value, in the key's order, neither sorted nor
-// de-duplicated. Values of other types and unterminated texts are skipped.
-// Returns false, with the thread's last-error code set (registry::GetLastError),
-// when the key cannot be read; the names gathered before a failed
-// enumeration step are kept and the result is then true.
+// Fills `ports` (emptied first) with the port names of the device map (see
+// registry::ScanSerialDevices): the text, up to its first NUL, of every
+// REG_SZ / REG_EXPAND_SZ value (the latter taken literally), in the map's
+// order, neither sorted nor de-duplicated. Values of other types and
+// unterminated texts are skipped. Returns false, with the thread's
+// last-error code set (registry::GetLastError), when there is no device map.
 bool EnumerateSerialPorts(std::vector<std::string>& ports);
 
 // The ports a channel panel offers: those EnumerateSerialPorts lists, less

@@ -7,7 +7,7 @@ CSetting::CSetting(const char* keyPath)
     using namespace registry;
     if (m_key.Open(HKEY_CURRENT_USER, keyPath, KEY_READ | KEY_WRITE) != ERROR_SUCCESS) {
         // Without a key the group still works in memory: loads fail, saves are lost.
-        m_key.Create(HKEY_CURRENT_USER, keyPath, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr);
+        m_key.Create(HKEY_CURRENT_USER, keyPath, KEY_READ | KEY_WRITE);
     }
 }
 

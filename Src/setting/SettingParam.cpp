@@ -7,7 +7,6 @@ namespace setting {
 
 using registry::DWORD;
 using registry::ERROR_SUCCESS;
-using registry::ULONG;
 
 CSettingParam::CSettingParam(const char* name) : m_name(name ? name : "")
 {
@@ -26,7 +25,7 @@ bool CStrSettingParam::Load(registry::CRegKey& key)
 {
     // Read in place; the string keeps a terminator after the buffer.
     m_value.resize(kBufferChars, '\0');
-    ULONG chars = kBufferChars;
+    DWORD chars = kBufferChars;
     const bool read = key.QueryStringValue(m_name.c_str(), m_value.data(), &chars) == ERROR_SUCCESS;
     m_value.resize(std::strlen(m_value.c_str()));
     // A text that fills the whole buffer, terminator included, is too long.

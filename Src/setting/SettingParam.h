@@ -32,7 +32,7 @@ class CStrSettingParam : public CSettingParam
 public:
     // Texts are read through a buffer of this many characters; a stored
     // text must be shorter than that, terminating NUL included.
-    static constexpr unsigned kBufferChars = 260;
+    static constexpr registry::DWORD kBufferChars = 260;
 
     explicit CStrSettingParam(const char* name);
 
@@ -43,7 +43,8 @@ public:
 };
 
 // A 32-bit number, stored as REG_DWORD. m_value follows it as "%d" text, so
-// 4294967295 reads "-1"; after a failed Load m_value is empty.
+// 4294967295 reads "-1"; a failed Load empties m_value and leaves m_dwValue
+// as it was.
 class CDwordSettingParam : public CSettingParam
 {
 public:

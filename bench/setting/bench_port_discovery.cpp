@@ -9,8 +9,7 @@
 // ports sit in the port folder. Reports the median and the slowest of 200
 // readings, and the same for this machine's own /sys. No thresholds.
 
-#include <DeviceMap.h>
-#include <Registry.h>
+#include <RegistryHooks.h>
 #include <SerialPorts.h>
 
 #include <algorithm>

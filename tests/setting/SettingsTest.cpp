@@ -1,9 +1,10 @@
-// Parameters, groups and the three device settings on a real store.
+// Parameters, groups and the device settings on a real store.
 
 #include "DeviceSettings.h"
-#include "KeyPath.h"
+#include "RecordSetting.h"
 #include "StoreFixture.h"
 
+#include <filesystem>
 #include <tuple>
 
 using namespace registry;
@@ -20,16 +21,17 @@ const std::string kDevices[] = {"SOFTWARE\\Lunder\\Orvel4\\SnsPort", "SOFTWARE\\
 
 // Port name, baud rate and "Enabled" of one device, as loaded.
 using Device = std::tuple<std::string, DWORD, DWORD>;
-const std::vector<Device> kDefaults = {{"COM3", 115200, 1}, {"COM4", 4800, 1}, {"COM1", 115200, 1}};
+using Devices = std::vector<Device>;
+const Devices kDefaults = {{"COM3", 115200, 1}, {"COM4", 4800, 1}, {"COM1", 115200, 1}};
 
 // The three devices as the program starts them.
-std::vector<Device> StartDevices()
+Devices StartDevices()
 {
     const setting::CSnsDeviceSetting sns;
     const setting::CKksDeviceSetting kks;
     const setting::CSonDeviceSetting son;
     const setting::CSerialPortDeviceSetting* all[] = {&sns, &kks, &son};
-    std::vector<Device> devices;
+    Devices devices;
     for (const setting::CSerialPortDeviceSetting* d : all)
         devices.emplace_back(d->m_portName.m_value, d->m_baudRate.m_dwValue, d->m_enabled.m_dwValue);
     return devices;
@@ -39,8 +41,7 @@ class SettingsTest : public StoreTest
 {
 protected:
     // Loads one parameter from kKey.
-    template <class Param>
-    static bool Load(Param& param)
+    static bool Load(setting::CSettingParam& param)
     {
         CRegKey key;
         EXPECT_EQ(key.Create(HKEY_CURRENT_USER, kKey), ERROR_SUCCESS);
@@ -80,92 +81,82 @@ TEST_F(SettingsTest, TextParameterAcceptsOnlyWellFormedShortTexts)
     }
 }
 
+// A failed load empties the text but leaves the number as it was.
 TEST_F(SettingsTest, NumberParameterNeedsFourBytesOfDword)
 {
-    CDwordSettingParam param("BaudRate");
-    Put(kKey, "BaudRate", REG_DWORD, Dword(115200));
-    EXPECT_TRUE(Load(param));
-    EXPECT_EQ(param.m_value, "115200");
-    Put(kKey, "BaudRate", REG_SZ, Sz("9600"));
-    EXPECT_FALSE(Load(param));
-    EXPECT_EQ(param.m_value, "");
-    Put(kKey, "BaudRate", REG_DWORD, std::string("\x80\x25", 2));  // 9600 cut short
-    EXPECT_FALSE(Load(param));
-
-    // The largest number reads as -1 and is written back as the same 4 bytes.
-    Put(kKey, "BaudRate", REG_DWORD, Dword(4294967295u));
-    EXPECT_TRUE(Load(param));
-    EXPECT_EQ(param.m_value, "-1");
-    Put(kKey, "BaudRate", REG_BINARY, "");
-    CRegKey key;
-    ASSERT_EQ(key.Open(HKEY_CURRENT_USER, kKey), ERROR_SUCCESS);
-    param.Save(key);
-    EXPECT_EQ(Get(kKey, "BaudRate")->type, REG_DWORD);
-    EXPECT_EQ(Get(kKey, "BaudRate")->data, std::string(4, '\xff'));
+    const struct { const char* name; DWORD type; std::string data; bool loads; std::string text; DWORD number; } cases[] = {
+        {"a number", REG_DWORD, Dword(115200), true, "115200", 115200},
+        {"the largest, read as -1", REG_DWORD, Dword(4294967295u), true, "-1", 4294967295u},
+        {"text", REG_SZ, Sz("9600"), false, "", 4800},
+        {"cut short", REG_DWORD, std::string("\x80\x25", 2), false, "", 4800},
+        {"too long", REG_DWORD, Dword(9600) + Dword(1), false, "", 4800},
+        {"binary", REG_BINARY, Dword(9600), false, "", 4800},
+        {"missing", REG_NONE, "", false, "", 4800},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.type != REG_NONE)
+            Put(kKey, c.name, c.type, c.data);
+        CDwordSettingParam param(c.name);
+        param.SetValue(4800);
+        EXPECT_EQ(Load(param), c.loads);
+        EXPECT_EQ(param.m_value, c.text);
+        EXPECT_EQ(param.m_dwValue, c.number);
+    }
 }
 
-TEST_F(SettingsTest, GroupMakesItsKeyReadsEveryValueAndSavesThemAll)
+// Every value is read, also after one has failed; every value is written,
+// an empty text as one NUL byte and the largest number as 4 bytes.
+TEST_F(SettingsTest, GroupReadsAndSavesEveryValue)
 {
     CSerialPortSetting s(kKey);
-    EXPECT_TRUE(KeyExists(kKey));
-    EXPECT_FALSE(s.Load());
     Put(kKey, "BaudRate", REG_DWORD, Dword(38400));
-    EXPECT_FALSE(s.Load());  // still no "PortName", but the rest is read
+    EXPECT_FALSE(s.Load());  // no "PortName"
     EXPECT_EQ(s.m_baudRate.m_dwValue, 38400u);
 
     s.m_portName.SetValue(nullptr);
+    s.m_baudRate.SetValue(4294967295u);
     s.Save();
-    EXPECT_EQ(Get(kKey, "PortName")->type, REG_SZ);
-    EXPECT_EQ(Get(kKey, "PortName")->data, std::string(1, '\0'));
-    CSerialPortSetting again(kKey);
-    EXPECT_TRUE(again.Load());
-    EXPECT_EQ(again.m_portName.m_value, "");
-    EXPECT_EQ(again.m_baudRate.m_dwValue, 38400u);
+    EXPECT_EQ(Get(kKey, "PortName"), Stored(REG_SZ, std::string(1, '\0')));
+    EXPECT_EQ(Get(kKey, "BaudRate"), Stored(REG_DWORD, std::string(4, '\xff')));
 }
 
-TEST_F(SettingsTest, FirstRunAndOneBadValueStartTheDevicesOnTheirDefaults)
+TEST_F(SettingsTest, EachDeviceLoadsItsOwnValuesOrAllItsDefaults)
 {
+    // First run: the keys are made, nothing is written.
     EXPECT_EQ(StartDevices(), kDefaults);
     for (const std::string& path : kDevices) {
-        EXPECT_TRUE(KeyExists(path)) << path;
+        EXPECT_EQ(CRegKey().Open(HKEY_CURRENT_USER, path.c_str()), ERROR_SUCCESS) << path;
         EXPECT_FALSE(Get(path, "PortName") || Get(path, "BaudRate") || Get(path, "Enabled")) << path;
     }
     // Each device with two good values and one missing, of the wrong type, too long.
-    Put(kDevices[0], "PortName", REG_SZ, Sz("COM9"));
-    Put(kDevices[0], "BaudRate", REG_DWORD, Dword(19200));
-    PutDevice(kDevices[1], "COM8", 9600, 1);
-    Put(kDevices[1], "Enabled", REG_SZ, Sz("1"));
-    PutDevice(kDevices[2], std::string(300, 'p'), 2400, 0);
-    EXPECT_EQ(StartDevices(), kDefaults);
-}
-
-TEST_F(SettingsTest, StoredValuesLoadAsTheyAreAndEachDeviceHasItsOwnKey)
-{
-    PutDevice(kDevices[0], "/dev/ttyUSB1", 57600, 7);  // any non-zero "Enabled" stays as it is
+    Put(kDevices[0], "PortName", REG_SZ, Sz("/dev/ttyUSB1"));
+    Put(kDevices[0], "BaudRate", REG_DWORD, Dword(57600));
     PutDevice(kDevices[1], "COM99", 250000, 0);
-    PutDevice(kDevices[2], "C", 4800, 1);
-    const Device sns{"/dev/ttyUSB1", 57600, 7};
-    const Device son{"C", 4800, 1};
-    EXPECT_EQ(StartDevices(), (std::vector<Device>{sns, {"COM99", 250000, 0}, son}));
+    Put(kDevices[1], "Enabled", REG_SZ, Sz("0"));
+    PutDevice(kDevices[2], std::string(300, 'p'), 4800, 1);
+    EXPECT_EQ(StartDevices(), kDefaults);
 
-    ASSERT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, kDevices[1].c_str()), ERROR_SUCCESS);
-    EXPECT_EQ(StartDevices(), (std::vector<Device>{sns, kDefaults[1], son}));
-    EXPECT_TRUE(KeyExists(kDevices[1]));  // made again, empty
-    EXPECT_FALSE(Get(kDevices[1], "PortName"));
+    // Made whole. Key and value names match ignoring case; any non-zero
+    // "Enabled" stays as it is.
+    Put("software\\LUNDER\\orvel4\\snsPORT", "ENABLED", REG_DWORD, Dword(7));
+    Put(kDevices[1], "enabled", REG_DWORD, Dword(0));
+    Put(kDevices[2], "portNAME", REG_SZ, Sz("C"));
+    EXPECT_EQ(StartDevices(), (Devices{{"/dev/ttyUSB1", 57600, 7}, {"COM99", 250000, 0}, {"C", 4800, 1}}));
 }
 
-TEST(KeyPath, ComponentsJoinWithSingleBackslashes)
+// data/hkcu-v1.sqlite3 was saved by the previous version of the program:
+// the three devices and a records folder in Windows-1251, closed cleanly.
+// It opens as it is, with nothing said and nothing moved aside.
+TEST_F(SettingsTest, AStoreOfThePreviousVersionReadsTheSame)
 {
-    const struct { std::string path, component, joined; } cases[] = {
-        {"", "a", "a"},         {"a", "", "a"},         {"a", "b", "a\\b"}, {"a\\", "b", "a\\b"},
-        {"a\\", "\\b", "a\\b"}, {"a", "\\b", "a\\b"}, {"a/", "b", "a/b"},   {"C:", "b", "C:b"},
-        {"C:", "\\b", "C:\\b"},
-    };
-    for (const auto& c : cases) {
-        std::string path = c.path;
-        setting::AppendKeyPath(path, c.component);
-        EXPECT_EQ(path, c.joined) << '"' << c.path << "\" + \"" << c.component << '"';
-    }
+    std::filesystem::copy_file(ORVEL_SETTING_TEST_DATA "/hkcu-v1.sqlite3", StorePath());
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(StartDevices(), (Devices{{"/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0", 57600, 1},
+                                       {"/dev/ttyS3", 9600, 0},
+                                       {"/run/user/1000/orvel-ports/devsim-sounder", 4294967295u, 7}}));
+    EXPECT_EQ(setting::CRecordSetting().m_folder.m_value, "/home/operator/\xc7\xe0\xef\xe8\xf1\xe8");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "RegKey.h"
-#include "Registry.h"
+#include "RegistryHooks.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace settingtest {
 
@@ -28,36 +29,34 @@ protected:
     void TearDown() override { registry::ResetStores(); }
 
     std::string StorePath() const { return m_dir.File("hkcu.sqlite3"); }
+    // Drops this process's connection to the store, as a new run of the program would.
+    void Reopen() { registry::SetUserStoreFile(StorePath()); }
 
-    static std::string Dword(registry::DWORD value) { return std::string(reinterpret_cast<const char*>(&value), 4); }
-    static std::string Sz(const std::string& text) { return std::string(text.c_str(), text.size() + 1); }
+    static std::string Dword(registry::DWORD value) { return registry::RegValue::Dword("", value).data; }
+    static std::string Sz(const std::string& text) { return registry::RegValue::String("", text).data; }
 
     // Writes one raw value under HKEY_CURRENT_USER\keyPath, creating the key.
     static void Put(const std::string& keyPath, const std::string& name, registry::DWORD type, const std::string& bytes)
     {
         registry::CRegKey key;
         ASSERT_EQ(key.Create(registry::HKEY_CURRENT_USER, keyPath.c_str()), registry::ERROR_SUCCESS);
-        ASSERT_EQ(key.SetValue(name.c_str(), type, bytes.data(), static_cast<registry::ULONG>(bytes.size())),
+        ASSERT_EQ(key.SetValue(name.c_str(), type, bytes.data(), static_cast<registry::DWORD>(bytes.size())),
                   registry::ERROR_SUCCESS);
     }
 
-    // One raw value (up to 512 bytes); nothing when the key or the value is missing.
-    static std::optional<registry::RegValue> Get(const std::string& keyPath, const std::string& name)
+    // The type and data of one value (up to 512 bytes); nothing when the key
+    // or the value is missing.
+    using Stored = std::pair<registry::DWORD, std::string>;
+    static std::optional<Stored> Get(const std::string& keyPath, const std::string& name)
     {
         registry::CRegKey key;
         char data[512];
-        registry::ULONG size = sizeof data;
+        registry::DWORD size = sizeof data;
         registry::DWORD type = 0;
         if (key.Open(registry::HKEY_CURRENT_USER, keyPath.c_str(), registry::KEY_READ) != registry::ERROR_SUCCESS ||
             key.QueryValue(name.c_str(), &type, data, &size) != registry::ERROR_SUCCESS)
             return std::nullopt;
-        return registry::RegValue{name, type, std::string(data, size)};
-    }
-
-    static bool KeyExists(const std::string& keyPath)
-    {
-        registry::CRegKey key;
-        return key.Open(registry::HKEY_CURRENT_USER, keyPath.c_str(), registry::KEY_READ) == registry::ERROR_SUCCESS;
+        return Stored{type, std::string(data, size)};
     }
 
     testsupport::TempDir m_dir;

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -32,6 +33,7 @@ unsigned Mode(const std::string& path)
     return static_cast<unsigned>(fs::status(path).permissions());
 }
 
+// Sorted.
 std::vector<std::string> FilesStartingWith(const std::string& folder, const std::string& prefix)
 {
     std::vector<std::string> found;
@@ -39,21 +41,27 @@ std::vector<std::string> FilesStartingWith(const std::string& folder, const std:
         if (e.path().filename().string().rfind(prefix, 0) == 0)
             found.push_back(e.path().string());
     }
+    std::sort(found.begin(), found.end());
     return found;
 }
 
-class UserStoreTest : public StoreTest
+// Another run of the program saves `port` for the satellite receiver and
+// is killed at once: no orderly close, the save still in the log.
+void SaveAndDie(const std::string& port)
 {
-protected:
-    // Drops this process's connection, as a new run of the program would.
-    void Reopen() { SetUserStoreFile(StorePath()); }
-
-    std::string SnsPortAfterRestart()
-    {
-        Reopen();
-        return setting::CSnsDeviceSetting().m_portName.m_value;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        setting::CSnsDeviceSetting sns;
+        sns.m_portName.SetValue(port.c_str());
+        sns.Save();
+        ::raise(SIGKILL);
     }
-};
+    int status = -1;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFSIGNALED(status));
+}
+
+using UserStoreTest = StoreTest;
 
 TEST_F(UserStoreTest, DefaultsToAnOwnerOnlyFolderAndFileUnderTheConfigHome)
 {
@@ -69,18 +77,9 @@ TEST_F(UserStoreTest, DefaultsToAnOwnerOnlyFolderAndFileUnderTheConfigHome)
 
 TEST_F(UserStoreTest, ASaveIsKeptEvenIfTheProcessDiesRightAfterIt)
 {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        setting::CSnsDeviceSetting sns;
-        sns.m_portName.SetValue("/dev/ttyACM7");
-        sns.Save();
-        ::raise(SIGKILL);  // no orderly close of the database
-        ::_exit(1);
-    }
-    int status = -1;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFSIGNALED(status));
-    EXPECT_EQ(SnsPortAfterRestart(), "/dev/ttyACM7");
+    SaveAndDie("/dev/ttyACM7");
+    Reopen();
+    EXPECT_EQ(setting::CSnsDeviceSetting().m_portName.m_value, "/dev/ttyACM7");
 }
 
 // Ways a store file gets damaged.
@@ -89,27 +88,22 @@ void WriteGarbage(const std::string& path)
     std::ofstream(path, std::ios::binary) << std::string(4096, '\x5a');
 }
 
-void CutStoreInHalf(const std::string& path)
+// The file's first page garbage under a log that holds the last save but
+// not that page: the log would pass for the fresh store's.
+void GarbageUnderALiveLog(const std::string& path)
 {
-    {
-        CRegKey bulk;  // enough that the first half keeps a valid header
-        ASSERT_EQ(bulk.Create(HKEY_CURRENT_USER, "SOFTWARE\\Bulk"), ERROR_SUCCESS);
-        for (int i = 0; i < 30; ++i)
-            ASSERT_EQ(bulk.SetStringValue(std::to_string(i).c_str(), std::string(4000, 'f').c_str()), ERROR_SUCCESS);
-    }
+    setting::CSnsDeviceSetting().Save();
     SetUserStoreFile(path);  // closing checkpoints the log into the file
-    const std::string whole = ReadFile(path);
-    ASSERT_GT(whole.size(), 64u * 1024u);
-    std::ofstream(path, std::ios::binary) << whole.substr(0, whole.size() / 2);
+    SaveAndDie("/dev/ttyS1");
+    ASSERT_GT(fs::file_size(path + "-wal"), 0u);
+    WriteGarbage(path);
 }
 
 // A store of ours with one page no table uses: it still reads, but the
 // integrity check reports it.
 void AddOrphanPage(const std::string& path)
 {
-    CRegKey key;
-    ASSERT_EQ(key.Create(HKEY_CURRENT_USER, "SOFTWARE\\Small"), ERROR_SUCCESS);
-    key.Close();
+    ASSERT_EQ(CRegKey().Create(HKEY_CURRENT_USER, "SOFTWARE\\Small"), ERROR_SUCCESS);
     SetUserStoreFile(path);
     std::string bytes = ReadFile(path);
     const auto byte = [&](std::size_t at) { return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at])); };
@@ -130,34 +124,58 @@ void WriteOtherDatabase(const std::string& path)
     sqlite3_close(db);
 }
 
-class DamagedStoreTest : public UserStoreTest, public ::testing::WithParamInterface<void (*)(const std::string&)>
+// A large database with a page of garbage in the middle: checking it takes
+// a while, long enough for copies starting together to all find it damaged.
+void WriteLargeDamagedDatabase(const std::string& path)
+{
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, "CREATE TABLE t(x); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                               "WHERE i < 3000) INSERT INTO t SELECT randomblob(3000) FROM n;",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp(static_cast<std::streamoff>(fs::file_size(path) / 2));
+    file << std::string(4096, '\x5a');
+}
+
+class DamagedStoreTest : public StoreTest, public ::testing::WithParamInterface<void (*)(const std::string&)>
 {
 };
 
-TEST_P(DamagedStoreTest, IsKeptAsideAndTheSettingsStartOnDefaults)
+TEST_P(DamagedStoreTest, IsKeptAsideWithItsCompanionsAndTheSettingsStartOnDefaults)
 {
     GetParam()(StorePath());
-    const std::string damaged = ReadFile(StorePath());
+    std::map<std::string, std::string> damaged;  // by suffix
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+        if (fs::exists(StorePath() + suffix))
+            damaged[suffix] = ReadFile(StorePath() + suffix);
+    }
     Reopen();
     ::testing::internal::CaptureStderr();
     setting::CSnsDeviceSetting sns;
     const std::string said = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(sns.m_portName.m_value, "COM3");
-    const auto kept = FilesStartingWith(m_dir.Path(), "hkcu.sqlite3.damaged-");
-    ASSERT_EQ(kept.size(), 1u);
-    EXPECT_EQ(ReadFile(kept[0]), damaged);
+
+    const std::vector<std::string> kept = FilesStartingWith(m_dir.Path(), "hkcu.sqlite3.damaged-");
+    ASSERT_FALSE(kept.empty());
+    std::vector<std::string> expected;
+    for (const auto& [suffix, bytes] : damaged) {
+        expected.push_back(kept[0] + suffix);
+        if (suffix != "-shm") {  // the log's index, which opening the log may rebuild
+            EXPECT_EQ(ReadFile(kept[0] + suffix), bytes) << suffix;
+        }
+    }
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(kept, expected);
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
     EXPECT_NE(said.find(kept[0]), std::string::npos) << said;
-
-    // The fresh store works.
-    sns.m_portName.SetValue("COM8");
-    sns.Save();
-    EXPECT_EQ(SnsPortAfterRestart(), "COM8");
-    EXPECT_EQ(FilesStartingWith(m_dir.Path(), "hkcu.sqlite3.damaged-").size(), 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Store, DamagedStoreTest,
-                         ::testing::Values(&WriteGarbage, &CutStoreInHalf, &AddOrphanPage, &WriteOtherDatabase));
+                         ::testing::Values(&WriteGarbage, &GarbageUnderALiveLog, &AddOrphanPage,
+                                           &WriteOtherDatabase));
 
 TEST_F(UserStoreTest, AStoreThatCannotBeMadeLeavesDefaultsAndLosesSavesQuietly)
 {
@@ -176,8 +194,8 @@ TEST_F(UserStoreTest, AStoreThatCannotBeMadeLeavesDefaultsAndLosesSavesQuietly)
 
 constexpr int kRounds = 100;
 
-// One running copy: waits for the start signal on `go`, then saves a value
-// of its own to a key both copies write, again and again.
+// One running copy: waits for the start signal on `go`, then opens the
+// store and saves values of its own to a key both copies write.
 int SaveRounds(const std::string& who, int go)
 {
     char start;
@@ -189,39 +207,48 @@ int SaveRounds(const std::string& who, int go)
         const std::string tag = who + "-" + std::to_string(i);
         failures += shared.SetStringValue(tag.c_str(), tag.c_str()) != ERROR_SUCCESS;
     }
-    return failures == 0 ? 0 : 1;
+    return failures > 0;
 }
 
-TEST_F(UserStoreTest, TwoProcessesSavingAtOnceLoseNothing)
+// Two copies started at the same moment, on no store yet and on a damaged
+// one: exactly one of them moves the damaged file aside, and both work on
+// the one fresh store.
+TEST_F(UserStoreTest, TwoProcessesStartingAndSavingAtOnceLoseNothing)
 {
-    int go[2];
-    ASSERT_EQ(::pipe(go), 0);
-    std::vector<pid_t> children;
-    for (const char* who : {"A", "B"}) {
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            ::close(go[1]);
-            ::_exit(SaveRounds(who, go[0]));
-        }
-        children.push_back(pid);
-    }
-    ::close(go[0]);
-    ASSERT_EQ(::write(go[1], "gg", 2), 2);  // both start together
-    ::close(go[1]);
-    for (const pid_t pid : children) {
-        int status = -1;
-        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "writer status " << status;
-    }
+    for (const bool damaged : {false, true}) {
+        SCOPED_TRACE(damaged ? "a damaged store" : "no store yet");
+        const std::string folder = m_dir.File(damaged ? "damaged" : "none");
+        fs::create_directories(folder);
+        if (damaged)
+            WriteLargeDamagedDatabase(folder + "/hkcu.sqlite3");
+        SetUserStoreFile(folder + "/hkcu.sqlite3");
 
-    // A new run finds every value (a damaged file would start it on an empty store).
-    Reopen();
-    for (const std::string who : {"A", "B"}) {
-        for (int i = 0; i < kRounds; ++i) {
-            const std::string tag = who + "-" + std::to_string(i);
-            const auto value = Get("SOFTWARE\\Race", tag);
-            EXPECT_TRUE(value && value->data == Sz(tag)) << tag;
+        int go[2];
+        ASSERT_EQ(::pipe(go), 0);
+        std::vector<pid_t> children;
+        for (const char* who : {"A", "B"}) {
+            const pid_t pid = ::fork();
+            if (pid == 0) {
+                ::close(go[1]);
+                ::_exit(SaveRounds(who, go[0]));
+            }
+            children.push_back(pid);
         }
+        ::close(go[0]);
+        ASSERT_EQ(::write(go[1], "gg", 2), 2);  // both start together
+        ::close(go[1]);
+        for (const pid_t pid : children) {
+            int status = -1;
+            EXPECT_TRUE(::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+
+        for (const std::string who : {"A", "B"}) {
+            for (int i = 0; i < kRounds; ++i) {
+                const std::string tag = who + "-" + std::to_string(i);
+                EXPECT_EQ(Get("SOFTWARE\\Race", tag), Stored(REG_SZ, Sz(tag)));
+            }
+        }
+        EXPECT_EQ(FilesStartingWith(folder, "hkcu.sqlite3.damaged-").size(), damaged ? 1u : 0u);
     }
 }
 
