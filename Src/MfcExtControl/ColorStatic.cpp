@@ -3,9 +3,6 @@
 #include "DlgItem.h"
 
 #include <QApplication>
-#include <QCoreApplication>
-#include <QEvent>
-#include <QLayout>
 #include <QPainter>
 #include <QPalette>
 #include <QStyle>
@@ -29,13 +26,6 @@ COLORREF ToColorRef(const QColor& colour)
 
 namespace {
 
-// The wake-up event that makes the lamp's thread run the posted requests.
-QEvent::Type RequestsEventType()
-{
-    static const QEvent::Type type = static_cast<QEvent::Type>(QEvent::registerEventType());
-    return type;
-}
-
 // Shortest and longest timer intervals, as the platform's timers clamp them.
 constexpr UINT kMinimumElapse = 10;
 constexpr UINT kMaximumElapse = INT_MAX;
@@ -54,8 +44,8 @@ CColorStatic::CColorStatic(QWidget* parent)
       m_pulseTimer(0),
       m_blinkTimer(0)
 {
-    m_backBrush = MakeBrush(m_backColor);
-    m_litBrush = MakeBrush(m_litColor);
+    m_backBrush = QBrush(ToQColor(m_backColor), Qt::SolidPattern);
+    m_litBrush = QBrush(ToQColor(m_litColor), Qt::SolidPattern);
     setAlignment(Qt::AlignCenter);
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setLineWidth(1);
@@ -68,12 +58,6 @@ CColorStatic::~CColorStatic()
 {
     for (const auto& timer : m_timers)
         killTimer(timer.second.qtTimerId);
-}
-
-QBrush CColorStatic::MakeBrush(COLORREF colour)
-{
-    ++m_brushesMade;
-    return QBrush(ToQColor(colour), Qt::SolidPattern);
 }
 
 bool CColorStatic::SubclassDlgItem(int id, QWidget* parent)
@@ -94,8 +78,6 @@ bool CColorStatic::SubclassDlgItem(int id, QWidget* parent)
     setMaximumSize(standIn->maximumSize());
     setSizePolicy(standIn->sizePolicy());
     setEnabled(standIn->isEnabledTo(home));
-    if (QLayout* const layout = home->layout())
-        delete layout->replaceWidget(standIn, this);
     stackUnder(standIn);
     if (standIn->focusPolicy() != Qt::NoFocus) {
         setFocusPolicy(standIn->focusPolicy());
@@ -111,14 +93,14 @@ void CColorStatic::SetLitColor(COLORREF colour)
 {
     if (colour == m_litColor)
         return;
-    m_litBrush = MakeBrush(colour);
+    m_litBrush = QBrush(ToQColor(colour), Qt::SolidPattern);
     m_litColor = colour;
 }
 
 void CColorStatic::TurnOn()
 {
     m_lit = true;
-    PostRepaint();
+    RepaintIfChanged();
 }
 
 void CColorStatic::TurnOn(COLORREF colour)
@@ -132,7 +114,7 @@ void CColorStatic::TurnOff()
     m_lit = false;
     KillTimer(kBlinkTimerId);
     m_blinkTimer = 0;
-    PostRepaint();
+    RepaintIfChanged();
 }
 
 void CColorStatic::Pulse(UINT elapse)
@@ -151,6 +133,12 @@ void CColorStatic::Pulse(UINT elapse, COLORREF colour)
     m_pulseTimer = SetTimer(kPulseTimerId, elapse);
 }
 
+void CColorStatic::EndPulse()
+{
+    if (m_pulseTimer != 0)
+        OnTimer(kPulseTimerId);
+}
+
 void CColorStatic::Blink(UINT elapse)
 {
     m_blinkTimer = SetTimer(kBlinkTimerId, elapse);
@@ -165,7 +153,11 @@ void CColorStatic::OnTimer(UINT_PTR id)
     } else if (id == kBlinkTimerId) {
         m_lit = !m_lit;
     }
-    // Repainted only when it would look different from what was painted last.
+    RepaintIfChanged();
+}
+
+void CColorStatic::RepaintIfChanged()
+{
     if (!m_painted || m_paintedBack != CurrentBackColor() || m_paintedText != CurrentTextColor())
         update();
 }
@@ -179,18 +171,16 @@ UINT_PTR CColorStatic::SetTimer(UINT_PTR id, UINT elapse)
     if (qtTimerId == 0)
         return 0;
     m_timers[id] = RunningTimer{qtTimerId, elapse};
-    ++m_timersStarted;
     return id;
 }
 
-bool CColorStatic::KillTimer(UINT_PTR id)
+void CColorStatic::KillTimer(UINT_PTR id)
 {
     const auto timer = m_timers.find(id);
     if (timer == m_timers.end())
-        return false;
+        return;
     killTimer(timer->second.qtTimerId);
     m_timers.erase(timer);
-    return true;
 }
 
 UINT CColorStatic::TimerElapse(UINT_PTR id) const
@@ -210,28 +200,13 @@ void CColorStatic::timerEvent(QTimerEvent* event)
     QLabel::timerEvent(event);
 }
 
-COLORREF CColorStatic::CurrentBackColor() const
-{
-    return m_lit ? m_litColor : m_backColor;
-}
-
-COLORREF CColorStatic::CurrentTextColor() const
-{
-    return m_textAlt ? m_textColorAlt : m_textColor;
-}
-
-const QBrush& CColorStatic::CurrentBrush() const
-{
-    return m_lit ? m_litBrush : m_backBrush;
-}
-
 void CColorStatic::paintEvent(QPaintEvent*)
 {
     m_painted = true;
     m_paintedBack = CurrentBackColor();
     m_paintedText = CurrentTextColor();
     QPainter painter(this);
-    painter.fillRect(rect(), CurrentBrush());
+    painter.fillRect(rect(), m_lit ? m_litBrush : m_backBrush);
     drawFrame(&painter);
     painter.setPen(ToQColor(CurrentTextColor()));
     // The caption is laid out once, not at every flash.
@@ -240,96 +215,6 @@ void CColorStatic::paintEvent(QPaintEvent*)
     const QSize size = m_caption.size().toSize();
     painter.drawStaticText(QStyle::alignedRect(layoutDirection(), alignment(), size, contentsRect()).topLeft(),
                            m_caption);
-}
-
-void CColorStatic::PostPulse(UINT elapse)
-{
-    PostRequest({Request::Pulse, false, 0, elapse});
-}
-
-void CColorStatic::PostPulse(UINT elapse, COLORREF colour)
-{
-    PostRequest({Request::Pulse, true, colour, elapse});
-}
-
-void CColorStatic::PostTurnOn()
-{
-    PostRequest({Request::TurnOn, false, 0, 0});
-}
-
-void CColorStatic::PostTurnOn(COLORREF colour)
-{
-    PostRequest({Request::TurnOn, true, colour, 0});
-}
-
-void CColorStatic::PostTurnOff()
-{
-    PostRequest({Request::TurnOff, false, 0, 0});
-}
-
-void CColorStatic::PostRepaint()
-{
-    PostRequest({Request::Repaint, false, 0, 0});
-}
-
-void CColorStatic::PostRequest(const Request& request)
-{
-    bool wakeUp = false;
-    {
-        const std::lock_guard<std::mutex> lock(m_requestMutex);
-        m_requests.push_back(request);
-        wakeUp = !m_wakeUpPosted;
-        m_wakeUpPosted = true;
-    }
-    // Posted events to a receiver die with it, so a request in flight to a
-    // destroyed lamp is dropped.
-    if (wakeUp)
-        QCoreApplication::postEvent(this, new QEvent(RequestsEventType()));
-}
-
-bool CColorStatic::event(QEvent* event)
-{
-    if (event->type() == RequestsEventType()) {
-        RunPostedRequests();
-        return true;
-    }
-    return QLabel::event(event);
-}
-
-void CColorStatic::RunPostedRequests()
-{
-    std::vector<Request> batch;
-    {
-        const std::lock_guard<std::mutex> lock(m_requestMutex);
-        batch.swap(m_requests);
-        m_wakeUpPosted = false;
-    }
-    for (const Request& request : batch)
-        Run(request);
-}
-
-void CColorStatic::Run(const Request& request)
-{
-    switch (request.kind) {
-    case Request::Repaint:
-        OnTimer(kRepaintTimerId);
-        break;
-    case Request::Pulse:
-        if (request.hasColour)
-            Pulse(request.elapse, request.colour);
-        else
-            Pulse(request.elapse);
-        break;
-    case Request::TurnOn:
-        if (request.hasColour)
-            TurnOn(request.colour);
-        else
-            TurnOn();
-        break;
-    case Request::TurnOff:
-        TurnOff();
-        break;
-    }
 }
 
 } // namespace MfcExtControl

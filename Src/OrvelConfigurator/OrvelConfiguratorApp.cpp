@@ -9,17 +9,10 @@
 #include <log4cplus/configurator.h>
 #include <log4cplus/loggingmacros.h>
 
-namespace {
-
-constexpr unsigned AFX_RESTART_MANAGER_SUPPORT_RESTART = 0x01;
-
-} // namespace
-
 COrvelConfiguratorApp theApp;
 
 COrvelConfiguratorApp::COrvelConfiguratorApp()
-    : m_logger(log4cplus::Logger::getInstance(LOG4CPLUS_TEXT("OrvelConfiguratorApp"))),
-      m_dwRestartManagerSupportFlags(AFX_RESTART_MANAGER_SUPPORT_RESTART)
+    : m_logger(log4cplus::Logger::getInstance(LOG4CPLUS_TEXT("OrvelConfiguratorApp")))
 {
 }
 

@@ -34,9 +34,6 @@ private:
     // is built before the logger and outlives it.
     log4cplus::Initializer m_logInitializer;
     log4cplus::Logger m_logger;
-    // Restart support the platform offers (restart only); no restart manager
-    // acts on it here.
-    unsigned m_dwRestartManagerSupportFlags;
 };
 
 // The one application object, built during static initialisation.

@@ -1,16 +1,15 @@
 #include "ReadWorkers.h"
 
 #include <boost/asio/post.hpp>
-#include <boost/bind/bind.hpp>
 
 namespace serialport {
 
-boost::asio::io_context::id CReadWorkers::id;
+boost::asio::io_service::id CReadWorkers::id;
 thread_local CReadWorkers::Worker* CReadWorkers::t_currentWorker = nullptr;
 
-CReadWorkers::CReadWorkers(boost::asio::io_context& ioContext)
-    : boost::asio::io_context::service(ioContext)
-    , m_work(boost::asio::make_work_guard(ioContext))
+CReadWorkers::CReadWorkers(boost::asio::io_service& ioService)
+    : boost::asio::io_service::service(ioService)
+    , m_work(boost::asio::make_work_guard(ioService))
 {
 }
 
@@ -21,7 +20,7 @@ CReadWorkers::~CReadWorkers() = default;
 void CReadWorkers::AddClient()
 {
     JoinFinishedWorkers();
-    boost::unique_lock<boost::mutex> lock(m_mutex);
+    const std::lock_guard<std::mutex> lock(m_mutex);
     ++m_clients;
     m_pool.emplace_back(this);
     Worker& worker = m_pool.back();
@@ -36,17 +35,17 @@ void CReadWorkers::AddClient()
 
 void CReadWorkers::RemoveClient()
 {
-    boost::unique_lock<boost::mutex> lock(m_mutex);
+    const std::lock_guard<std::mutex> lock(m_mutex);
     --m_clients;
     if (m_workers > m_clients) {
         --m_workers;
-        boost::asio::post(get_io_context(), boost::bind(&CReadWorkers::OnRetire, this));
+        boost::asio::post(get_io_context(), [this] { OnRetire(); });
     }
 }
 
 bool CReadWorkers::Serving() const
 {
-    boost::unique_lock<boost::mutex> lock(m_mutex);
+    const std::lock_guard<std::mutex> lock(m_mutex);
     return m_workers > 0;
 }
 
@@ -56,7 +55,7 @@ void CReadWorkers::shutdown()
     get_io_context().stop();
     std::list<Worker> pool;
     {
-        boost::unique_lock<boost::mutex> lock(m_mutex);
+        const std::lock_guard<std::mutex> lock(m_mutex);
         pool.swap(m_pool);
         m_workers = 0;
     }
@@ -69,10 +68,10 @@ void CReadWorkers::shutdown()
 void CReadWorkers::Run(Worker* self)
 {
     t_currentWorker = self;
-    boost::asio::io_context& ioContext = get_io_context();
-    while (!self->leaving && !ioContext.stopped())
-        ioContext.run_one();
-    boost::unique_lock<boost::mutex> lock(m_mutex);
+    boost::asio::io_service& ioService = get_io_context();
+    while (!self->leaving && !ioService.stopped())
+        ioService.run_one();
+    const std::lock_guard<std::mutex> lock(m_mutex);
     self->finished = true;
 }
 
@@ -83,14 +82,14 @@ void CReadWorkers::OnRetire()
     if (t_currentWorker != nullptr && t_currentWorker->owner == this)
         t_currentWorker->leaving = true;
     else
-        boost::asio::post(get_io_context(), boost::bind(&CReadWorkers::OnRetire, this));
+        boost::asio::post(get_io_context(), [this] { OnRetire(); });
 }
 
 void CReadWorkers::JoinFinishedWorkers()
 {
     std::list<Worker> finished;
     {
-        boost::unique_lock<boost::mutex> lock(m_mutex);
+        const std::lock_guard<std::mutex> lock(m_mutex);
         for (auto it = m_pool.begin(); it != m_pool.end();) {
             const auto next = std::next(it);
             if (it->finished)

@@ -1,12 +1,12 @@
 #pragma once
 
 #include <boost/asio/executor_work_guard.hpp>
-#include <boost/asio/io_context.hpp>
-#include <boost/thread/mutex.hpp>
+#include <boost/asio/io_service.hpp>
 #include <boost/thread/thread.hpp>
 
 #include <cstddef>
 #include <list>
+#include <mutex>
 
 namespace serialport {
 
@@ -23,12 +23,12 @@ namespace serialport {
 //
 // Obtain it with boost::asio::use_service<CReadWorkers>() once a serial_port
 // exists on the io_service, so that it shuts down before the reactor.
-class CReadWorkers : public boost::asio::io_context::service
+class CReadWorkers : public boost::asio::io_service::service
 {
 public:
-    static boost::asio::io_context::id id;
+    static boost::asio::io_service::id id;
 
-    explicit CReadWorkers(boost::asio::io_context& ioContext);
+    explicit CReadWorkers(boost::asio::io_service& ioService);
     ~CReadWorkers() override;
 
     // One more port reads: counts it and starts a worker for it. If no thread
@@ -62,8 +62,8 @@ private:
     // The worker the current thread is, if it is one.
     static thread_local Worker* t_currentWorker;
 
-    boost::asio::executor_work_guard<boost::asio::io_context::executor_type> m_work;
-    mutable boost::mutex m_mutex;
+    boost::asio::executor_work_guard<boost::asio::io_service::executor_type> m_work;
+    mutable std::mutex m_mutex;
     std::list<Worker> m_pool;   // every started thread, until it is joined
     std::size_t m_workers = 0;  // workers not yet told to leave
     std::size_t m_clients = 0;  // ports with reads in progress

@@ -15,13 +15,15 @@
 #include "DialogTemplate.h"
 #include "DialogUnits.h"
 
+#include <WinTypes.h>
+
 #include <QDialog>
 
 #include <string>
 
 namespace ui {
 
-using UINT = unsigned int;
+using MfcExtControl::UINT;
 
 // Command notifications.
 constexpr int BN_CLICKED = 0;

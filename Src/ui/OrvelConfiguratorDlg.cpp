@@ -381,8 +381,7 @@ void COrvelConfiguratorDlg::OpenChannel(CChannelPanel& panel, setting::CSerialPo
     CColorStatic& lamp = panel.m_lamps[CChannelPanel::kPortLamp];
     if (opened) {
         // A failure pulse still running would darken the lamp of an open port.
-        if (lamp.PulseTimer() != 0)
-            lamp.OnTimer(CColorStatic::kPulseTimerId);
+        lamp.EndPulse();
         lamp.TurnOn(kGreen);
     } else {
         lamp.Pulse(kFailedOpenPulse, kRed);

@@ -26,7 +26,7 @@
 #include <LogPane.h>
 #include <PaneRecord.h>
 #include <OrvelConfiguratorDlg.h>
-#include <Registry.h>
+#include <RegistryHooks.h>
 #include <Resource.h>
 
 #include <QAbstractButton>

@@ -15,7 +15,7 @@
 #include "BenchWindow.h"
 
 #include <OrvelConfiguratorDlg.h>
-#include <Registry.h>
+#include <RegistryHooks.h>
 #include <Resource.h>
 
 #include <QAbstractButton>
