@@ -16,10 +16,10 @@ void SetBaudRate(boost::asio::serial_port& port, boost::uint32_t rate)
         port.set_option(boost::asio::serial_port_base::baud_rate(rate), error);
         // Asio knows only the rates of the termios table and refuses the rest
         // with invalid_argument before touching the line.
-        if (error == boost::asio::error::invalid_argument) {
-            const int refusal = detail::SetCustomBaudRate(port.native_handle(), rate);
-            error.assign(refusal, boost::system::system_category());
-        }
+        if (error == boost::asio::error::invalid_argument)
+            error.assign(detail::SetCustomBaudRate(port.native_handle(), rate), boost::system::system_category());
+        else if (!error)
+            error.assign(detail::MatchInputBaudRate(port.native_handle()), boost::system::system_category());
     }
     if (error)
         throw boost::system::system_error(error, "set_option");

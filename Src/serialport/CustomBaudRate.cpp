@@ -12,10 +12,24 @@ int SetCustomBaudRate(int fd, unsigned int rate)
     termios2 tio{};
     if (::ioctl(fd, TCGETS2, &tio) != 0)
         return errno;
-    tio.c_cflag &= ~(CBAUD | (CBAUD << IBSHIFT));
-    tio.c_cflag |= BOTHER | (BOTHER << IBSHIFT);
+    tio.c_cflag &= ~(CBAUD | (CBAUD << IBSHIFT));  // no separate input speed
+    tio.c_cflag |= BOTHER;
     tio.c_ispeed = rate;
     tio.c_ospeed = rate;
+    if (::ioctl(fd, TCSETS2, &tio) != 0)
+        return errno;
+    return 0;
+}
+
+int MatchInputBaudRate(int fd)
+{
+    termios2 tio{};
+    if (::ioctl(fd, TCGETS2, &tio) != 0)
+        return errno;
+    if ((tio.c_cflag & (CBAUD << IBSHIFT)) == 0 && tio.c_ispeed == tio.c_ospeed)
+        return 0;
+    tio.c_cflag &= ~(CBAUD << IBSHIFT);
+    tio.c_ispeed = tio.c_ospeed;
     if (::ioctl(fd, TCSETS2, &tio) != 0)
         return errno;
     return 0;

@@ -1,4 +1,4 @@
-#include "BaudRate.h"
+#include "LineFraming.h"
 #include "PortTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -7,7 +7,6 @@
 
 #include <climits>
 #include <cstdlib>
-#include <ctime>
 #include <fstream>
 #include <list>
 #include <memory>
@@ -82,18 +81,28 @@ TEST(SerialPort, OpenWriteAndCloseFollowTheStates)
     EXPECT_EQ(-1, WriteText(port, "ping"));
 }
 
-// Windows takes any rate; termios has constants only for a fixed table.
-TEST(SerialPort, RatesOutsideTheTermiosTableAreSet)
+// Open sets the whole line whatever the tty held before: the rate (any of
+// the window's, in and out), one stop bit, no RTS/CTS, no XON/XOFF, raw
+// bytes both ways. The pty driver itself forces 8 data bits and clears
+// parity on every change, so those two cannot be told apart here.
+TEST(SerialPort, OpenSetsTheLineWhateverTheTtyHeld)
 {
     boost::asio::io_service ioService;
     Line line(ioService);
-    for (boost::uint32_t rate : {110u, 14400u, 56000u, 115200u, 128000u, 256000u}) {
-        boost::asio::serial_port device(ioService, line.pty.SlavePath());
-        serialport::SetBaudRate(device, rate);
-        device.set_option(boost::asio::serial_port_base::character_size(8));
-        EXPECT_EQ(rate, serialport::CurrentBaudRate(device.native_handle()));
+    for (boost::uint32_t rate : {110u, 300u, 600u, 1200u, 2400u, 4800u, 9600u, 14400u, 19200u, 38400u, 56000u, 57600u,
+                                 115200u, 128000u, 256000u}) {
+        ASSERT_TRUE(porttest::SpoilLineFraming(line.pty.SlavePath()));
+        ASSERT_TRUE(line.Open(rate));
+        const porttest::LineFraming framing = porttest::ReadLineFraming(DescriptorOf(line.pty.SlavePath()));
+        ASSERT_TRUE(framing.ok);
+        EXPECT_EQ(rate, framing.inputRate);
+        EXPECT_EQ(rate, framing.outputRate);
+        EXPECT_FALSE(framing.twoStopBits) << rate;
+        EXPECT_FALSE(framing.hardwareFlow) << rate;
+        EXPECT_FALSE(framing.softwareFlow) << rate;
+        EXPECT_TRUE(framing.rawInput) << rate;
+        line.port.Close();
     }
-    EXPECT_TRUE(line.Open(14400));
 }
 
 TEST(SerialPort, PortsOnOneServiceReceiveCloseAndReopenIndependently)
@@ -296,29 +305,21 @@ TEST(SerialPort, FailedCloseReportsAndLetsThePortGoAndTheDestructorStaysQuiet)
     port.reset();
 }
 
-// A vanished device fails every read at once. The port keeps reporting it,
-// paced, without burning a core.
-TEST(SerialPort, VanishedDeviceKeepsReportingFailuresAtAPacedRate)
+// A vanished device fails every read at once; the port keeps reporting it
+// (each failure as a count of 0) until it is closed. (The retries are paced;
+// how fast is a matter for the benchmarks, not for a shared test machine.)
+TEST(SerialPort, VanishedDeviceKeepsReportingFailuresUntilClosed)
 {
     boost::asio::io_service ioService;
     Line line(ioService);
     ASSERT_TRUE(line.Open());
     line.pty.CloseMaster();
-    ASSERT_TRUE(WaitUntil([&] { return line.rx.Calls() >= 5; })) << "failures keep coming";
-    const std::size_t callsBefore = line.rx.Calls();
-    const std::clock_t cpuBefore = std::clock(); // of every thread
-    const auto wallBefore = std::chrono::steady_clock::now();
-    std::this_thread::sleep_for(std::chrono::seconds(2));
-    const double cpu = double(std::clock() - cpuBefore) / CLOCKS_PER_SEC;
-    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBefore).count();
-    const std::size_t failures = line.rx.Calls() - callsBefore;
-
-    EXPECT_GT(failures, 0u);
-    EXPECT_LT(failures, 200u) << "retries back off to one per 100 ms";
-    EXPECT_LT(cpu, wall / 4) << "cpu " << cpu << " s in " << wall << " s";
+    ASSERT_TRUE(WaitUntil([&] { return line.rx.Calls() >= 3; })) << "failures keep coming";
+    line.port.Close();
     const std::vector<boost::uint32_t> counts = line.rx.Counts();
     EXPECT_EQ(std::vector<boost::uint32_t>(counts.size(), 0u), counts);
-    line.port.Close();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(counts.size(), line.rx.Calls()) << "nothing after Close";
 }
 
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)

@@ -18,33 +18,22 @@ namespace {
     throw std::runtime_error(std::string(what) + ": " + std::strerror(errno));
 }
 
-void MakeRaw(int fd)
-{
-    termios tio{};
-    if (::tcgetattr(fd, &tio) != 0)
-        Fail("tcgetattr");
-    ::cfmakeraw(&tio);
-    if (::tcsetattr(fd, TCSANOW, &tio) != 0)
-        Fail("tcsetattr");
-}
-
 } // namespace
 
 PtyPair::PtyPair()
 {
+    int slave = -1;
     char name[128] = {};
-    if (::openpty(&m_master, &m_slaveKeepAlive, name, nullptr, nullptr) != 0)
+    termios raw{};
+    ::cfmakeraw(&raw);
+    if (::openpty(&m_master, &slave, name, &raw, nullptr) != 0)
         Fail("openpty");
     m_slavePath = name;
-    MakeRaw(m_master);
-    MakeRaw(m_slaveKeepAlive);
     ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
-    ::fcntl(m_slaveKeepAlive, F_SETFD, FD_CLOEXEC);
-    // The slave descriptor is closed at once: it only fixed the raw mode.
-    // Keeping it open would hold the line up after the code under test
-    // closes its port, and would keep a second opener from looking "busy".
-    ::close(m_slaveKeepAlive);
-    m_slaveKeepAlive = -1;
+    // The slave descriptor only set the raw mode. Kept open, it would hold
+    // the line up after the code under test closes its port, and keep a
+    // second opener from finding the device busy.
+    ::close(slave);
 }
 
 PtyPair::~PtyPair()
@@ -62,67 +51,41 @@ void PtyPair::Send(const void* data, std::size_t size)
     const char* p = static_cast<const char*>(data);
     while (size > 0) {
         const ssize_t n = ::write(m_master, p, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            if (errno == EAGAIN) {
-                pollfd pfd{m_master, POLLOUT, 0};
-                ::poll(&pfd, 1, 1000);
-                continue;
-            }
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
+            pollfd room{m_master, POLLOUT, 0};
+            ::poll(&room, 1, 1000);
+        } else if (n < 0) {
             Fail("write to pty master");
+        } else {
+            p += n;
+            size -= static_cast<std::size_t>(n);
         }
-        p += n;
-        size -= static_cast<std::size_t>(n);
     }
 }
 
-std::string PtyPair::Receive(std::size_t count, std::chrono::milliseconds deadline)
+std::string PtyPair::Read(std::size_t count, std::chrono::milliseconds deadline, std::chrono::milliseconds quiet)
 {
     std::string out;
     const auto end = std::chrono::steady_clock::now() + deadline;
     while (out.size() < count) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            end - std::chrono::steady_clock::now());
-        if (left.count() <= 0)
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        pollfd ready{m_master, POLLIN, 0};
+        if (left.count() <= 0 || ::poll(&ready, 1, static_cast<int>(std::min(left, quiet).count())) <= 0)
             break;
-        pollfd pfd{m_master, POLLIN, 0};
-        const int r = ::poll(&pfd, 1, static_cast<int>(left.count()));
-        if (r <= 0)
-            continue;
         char buf[4096];
         const ssize_t n = ::read(m_master, buf, std::min(sizeof buf, count - out.size()));
-        if (n > 0)
-            out.append(buf, static_cast<std::size_t>(n));
-        else if (n < 0 && errno != EINTR && errno != EAGAIN)
+        if (n <= 0 && !(n < 0 && (errno == EINTR || errno == EAGAIN)))
             break;
-        else if (n == 0)
-            break;
+        out.append(buf, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
     }
     return out;
 }
 
-std::string PtyPair::Drain(std::chrono::milliseconds quiet)
-{
-    std::string out;
-    for (;;) {
-        pollfd pfd{m_master, POLLIN, 0};
-        if (::poll(&pfd, 1, static_cast<int>(quiet.count())) <= 0)
-            return out;
-        char buf[4096];
-        const ssize_t n = ::read(m_master, buf, sizeof buf);
-        if (n <= 0)
-            return out;
-        out.append(buf, static_cast<std::size_t>(n));
-    }
-}
-
 void PtyPair::CloseMaster()
 {
-    if (m_master >= 0) {
+    if (m_master >= 0)
         ::close(m_master);
-        m_master = -1;
-    }
+    m_master = -1;
 }
 
 } // namespace testsupport

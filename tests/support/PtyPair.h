@@ -26,18 +26,24 @@ public:
 
     // Reads from the master side until `count` bytes have arrived or the
     // deadline passes; returns what arrived.
-    std::string Receive(std::size_t count,
-                        std::chrono::milliseconds deadline = std::chrono::seconds(20));
+    std::string Receive(std::size_t count, std::chrono::milliseconds deadline = std::chrono::seconds(20))
+    {
+        return Read(count, deadline, deadline);
+    }
 
-    // Reads whatever arrives within `quiet` of silence.
-    std::string Drain(std::chrono::milliseconds quiet = std::chrono::milliseconds(200));
+    // Reads whatever arrives until `quiet` passes in silence.
+    std::string Drain(std::chrono::milliseconds quiet = std::chrono::milliseconds(200))
+    {
+        return Read(std::string::npos, std::chrono::hours(1), quiet);
+    }
 
     // Closes the master side: the device goes away. Reads on the slave then fail.
     void CloseMaster();
 
 private:
+    std::string Read(std::size_t count, std::chrono::milliseconds deadline, std::chrono::milliseconds quiet);
+
     int m_master = -1;
-    int m_slaveKeepAlive = -1;
     std::string m_slavePath;
 };
 
