@@ -4,7 +4,7 @@
 
 #include <OrvelConfiguratorApp.h>
 #include <OrvelConfiguratorDlg.h>
-#include <Registry.h>
+#include <RegistryHooks.h>
 #include <TempDir.h>
 
 #include <QApplication>

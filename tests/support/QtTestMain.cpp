@@ -1,5 +1,5 @@
-// Entry point of the window tests: one QApplication, created after the
-// per-user stores are pointed into a temporary folder.
+// Entry point of the tests that touch Qt: one QApplication, created after
+// the per-user folders are pointed into a temporary folder.
 
 #include <TempDir.h>
 

@@ -156,28 +156,6 @@ TEST_F(Pane, ViewFollowsTheEndUntilTheReaderScrollsUp)
     EXPECT_EQ(pane.FirstVisibleLine(), 0u);
 }
 
-// Received text is painted; a selection is painted highlighted.
-TEST_F(Pane, PaintsTheTextAndTheSelection)
-{
-    const auto count = [&](const QColor& colour) {
-        const QImage image = pane.viewport()->grab().toImage();
-        int pixels = 0;
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x)
-                pixels += image.pixelColor(x, y) == colour;
-        return pixels;
-    };
-    const QColor text = pane.palette().color(QPalette::Text);
-    const QColor highlight = pane.palette().color(QPalette::Highlight);
-    pane.clearFocus();  // no caret
-    EXPECT_EQ(count(text), 0);
-    Receive({"MMMM\r\n\x01"});
-    EXPECT_GT(count(text), 0);
-    EXPECT_EQ(count(highlight), 0);
-    pane.SetSelection(1, 3);
-    EXPECT_GT(count(highlight), 0);
-}
-
 // NMEA sentences are checked whole, however they came in: a right checksum
 // gets a quiet mark, a wrong one a red mark on a red line; plain text, a
 // sentence without a checksum and a line still arriving get none. The

@@ -24,8 +24,9 @@ void ExpectSame(const ui::CPaneText& text, const std::string& model)
             ++line;
             lineStart = pos + 1;
         }
-        if (pos < model.size())
+        if (pos < model.size()) {
             ASSERT_EQ(text.At(pos), model[pos]);
+        }
     }
     ASSERT_EQ(text.LineCount(), line);
 }

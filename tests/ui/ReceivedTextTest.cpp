@@ -1,7 +1,6 @@
 // How received bytes read in a log pane, typed text coming back to bytes,
-// a pane's record on the disk, and reading a file to send.
+// and reading a file to send.
 
-#include <PaneRecord.h>
 #include <ReceivedText.h>
 #include <WholeFile.h>
 
@@ -9,10 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <filesystem>
-#include <fstream>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <vector>
@@ -72,28 +67,6 @@ TEST(ReceivedText, TypedAndPastedTextBecomesTheBytesItShows)
     };
     for (const auto& c : cases)
         EXPECT_EQ(ui::ToPaneBytes(QString::fromUtf8(c.typed)), c.bytes) << c.typed;
-}
-
-// A record that cannot be written whole (here: a disk that takes no more
-// than 4 KB a file) leaves the file that was there as it was, and nothing
-// else behind.
-TEST(PaneRecord, AFailedWriteLeavesTheOldFileAndNothingElse)
-{
-    testsupport::TempDir dir;
-    std::ofstream(dir.File("record.log")) << "old";
-    EXPECT_EQ(ui::WriteRecord("a\nb", dir.File("new.log")), "");
-    rlimit limit{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
-    const rlimit small{4096, limit.rlim_max};
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const std::string error = ui::WriteRecord(std::string(8192, 'x'), dir.File("record.log"));
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-    std::signal(SIGXFSZ, oldHandler);
-    EXPECT_EQ(error.rfind("cannot write", 0), 0u) << error;
-    std::ifstream old(dir.File("record.log"));
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(old), {}), "old");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2);
 }
 
 // A FIFO without a writer, a device or a folder would block, never end or

@@ -3,18 +3,18 @@
 
 #include "WindowTestSupport.h"
 
-#include <DialogTemplate.h>
-#include <DialogUnits.h>
 #include <DlgItem.h>
 #include <Resource.h>
 
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <unistd.h>
 
@@ -127,29 +127,57 @@ TEST(WindowStart, CommandListsFollowTheReceiverTypeAndACommandFillsTheEdit)
     EXPECT_TRUE(Text(*dlg, IDC_KKS_COMMAND_EDIT).endsWith(",E*50\r\n"));
 }
 
-TEST(WindowStart, ControlsSitAtTheirTemplateRectanglesAndStayOnResize)
+// What the operator reads and tabs through, as the window's description
+// gives it: captions (which are Latin and which Cyrillic), the baud rates
+// every panel offers, and the tab order.
+TEST(WindowStart, CaptionsBaudRatesAndTabOrderAreTheTemplates)
 {
     Stores stores;
     auto dlg = MakeWindow();
-    const ui::DialogBaseUnits& units = dlg->BaseUnits();
-    EXPECT_EQ(dlg->size(), QSize(ui::DluToPixelsX(515, units), ui::DluToPixelsY(466, units)));
-    auto check = [&] {
-        for (const ui::DlgItemTemplate& item : ui::MainDialogTemplate().items) {
-            if (item.id == IDC_STATIC)
-                continue;
-            QWidget* control = dlg->GetDlgItem(item.id);
-            ASSERT_NE(control, nullptr) << item.id;
-            QRect want = ui::MapDialogRect(item.x, item.y, item.cx, item.cy, units);
-            if (qobject_cast<QComboBox*>(control))  // the template's height is the dropped list
-                want.setHeight(control->height());
-            EXPECT_EQ(control->geometry(), want) << item.id;
-        }
+    const struct
+    {
+        int id;
+        const char* caption;  // UTF-8
+    } captions[] = {
+        {1000, "Доступен"}, {1003, "Открыть"}, {1004, "Закрыть"}, {1007, "Добавить CRC"}, {1008, "Передать"},
+        {1009, "Передать Файл"}, {1010, "Очистить"}, {1013, "Rx"}, {1014, "Rx Err"}, {1015, "Tx"}, {1016, "Tx Err"},
+        {1012, "\x43\x48\x43"},  // "CHC", Latin
+        {1032, "\x4B\x4B\x43"},  // "KKC", Latin
+        {1038, "\x4B\x4B\x43"},
+        {1037, "Доступен"}, {1052, "Очистить"}, {1042, "Tx Err"},
     };
-    check();
+    for (const auto& c : captions)
+        EXPECT_EQ(dlg->GetDlgItem(c.id)->property("text").toString(), U(c.caption)) << c.id;
+    QStringList groups;
+    for (const QGroupBox* group : dlg->findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly))
+        groups << group->title();
+    EXPECT_EQ(groups, QStringList({U("\u0421\u041D\u0421"), U("KKC"), U("Эхолот")}));  // Cyrillic, Latin
+    EXPECT_EQ(dlg->windowTitle(), "OrvelConfigurator");
+    for (int id : {IDC_SNS_BAUD, IDC_KKS_BAUD, IDC_SON_BAUD}) {
+        EXPECT_EQ(Items(*dlg, id), QStringList({"110", "300", "600", "1200", "2400", "4800", "9600", "14400", "19200",
+                                                "38400", "56000", "57600", "115200", "128000", "256000"}));
+    }
+
     dlg->show();
-    dlg->resize(dlg->width() / 2, dlg->height() * 2);
-    QCoreApplication::processEvents();
-    check();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+    std::vector<int> order;
+    QWidget* first = dlg->GetDlgItem(1000);
+    QWidget* w = first;
+    do {
+        if (w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus))
+            order.push_back(MfcExtControl::GetDlgItemId(w));
+        w = w->nextInFocusChain();
+    } while (w != first && order.size() < 100);
+    // The template order: each panel's enable box, lists, buttons, command
+    // edit and log (its lamps take no focus); the receiver type last.
+    std::vector<int> expected = {1000, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1009, 1010, 1011,
+                                 1020, 1021, 1022, 1023, 1024, 1025, 1026, 1027, 1028, 1029, 1030, 1031,
+                                 1037, 1043, 1044, 1045, 1046, 1047, 1048, 1049, 1050, 1051, 1052, 1053, 1017};
+    // Greyed controls take no focus: Close, Send and Send File of each panel.
+    expected.erase(std::remove_if(expected.begin(), expected.end(),
+                                  [&](int id) { return !dlg->GetDlgItem(id)->isEnabled(); }),
+                   expected.end());
+    EXPECT_EQ(order, expected);
 }
 
 // A port name longer than its box stays tellable: the full name is the box's

@@ -5,7 +5,7 @@
 
 #include <ColorStatic.h>
 #include <OrvelConfiguratorDlg.h>
-#include <Registry.h>
+#include <RegistryHooks.h>
 #include <TempDir.h>
 
 #include <QStringList>
