@@ -1,85 +1,125 @@
 #include "ChildProcess.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
-#include <fstream>
-#include <sstream>
+#include <poll.h>
 #include <stdexcept>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
-extern char** environ;
-
 namespace devsimtest {
 
-namespace {
+using Clock = std::chrono::steady_clock;
 
-std::vector<char*> Pointers(std::vector<std::string>& words)
+bool CReader::ReadSome(Clock::time_point deadline)
 {
-    std::vector<char*> pointers;
-    for (std::string& word : words)
-        pointers.push_back(word.data());
-    pointers.push_back(nullptr);
-    return pointers;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now()).count();
+        pollfd pfd{m_fd, POLLIN, 0};
+        const int ready = ::poll(&pfd, 1, static_cast<int>(std::max<long long>(0, left)));
+        char chunk[65536];
+        const ssize_t count = ready > 0 ? ::read(m_fd, chunk, sizeof chunk) : -1;
+        if (count > 0)
+            m_buffer.append(chunk, static_cast<std::size_t>(count));
+        if (count > 0 || ready == 0 || count == 0 || (errno != EINTR && errno != EAGAIN))
+            return count > 0;
+    }
 }
 
-} // namespace
-
-CChildProcess::CChildProcess(std::vector<std::string> argv, Streams streams, const std::string& folder,
-                             const std::map<std::string, std::string>& environment)
+std::optional<std::string> CReader::WaitFor(const std::string& prefix, const std::string& end, milliseconds ceiling)
 {
-    // Everything the child needs is prepared before fork.
-    std::vector<std::string> variables;
-    for (char** entry = environ; *entry; ++entry) {
-        const std::string variable(*entry);
-        if (environment.count(variable.substr(0, variable.find('='))) == 0)
-            variables.push_back(variable);
-    }
-    for (const auto& [name, value] : environment)
-        variables.push_back(name + "=" + value);
-    const std::vector<char*> args = Pointers(argv);
-    const std::vector<char*> envp = Pointers(variables);
+    const auto deadline = Clock::now() + ceiling;
+    do {
+        for (std::size_t at; (at = m_buffer.find(end)) != std::string::npos;) {
+            std::string line = m_buffer.substr(0, at);
+            m_buffer.erase(0, at + end.size());
+            if (line.rfind(prefix, 0) == 0)
+                return line;
+        }
+    } while (ReadSome(deadline));
+    return std::nullopt;
+}
 
+std::string CReader::Read(std::size_t count, milliseconds ceiling)
+{
+    const auto deadline = Clock::now() + ceiling;
+    while (m_buffer.size() < count && ReadSome(deadline)) {
+    }
+    std::string bytes = m_buffer.substr(0, count);
+    m_buffer.erase(0, bytes.size());
+    return bytes;
+}
+
+bool CReader::Ends()
+{
+    const auto deadline = Clock::now() + kCeiling;
+    while (ReadSome(deadline))
+        m_buffer.clear();
+    return Clock::now() < deadline;
+}
+
+CChild::CChild(std::vector<std::string> argv, bool piped)
+{
+    std::vector<char*> args; // made before fork
+    for (std::string& word : argv)
+        args.push_back(word.data());
+    args.push_back(nullptr);
+    int in[2] = {-1, -1}, out[2] = {-1, -1};
+    if (piped && (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0))
+        throw std::runtime_error("pipe2 failed");
     const pid_t parent = ::getpid();
     m_pid = ::fork();
     if (m_pid < 0)
         throw std::runtime_error("fork failed");
     if (m_pid == 0) {
         ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (::getppid() != parent || (!folder.empty() && ::chdir(folder.c_str()) != 0))
+        if (::getppid() != parent || (piped && (::dup2(in[0], 0) < 0 || ::dup2(out[1], 1) < 0 || ::dup2(out[1], 2) < 0)))
             ::_exit(127);
-        const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
-        ::dup2(streams.in < 0 ? null : streams.in, STDIN_FILENO);
-        ::dup2(streams.out < 0 ? null : streams.out, STDOUT_FILENO);
-        ::dup2(streams.err < 0 ? null : streams.err, STDERR_FILENO);
-        ::execve(args[0], args.data(), envp.data());
+        ::execv(args[0], args.data());
         ::_exit(127);
+    }
+    if (piped) {
+        ::close(in[0]);
+        ::close(out[1]);
+        m_in = in[1];
+        m_fd = out[0];
     }
 }
 
-CChildProcess::~CChildProcess()
+CChild::~CChild()
 {
     if (!m_status) {
         ::kill(m_pid, SIGKILL);
         ::waitpid(m_pid, nullptr, 0);
     }
+    ::close(m_in);
+    ::close(m_fd);
 }
 
-void CChildProcess::Signal(int signal) const
+void CChild::Send(const std::string& line)
+{
+    const std::string bytes = line + "\n";
+    if (::write(m_in, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
+        throw std::runtime_error("the child does not take \"" + line + "\"");
+}
+
+void CChild::Signal(int signal) const
 {
     ::kill(m_pid, signal);
 }
 
-std::optional<int> CChildProcess::Wait(milliseconds ceiling)
+std::optional<int> CChild::Wait(milliseconds ceiling)
 {
-    const auto deadline = std::chrono::steady_clock::now() + ceiling;
+    const auto deadline = Clock::now() + ceiling;
     while (!m_status) {
         int status = 0;
         if (::waitpid(m_pid, &status, WNOHANG) == m_pid)
             m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        else if (std::chrono::steady_clock::now() >= deadline)
+        else if (Clock::now() >= deadline)
             break;
         else
             std::this_thread::sleep_for(milliseconds(5));
@@ -87,21 +127,23 @@ std::optional<int> CChildProcess::Wait(milliseconds ceiling)
     return m_status;
 }
 
-// Fields 14 and 15 of /proc/<pid>/stat, after the parenthesised name.
-std::chrono::nanoseconds CChildProcess::CpuTime() const
+CSimulator::CSimulator(const std::string& folder, const std::vector<std::string>& options)
+    : CChild([&] {
+        std::vector<std::string> argv{ORVEL_DEVSIM_PATH, "--dir", folder};
+        argv.insert(argv.end(), options.begin(), options.end());
+        return argv;
+    }(), true)
+    , m_folder(folder)
 {
-    std::ifstream stat("/proc/" + std::to_string(m_pid) + "/stat");
-    std::string line;
-    if (!std::getline(stat, line))
-        throw std::runtime_error("cannot read the child's /proc stat");
-    std::istringstream fields(line.substr(line.rfind(')') + 2));
-    std::string skipped;
-    for (int field = 3; field < 14; ++field)
-        fields >> skipped;
-    unsigned long long userTicks = 0, systemTicks = 0;
-    if (!(fields >> userTicks >> systemTicks))
-        throw std::runtime_error("unexpected /proc stat: " + line);
-    return std::chrono::nanoseconds((userTicks + systemTicks) * 1000000000ULL / ::sysconf(_SC_CLK_TCK));
+    const auto ready = WaitFor("");
+    if (ready != "ready gnss=" + Port(0) + " beacon=" + Port(1) + " sounder=" + Port(2))
+        throw std::runtime_error("orvel-devsim did not start: " + ready.value_or("(nothing)"));
+}
+
+std::string CSimulator::Port(int device) const
+{
+    static const char* const kDevices[3] = {"gnss", "beacon", "sounder"};
+    return m_folder + "/devsim-" + kDevices[device];
 }
 
 } // namespace devsimtest

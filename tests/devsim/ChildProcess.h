@@ -1,7 +1,9 @@
 #pragma once
 
+// Programs run as children of a test (the simulator, the configurator), for
+// the simulator's process tests and the end-to-end tests.
+
 #include <chrono>
-#include <map>
 #include <optional>
 #include <string>
 #include <sys/types.h>
@@ -10,36 +12,62 @@
 namespace devsimtest {
 
 using std::chrono::milliseconds;
-constexpr milliseconds kCeiling{20000};
+constexpr milliseconds kCeiling{60000}; // only keeps a broken test from hanging
 
-// A program run as a child, with its standard streams on the given
-// descriptors (-1: /dev/null), in `folder` (empty: here), with `environment`
-// set on top of ours. Killed when this object goes, and sent SIGTERM if the
-// test process dies.
-class CChildProcess
+// What a descriptor delivers, read as it comes; every wait ends at the ceiling.
+class CReader
 {
 public:
-    struct Streams
-    {
-        int in = -1, out = -1, err = -1;
-    };
+    explicit CReader(int fd = -1) : m_fd(fd) {}
+    int Fd() const { return m_fd; }
+    // The next line that starts with `prefix`, without its `end`; nothing at
+    // the ceiling or the end of the data.
+    std::optional<std::string> WaitFor(const std::string& prefix, const std::string& end = "\n",
+                                       milliseconds ceiling = kCeiling);
+    // `count` bytes, fewer at the ceiling or the end of the data.
+    std::string Read(std::size_t count, milliseconds ceiling = kCeiling);
+    // True once reads fail or see the end, as after a hang-up.
+    bool Ends();
 
-    CChildProcess(std::vector<std::string> argv, Streams streams, const std::string& folder = {},
-                  const std::map<std::string, std::string>& environment = {});
-    ~CChildProcess();
-    CChildProcess(const CChildProcess&) = delete;
-    CChildProcess& operator=(const CChildProcess&) = delete;
+protected:
+    bool ReadSome(std::chrono::steady_clock::time_point deadline);
+    int m_fd;
+    std::string m_buffer;
+};
 
-    pid_t Pid() const { return m_pid; }
+// A program run as a child (argv[0] is its path), killed when this object
+// goes and sent SIGTERM if the test dies. With `piped`, Send writes lines to
+// its standard input and the reader reads its standard output and error;
+// otherwise it shares the test's.
+class CChild : public CReader
+{
+public:
+    CChild(std::vector<std::string> argv, bool piped);
+    ~CChild();
+    CChild(const CChild&) = delete;
+    CChild& operator=(const CChild&) = delete;
+
+    void Send(const std::string& line); // a line end is added
     void Signal(int signal) const;
     // The exit status, or 128 + the signal; nothing at the ceiling.
     std::optional<int> Wait(milliseconds ceiling = kCeiling);
-    // Processor time used so far, user and system together.
-    std::chrono::nanoseconds CpuTime() const;
 
 private:
     pid_t m_pid = -1;
+    int m_in = -1;
     std::optional<int> m_status;
+};
+
+// orvel-devsim with its links in `folder`, past its "ready" line.
+class CSimulator : public CChild
+{
+public:
+    explicit CSimulator(const std::string& folder, const std::vector<std::string>& options = {});
+    // The link of device 0 (gnss), 1 (beacon) or 2 (sounder).
+    std::string Port(int device) const;
+
+private:
+    std::string m_folder;
 };
 
 } // namespace devsimtest

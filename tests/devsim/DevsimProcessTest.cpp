@@ -1,35 +1,43 @@
-// orvel-devsim as a program, for what the operator walk through the real
-// program cannot see: exact flood bytes, how it ends, which link names it
-// takes. Its ports are opened as a program opens serial ports.
+// orvel-devsim as a program, its ports opened as a program opens serial
+// ports: the answers, the flood, a pulled cable and the ways it ends.
 
-#include "DevsimProcess.h"
-#include "NmeaCheck.h"
-#include "TempDir.h"
+#include "ChildProcess.h"
+
+#include <FloodSource.h>
+#include <Nmea.h>
+#include <TempDir.h>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cerrno>
-#include <climits>
 #include <csignal>
-#include <cstdio>
-#include <fstream>
-#include <poll.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-using devsimtest::CDevsimProcess;
-using devsimtest::CPort;
-using devsimtest::CReadySimulator;
+using devsimtest::CSimulator;
 
 namespace {
 
-std::string LinkTarget(const std::string& path)
+// A simulator's port, its line settings left as the simulator made them.
+class CPort : public devsimtest::CReader
 {
-    char target[PATH_MAX];
-    const ssize_t length = ::readlink(path.c_str(), target, sizeof target - 1);
-    return length < 0 ? std::string() : std::string(target, static_cast<std::size_t>(length));
-}
+public:
+    explicit CPort(const std::string& path) : CReader(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC))
+    {
+        if (m_fd < 0)
+            throw std::runtime_error("cannot open " + path);
+    }
+    ~CPort() { ::close(m_fd); }
+    void Write(const std::string& bytes) { ASSERT_EQ(::write(m_fd, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
+    // Waits for a line that starts with `start`; a sentence must be whole.
+    void Expect(const std::string& start)
+    {
+        const auto line = WaitFor(start, "\r\n");
+        ASSERT_TRUE(line) << "no " << start;
+        const auto sentence = devsim::nmea::Parse(*line);
+        EXPECT_TRUE(!sentence || sentence->m_checksum == devsim::nmea::ChecksumState::Valid) << *line;
+    }
+};
 
 bool Exists(const std::string& path)
 {
@@ -37,37 +45,7 @@ bool Exists(const std::string& path)
     return ::lstat(path.c_str(), &info) == 0;
 }
 
-// True once reads on `fd` fail (the pty's other side is gone), after any
-// bytes still buffered; false if it stays quiet up to the ceiling.
-bool ReadsFail(int fd)
-{
-    for (char buffer[4096];;) {
-        pollfd pfd{fd, POLLIN, 0};
-        if (::poll(&pfd, 1, 20000) <= 0)
-            return false;
-        const ssize_t count = ::read(fd, buffer, sizeof buffer);
-        if (count == 0 || (count < 0 && errno != EAGAIN && errno != EINTR))
-            return true;
-    }
-}
-
-// The flood pattern, written out independently of the simulator's code.
-std::string FloodPattern(std::size_t size)
-{
-    std::string bytes;
-    for (unsigned line = 0; bytes.size() < size; ++line) {
-        char number[16];
-        std::snprintf(number, sizeof number, "%010u ", line);
-        bytes += number;
-        for (unsigned i = 0; i < 51; ++i)
-            bytes += static_cast<char>('A' + (line + i) % 26);
-        bytes += "\r\n";
-    }
-    bytes.resize(size);
-    return bytes;
-}
-
-class DevsimProcessTest : public ::testing::Test
+class DevsimProcess : public ::testing::Test
 {
 protected:
     testsupport::TempDir m_dir;
@@ -75,82 +53,82 @@ protected:
 
 } // namespace
 
-// The port is read with the line settings the simulator gave it: a pty left
-// cooked would turn the pattern's line ends into something else.
-TEST_F(DevsimProcessTest, FloodDeliversExactlyTheBytesInOrder)
+// A command whose rest comes in a second write, after a turn of the
+// simulator's loop, is answered as a whole.
+TEST_F(DevsimProcess, DevicesAnswerTheirCommands)
 {
-    constexpr std::size_t kBytes = 1000003; // ends inside a line
-    CReadySimulator sim(m_dir.Path(), {"--flood", std::to_string(kBytes), "--device", "beacon"});
-    CPort beacon(sim.m_beacon);
-    const std::string bytes = beacon.Read(kBytes);
-    EXPECT_EQ(sim.m_process.WaitFor("flood done"), "flood done " + std::to_string(kBytes));
-    const std::string expected = FloodPattern(kBytes);
-    const auto at = std::mismatch(bytes.begin(), bytes.end(), expected.begin(), expected.end()).first - bytes.begin();
-    EXPECT_TRUE(bytes == expected) << bytes.size() << " bytes read, first difference at byte " << at;
+    const struct
+    {
+        int device;
+        std::string command, rest, answer;
+    } kCases[] = {
+        {0, "$POCFG,W*26\r\n", "", "$POACK,POCFG,A*"},
+        {0, "log com1 gpgst ontime 1\r\n", "", "<OK"},
+        {1, "$GPCRQ,MSK\r\n", "", "$CRMSK,"},
+        {1, "$PCSI,1,1\r\n", "", "$PCSI,1,1,9600,8,N,1,RTCM*"},
+        {1, "$GPCRQ,M", "SS\n", "$CRMSS,"},
+    };
+    CSimulator sim(m_dir.Path());
+    for (const auto& c : kCases) {
+        CPort port(sim.Port(c.device));
+        port.Write(c.command);
+        if (!c.rest.empty()) {
+            sim.Send("pull sounder");
+            ASSERT_TRUE(sim.WaitFor("pulled sounder"));
+            port.Write(c.rest);
+        }
+        port.Expect(c.answer);
+    }
 }
 
-class DevsimStopTest : public DevsimProcessTest, public ::testing::WithParamInterface<int>
+// A reader gets the pattern exactly, ending inside a line: a pseudo-terminal
+// left cooked would turn its line ends into something else.
+TEST_F(DevsimProcess, FloodDeliversExactlyThePattern)
+{
+    constexpr std::size_t kBytes = 1000003;
+    CSimulator sim(m_dir.Path(), {"--flood", std::to_string(kBytes), "--device", "beacon"});
+    std::string expected;
+    for (std::uint64_t line = 0; expected.size() < kBytes; ++line)
+        expected += devsim::CFloodSource::Line(line);
+    expected.resize(kBytes);
+    CPort beacon(sim.Port(1));
+    EXPECT_TRUE(beacon.Read(kBytes) == expected);
+    EXPECT_EQ(sim.WaitFor("flood done"), "flood done " + std::to_string(kBytes));
+}
+
+TEST_F(DevsimProcess, PulledCableHangsUpAndComesBackOnANewPort)
+{
+    CSimulator sim(m_dir.Path());
+    CPort before(sim.Port(0));
+    before.Expect("$GPGGA,");
+    sim.Send("pull gnss");
+    ASSERT_TRUE(sim.WaitFor("pulled gnss"));
+    EXPECT_FALSE(Exists(sim.Port(0)));
+    EXPECT_TRUE(before.Ends());
+    sim.Send("plug gnss");
+    ASSERT_TRUE(sim.WaitFor("back gnss"));
+    CPort after(sim.Port(0));
+    after.Expect("$GPRMC,");
+}
+
+// Links left behind would be offered to the program as ports nobody serves.
+class DevsimEnd : public DevsimProcess, public ::testing::WithParamInterface<int>
 {
 };
 
-// Links left behind would be offered to the program as ports nobody serves.
-TEST_P(DevsimStopTest, EndingRemovesTheLinksAndHangsUpItsPorts)
+TEST_P(DevsimEnd, RemovesTheLinksAndHangsUpItsPorts)
 {
-    CReadySimulator sim(m_dir.Path());
-    CPort gnss(sim.m_gnss);
-    ASSERT_TRUE(gnss.WaitFor("$"));
-
+    CSimulator sim(m_dir.Path());
+    CPort gnss(sim.Port(0));
+    gnss.Expect("$GP");
     if (GetParam() == 0)
-        sim.m_process.Control("quit");
+        sim.Send("quit");
     else
-        sim.m_process.Signal(GetParam());
-    EXPECT_EQ(sim.m_process.Wait(), 0);
-    for (const std::string& link : {sim.m_gnss, sim.m_beacon, sim.m_sounder})
-        EXPECT_FALSE(Exists(link)) << link;
-    EXPECT_TRUE(ReadsFail(gnss.Fd()));
+        sim.Signal(GetParam());
+    EXPECT_EQ(sim.Wait(), 0);
+    for (int device = 0; device < 3; ++device)
+        EXPECT_FALSE(Exists(sim.Port(device))) << sim.Port(device);
+    EXPECT_TRUE(gnss.Ends());
 }
 
-INSTANTIATE_TEST_SUITE_P(SignalsAndQuit, DevsimStopTest, ::testing::Values(SIGTERM, SIGINT, SIGHUP, 0));
-
-// A link name held by someone else's file or link is refused, named, and left
-// alone; a stale link of a simulator that died is replaced; a second simulator
-// on the same links is refused while the first serves them.
-TEST_F(DevsimProcessTest, TakesOnlyLinkNamesThatAreFree)
-{
-    auto refused = [&](const std::string& named) {
-        CDevsimProcess process({"--dir", m_dir.Path()});
-        EXPECT_EQ(process.Wait(), 1);
-        const std::string error = process.WaitFor("orvel-devsim: ").value_or("no message");
-        EXPECT_NE(error.find(named), std::string::npos) << error;
-    };
-    const std::string gnss = m_dir.File("devsim-gnss");
-    const std::string beacon = m_dir.File("devsim-beacon");
-    std::ofstream(beacon) << "someone's file";
-    refused(beacon);
-    ASSERT_EQ(::unlink(beacon.c_str()), 0);
-    const std::string sounder = m_dir.File("devsim-sounder");
-    ASSERT_EQ(::symlink("/etc/hostname", sounder.c_str()), 0);
-    refused(sounder);
-    EXPECT_EQ(LinkTarget(sounder), "/etc/hostname");
-    EXPECT_FALSE(Exists(gnss)) << "a refused start leaves no link";
-    ASSERT_EQ(::unlink(sounder.c_str()), 0);
-
-    ASSERT_EQ(::symlink("/dev/pts/99999", gnss.c_str()), 0);
-    CReadySimulator first(m_dir.Path());
-    const std::string target = LinkTarget(gnss);
-    EXPECT_NE(target, "/dev/pts/99999");
-    refused("another orvel-devsim");
-    EXPECT_EQ(LinkTarget(gnss), target);
-
-    // The first one serves on, and joins a command that arrives in pieces.
-    CPort port(first.m_beacon);
-    port.Write("$GPCRQ,MSK\r\n");
-    ASSERT_TRUE(port.WaitFor("$CRMSK,"));
-    port.Write("$GPCRQ,M");
-    first.m_process.Control("pull sounder"); // a turn of its loop between the pieces
-    ASSERT_TRUE(first.m_process.WaitFor("pulled sounder"));
-    port.Write("SS\r\n");
-    const auto signal = port.WaitFor("$CRMSS,");
-    ASSERT_TRUE(signal);
-    EXPECT_TRUE(devsimtest::HasValidChecksum(*signal)) << *signal;
-}
+INSTANTIATE_TEST_SUITE_P(QuitAndSignals, DevsimEnd, ::testing::Values(0, SIGTERM, SIGINT, SIGHUP));

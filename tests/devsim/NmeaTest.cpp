@@ -17,20 +17,33 @@ TEST(Nmea, SentenceReproducesKnownCommandTexts)
 
 TEST(Nmea, ParseSplitsFieldsKeepingEmptyOnesAndJudgesChecksums)
 {
-    const auto hdt = Parse("$PORZB,HDT,1,*10");
-    ASSERT_TRUE(hdt);
-    EXPECT_EQ(hdt->m_address, "PORZB");
-    EXPECT_EQ(hdt->m_fields, (Fields{"HDT", "1", ""}));
-    EXPECT_EQ(hdt->m_checksum, ChecksumState::Valid);
-    EXPECT_EQ(Parse("$GPMSK,,A,,A")->m_fields, (Fields{"", "A", "", "A"}));
-    EXPECT_TRUE(Parse("$PORZB")->m_fields.empty());
-    EXPECT_EQ(Parse("$PORZB")->m_checksum, ChecksumState::Absent);
-    EXPECT_EQ(Parse("$PORZA,1,115200,1*7d")->m_checksum, ChecksumState::Valid); // typed in lower case
-    for (const char* wrong : {"$PORZB*5a", "$PORZB,RMC,10*09", "$PORZB,RMC,10*8", "$PORZB,RMC,10*080",
-                              "$PORZB,RMC,10*G8", "$PORZB,RMC,10*"})
-        EXPECT_EQ(Parse(wrong)->m_checksum, ChecksumState::Invalid) << wrong;
-    for (const char* none : {"", "log COM1 gpgga ontime 1", " $PCSI,0", "$", "$,1,2", "$PC SI,0"})
-        EXPECT_FALSE(Parse(none)) << none;
+    using S = ChecksumState;
+    const struct
+    {
+        const char* line;
+        S checksum;
+        Fields fields;
+    } kCases[] = {
+        {"$PORZB,HDT,1,*10", S::Valid, {"HDT", "1", ""}},
+        {"$PORZA,1,115200,1*7d", S::Valid, {"1", "115200", "1"}}, // typed in lower case
+        {"$GPMSK,,A,,A", S::Absent, {"", "A", "", "A"}},
+        {"$PORZB", S::Absent, {}},
+        {"$PORZB*5a", S::Invalid, {}},
+        {"$PORZB,RMC,10*09", S::Invalid, {"RMC", "10"}},
+        {"$PORZB,RMC,10*8", S::Invalid, {"RMC", "10"}},
+        {"$PORZB,RMC,10*080", S::Invalid, {"RMC", "10"}},
+        {"$PORZB,RMC,10*G8", S::Invalid, {"RMC", "10"}},
+        {"$PORZB,RMC,10*", S::Invalid, {"RMC", "10"}},
+    };
+    for (const char* line : {"", "log COM1 gpgga ontime 1", " $PCSI,0", "$", "$,1,2", "$PC SI,0"})
+        EXPECT_FALSE(Parse(line)) << line;
+    for (const auto& c : kCases) {
+        const auto sentence = Parse(c.line);
+        ASSERT_TRUE(sentence) << c.line;
+        EXPECT_EQ(sentence->m_checksum, c.checksum) << c.line;
+        EXPECT_EQ(sentence->m_fields, c.fields) << c.line;
+    }
+    EXPECT_EQ(Parse("$PORZB,HDT,1,*10")->m_address, "PORZB");
 }
 
 // --corrupt N: every Nth sentence, counted across calls, goes out with its
@@ -49,7 +62,7 @@ TEST(Nmea, EveryNthSentenceIsBrokenAcrossCalls)
             states.push_back(sentence->m_checksum);
         start = end + 2;
     }
-    EXPECT_EQ(states, (std::vector<ChecksumState>{ChecksumState::Valid, ChecksumState::Valid, ChecksumState::Invalid,
-                                                  ChecksumState::Valid, ChecksumState::Valid, ChecksumState::Invalid}));
+    using S = ChecksumState;
+    EXPECT_EQ(states, (std::vector<S>{S::Valid, S::Valid, S::Invalid, S::Valid, S::Valid, S::Invalid}));
     EXPECT_EQ(devsim::nmea::BreakEveryNth(second, 0, counter), second);
 }

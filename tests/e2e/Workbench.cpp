@@ -1,109 +1,97 @@
 #include "Workbench.h"
 
-#include <fcntl.h>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <map>
+#include <poll.h>
 #include <sstream>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <thread>
 #include <unistd.h>
 
 namespace e2e {
 
-namespace fs = std::filesystem;
-
-namespace {
-
-constexpr milliseconds kStartCeiling{60000};
-
-std::string MakeFolder(const std::string& path)
+bool Eventually(const std::function<bool()>& condition)
 {
-    fs::create_directories(path);
-    fs::permissions(path, fs::perms::owner_all);
-    return path;
-}
-
-// `a` and `b` joined by ':', leaving out an empty one.
-std::string Colon(const std::string& a, const std::string& b)
-{
-    return a.empty() ? b : b.empty() ? a : a + ":" + b;
-}
-
-std::string Ours(const char* variable)
-{
-    const char* value = std::getenv(variable);
-    return value ? value : "";
-}
-
-std::string ProgramOutputFile(const CWorkbench& bench, int run)
-{
-    return bench.File("program-" + std::to_string(run) + ".out");
-}
-
-} // namespace
-
-bool Eventually(const std::function<bool()>& condition, milliseconds ceiling)
-{
-    const auto deadline = std::chrono::steady_clock::now() + ceiling;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline)
+    return testsupport::WaitUntil(
+        [&] {
+            std::this_thread::sleep_for(milliseconds(100));
             return condition();
-        std::this_thread::sleep_for(milliseconds(100));
-    }
-    return true;
+        },
+        devsimtest::kCeiling);
 }
 
 CWorkbench::CWorkbench(const std::vector<std::string>& simulatorOptions)
-    : m_runtimeFolder(MakeFolder(m_dir.File("runtime")))
-    , m_configFolder(MakeFolder(m_dir.File("config")))
-    , m_workFolder(MakeFolder(m_dir.File("work")))
-    , m_simulator(m_runtimeFolder + "/orvel-ports", simulatorOptions)
-    , m_operator(m_dir.File("driver.sock"))
+    : m_simulator(m_dir.File("orvel-ports"), simulatorOptions)
 {
-    fs::copy_file(ORVEL_SAMPLE_LOG_CONFIG, m_workFolder + "/log4cplus.conf");
+    std::filesystem::copy_file(ORVEL_SAMPLE_LOG_CONFIG, File("log4cplus.conf"));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, File("driver.sock").c_str(), sizeof address.sun_path - 1);
+    m_listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (::bind(m_listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(m_listener, 1) != 0)
+        throw std::runtime_error("cannot listen at " + File("driver.sock"));
 }
 
-const std::string& CWorkbench::Port(int channel) const
+CWorkbench::~CWorkbench()
 {
-    const std::string* ports[3] = {&m_simulator.m_gnss, &m_simulator.m_beacon, &m_simulator.m_sounder};
-    return *ports[channel];
+    if (m_driver)
+        ::close(m_driver->Fd());
+    ::close(m_listener);
 }
 
-COperator& CWorkbench::StartProgram()
+void CWorkbench::StartProgram()
 {
-    // The driver comes first in LD_PRELOAD. An AddressSanitizer build wants
-    // its runtime first of all; the driver, built alongside, links that same runtime.
-    std::map<std::string, std::string> environment{
-        {"ORVEL_E2E_DRIVER_SOCKET", m_operator.SocketPath()},
-        {"QT_QPA_PLATFORM", "offscreen"},
-        {"XDG_RUNTIME_DIR", m_runtimeFolder},
-        {"XDG_CONFIG_HOME", m_configFolder},
-        {"LD_PRELOAD", Colon(ORVEL_E2E_DRIVER_PATH, Ours("LD_PRELOAD"))},
-    };
+    // The world's folder is the program's working, settings and runtime folder.
+    std::vector<std::string> argv{"/usr/bin/env", "-C", m_dir.Path(), "ORVEL_E2E_DRIVER_SOCKET=" + File("driver.sock"),
+                                  "LD_PRELOAD=" ORVEL_E2E_DRIVER_PATH, "QT_QPA_PLATFORM=offscreen",
+                                  "XDG_RUNTIME_DIR=" + m_dir.Path(), "XDG_CONFIG_HOME=" + m_dir.Path()};
 #ifdef ORVEL_E2E_ASAN
-    environment["ASAN_OPTIONS"] = Colon(Ours("ASAN_OPTIONS"), "verify_asan_link_order=0");
+    // The sanitizer's runtime comes in with the driver, after the libraries it wants to precede.
+    const char* options = std::getenv("ASAN_OPTIONS");
+    argv.push_back("ASAN_OPTIONS=" + std::string(options ? options : "") + ":verify_asan_link_order=0");
 #endif
-    const std::string outputFile = ProgramOutputFile(*this, ++m_runs);
-    const int output = ::open(outputFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    argv.push_back(ORVEL_PROGRAM_PATH);
     m_program.reset();
-    m_program.emplace(std::vector<std::string>{ORVEL_PROGRAM_PATH},
-                      devsimtest::CChildProcess::Streams{-1, output, output}, m_workFolder, environment);
-    ::close(output);
-    try {
-        if (m_operator.Accept(kStartCeiling) != m_program->Pid())
-            throw std::runtime_error("a driver in another process answered");
-    } catch (const std::exception& error) {
-        throw std::runtime_error(error.what() + std::string("; the program wrote:\n") + ProgramOutput());
-    }
-    m_operator.WaitForWindow(kStartCeiling);
-    return m_operator;
+    m_program.emplace(argv, false);
+    pollfd pfd{m_listener, POLLIN, 0};
+    if (::poll(&pfd, 1, static_cast<int>(devsimtest::kCeiling.count())) != 1)
+        throw std::runtime_error("no operator driver connected");
+    if (m_driver)
+        ::close(m_driver->Fd());
+    m_driver.emplace(::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC));
+    Call({"state", Id(kPanels[0].enable)}, true); // the window is shown
 }
 
-std::string CWorkbench::ProgramOutput() const
+std::string CWorkbench::Call(const std::vector<std::string>& request, bool retry)
 {
-    std::ostringstream text;
-    text << std::ifstream(ProgramOutputFile(*this, m_runs)).rdbuf();
-    return text.str();
+    std::string line;
+    for (const std::string& field : request)
+        line += (&field == &request.front() ? "" : "\t") + field;
+    line += '\n';
+    for (const auto deadline = std::chrono::steady_clock::now() + devsimtest::kCeiling;;) {
+        if (::send(m_driver->Fd(), line.data(), line.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(line.size()))
+            throw std::runtime_error("the driver is gone");
+        const auto answer = m_driver->WaitFor("", std::string(1, '\0'));
+        if (!answer || answer->empty())
+            throw std::runtime_error("no answer to " + line);
+        if (answer->front() == '+')
+            return answer->substr(1);
+        if (!retry || std::chrono::steady_clock::now() > deadline)
+            throw std::runtime_error("the driver refused " + line + ": " + answer->substr(1));
+        std::this_thread::sleep_for(milliseconds(100));
+    }
+}
+
+State CWorkbench::StateOf(int id)
+{
+    std::istringstream fields(Call({"state", Id(id)}));
+    State state{};
+    fields >> state.enabled >> state.checked >> state.lit >> state.litColour;
+    return state;
 }
 
 } // namespace e2e

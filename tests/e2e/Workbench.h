@@ -1,11 +1,9 @@
 #pragma once
 
-#include "Operator.h"
-
 #include <ChildProcess.h>
-#include <DevsimProcess.h>
 #include <TempDir.h>
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -13,41 +11,71 @@
 
 namespace e2e {
 
-// Polls `condition` at a calm pace: each poll is a request to the window.
-bool Eventually(const std::function<bool()>& condition, milliseconds ceiling = milliseconds(30000));
+using devsimtest::milliseconds;
 
-// A private world for the program: the device simulator's three ports in a
-// runtime folder of its own, an empty settings folder, a working folder with
-// the sample log4cplus.conf, and the line to the operator driver. The program
-// can be started again on the same world; its settings stay between runs.
+// Control identifiers of one channel panel of the main window.
+struct Panel
+{
+    int enable, port, baud, open, close, command, commandEdit, send, sendFile, clear, log, portLamp, rxLamp, rxErrLamp;
+};
+
+// Channels 0 (satellite receiver), 1 (beacon receiver), 2 (echo sounder).
+inline constexpr Panel kPanels[3] = {
+    {1000, 1001, 1002, 1003, 1004, 1005, 1006, 1008, 1009, 1010, 1011, 1012, 1013, 1014},
+    {1020, 1021, 1022, 1023, 1024, 1025, 1026, 1028, 1029, 1030, 1031, 1032, 1033, 1034},
+    {1037, 1043, 1044, 1045, 1046, 1047, 1048, 1050, 1051, 1052, 1053, 1038, 1039, 1040},
+};
+inline constexpr int kReceiverType = 1017;
+inline constexpr std::uint32_t kGreen = 0x0000FF00, kRed = 0x000000FF; // 0x00BBGGRR
+
+struct State
+{
+    bool enabled, checked, lit;
+    std::uint32_t litColour;
+};
+
+// Polls `condition` at a calm pace: each poll is a request to the window.
+bool Eventually(const std::function<bool()>& condition);
+
+// A private world for the program: a folder of its own for its runtime
+// folder (where the simulator puts its ports), its settings and its work,
+// with the sample log4cplus.conf; and the operator's hands and eyes on the
+// window, through the operator driver inside the program
+// (driver/OperatorDriver.cpp). The program can be started again in the same
+// world, its settings kept.
 class CWorkbench
 {
 public:
-    // Starts the simulator, with any further options, and waits for its ports.
     explicit CWorkbench(const std::vector<std::string>& simulatorOptions = {});
+    ~CWorkbench();
 
-    devsimtest::CDevsimProcess& Simulator() { return m_simulator.m_process; }
-    // The simulator's port link for channel 0, 1 or 2, as the program lists it.
-    const std::string& Port(int channel) const;
-
-    // Starts the program with the operator driver and waits for its window.
-    COperator& StartProgram();
-    devsimtest::CChildProcess& Program() { return *m_program; }
-    // What the running or last program wrote to its standard output and error.
-    std::string ProgramOutput() const;
-
-    // A file in the world's temporary folder.
+    devsimtest::CSimulator& Simulator() { return m_simulator; }
+    // Starts the program with the driver and waits for its window.
+    void StartProgram();
+    devsimtest::CChild& Program() { return *m_program; }
     std::string File(const std::string& name) const { return m_dir.File(name); }
 
+    // Waits while the control is greyed, as an operator would.
+    void Click(int id) { Call({"click", Id(id)}, true); }
+    void Key(int id, const std::string& key) { Call({"key", Id(id), key}); }
+    void Type(int id, const std::string& text) { Call({"type", Id(id), text}); }
+    void Pick(int id, const std::string& item) { Call({"pick", Id(id), item}); }
+    // Waits for the file dialog and opens `path` with it.
+    void AnswerFileDialog(const std::string& path) { Call({"file", path}, true); }
+    void CloseBox() { Call({"close"}); }
+    std::string Text(int id) { return Call({"text", Id(id)}); }
+    State StateOf(int id);
+
 private:
+    static std::string Id(int id) { return std::to_string(id); }
+    // The driver's answer; a refusal throws, or with `retry` is asked again until the ceiling.
+    std::string Call(const std::vector<std::string>& request, bool retry = false);
+
     testsupport::TempDir m_dir;
-    std::string m_runtimeFolder;
-    std::string m_configFolder;
-    std::string m_workFolder;
-    devsimtest::CReadySimulator m_simulator;
-    COperator m_operator;
-    std::optional<devsimtest::CChildProcess> m_program;
-    int m_runs = 0;
+    devsimtest::CSimulator m_simulator;
+    std::optional<devsimtest::CChild> m_program;
+    int m_listener = -1;
+    std::optional<devsimtest::CReader> m_driver;
 };
 
 } // namespace e2e
