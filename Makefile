@@ -83,3 +83,27 @@ BENCH_PACKAGES := gtkterm cutecom xdotool xclip gcc libc6-dev python3
 bench-window: build
 	scripts/install-deps $(BENCH_PACKAGES)
 	python3 bench/window/winbench.py run --ours $(BUILD)/OrvelConfigurator $(if $(BEFORE),--before $(BEFORE)) $(BENCH_ARGS)
+
+# The .deb, as Debian's own tools would build it: Debian's build flags
+# (dpkg-buildflags), installed under /usr, stripped, Depends computed from the
+# binaries by dpkg-shlibdeps; into $(PKG_BUILD)/. package-check builds it,
+# runs lintian, installs it with apt, starts the installed program under Xvfb
+# from an empty folder, removes it and checks nothing of it is left: it
+# changes the system, so it is not part of make test.
+PKG_BUILD ?= build-package
+PKG_FLAGS  = DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
+.PHONY: package package-check
+package: deps
+	SOURCE_DATE_EPOCH=$$(git log -1 --format=%ct 2>/dev/null || date +%s) \
+	cmake -S . -B $(PKG_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=None -DCMAKE_INSTALL_PREFIX=/usr \
+	    -DORVEL_BUILD_TESTS=OFF -DORVEL_BUILD_BENCH=OFF \
+	    -DCMAKE_C_FLAGS="$$($(PKG_FLAGS) CFLAGS) $$($(PKG_FLAGS) CPPFLAGS)" \
+	    -DCMAKE_CXX_FLAGS="$$($(PKG_FLAGS) CXXFLAGS) $$($(PKG_FLAGS) CPPFLAGS)" \
+	    -DCMAKE_EXE_LINKER_FLAGS="$$($(PKG_FLAGS) LDFLAGS)"
+	cmake --build $(PKG_BUILD) -j $(JOBS)
+	rm -f $(PKG_BUILD)/*.deb
+	cd $(PKG_BUILD) && cpack
+	@echo "make package: $$(ls $(PKG_BUILD)/*.deb)"
+
+package-check: package
+	tests/packaging/check-package $(PKG_BUILD)

@@ -68,6 +68,10 @@ COptions ParseOptions(const std::vector<std::string>& arguments)
             options.m_help = true;
             continue;
         }
+        if (option == "--demo") {
+            options.m_demo = true;
+            continue;
+        }
         if (i + 1 >= arguments.size())
             throw CUsageError(option.rfind("--", 0) == 0 && option != "--" ? option + " wants a value"
                                                                            : "unknown argument \"" + option + "\"");
@@ -133,6 +137,14 @@ Options:
   --corrupt N         every Nth sentence a device sends by itself goes out
                       with a digit changed, so that its checksum is wrong, as
                       a noisy cable would deliver it
+  --demo              try OrvelConfigurator without devices: start the
+                      simulator, then the OrvelConfigurator that sits beside
+                      this program, on settings of its own in a new
+                      temporary folder where each channel already has its
+                      simulated port, enabled: "Открыть" is all it takes.
+                      Your own settings are left alone; the folder is
+                      deleted, and the simulator stopped, when the window
+                      closes. Needs a display.
   -h, --help          this text
 
 Standard output, one line per event, flushed at once:

@@ -32,6 +32,7 @@ struct COptions
     std::vector<CPullPlan> m_pulls;
     unsigned m_corruptEvery = 0;        // 0: every sentence intact
     bool m_help = false;
+    bool m_demo = false;                // run OrvelConfigurator on demo settings
 };
 
 class CUsageError : public std::runtime_error

@@ -2,6 +2,7 @@
 // for trying OrvelConfigurator without the hardware and for its tests.
 // See Usage() in Options.cpp, or run it with --help.
 
+#include "Demo.h"
 #include "Options.h"
 #include "PortFolders.h"
 #include "Simulator.h"
@@ -43,6 +44,8 @@ int main(int argc, char** argv)
         options.m_folder = setting::VirtualPortFolder();
 
     try {
+        if (options.m_demo)
+            return devsim::RunDemo(options);
         devsim::CSimulator simulator(options);
         return simulator.Run();
     } catch (const std::exception& error) {
