@@ -55,6 +55,22 @@ struct Pty
     std::string path;
 };
 
+// A private folder for the window's settings and virtual ports, so a
+// benchmark never reads or writes the user's own; offscreen unless told
+// otherwise. Call before the QApplication is made.
+inline std::string UsePrivateFolders()
+{
+    char folder[] = "/tmp/orvel-bench-XXXXXX";
+    if (!::mkdtemp(folder)) {
+        std::perror("mkdtemp");
+        std::exit(1);
+    }
+    ::setenv("XDG_CONFIG_HOME", folder, 1);
+    ::setenv("XDG_RUNTIME_DIR", folder, 1);
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    return folder;
+}
+
 // Runs the window's events until `done` holds or `ceiling` has passed.
 template <typename Done>
 void RunUntil(Done done, std::chrono::seconds ceiling = std::chrono::seconds(600))

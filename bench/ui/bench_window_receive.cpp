@@ -272,12 +272,7 @@ int main(int argc, char** argv)
     const std::size_t bigPane = (argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 100) * kMB;
     const int pacedSeconds = argc > 3 ? std::atoi(argv[3]) : 20;
 
-    char folder[] = "/tmp/orvel-bench-XXXXXX";
-    if (!::mkdtemp(folder))
-        return 1;
-    ::setenv("XDG_CONFIG_HOME", folder, 1);
-    ::setenv("XDG_RUNTIME_DIR", folder, 1);
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    const std::string folder = bench::UsePrivateFolders();
     QApplication app(argc, argv);
 
     Pty devices[3];
@@ -340,7 +335,7 @@ int main(int argc, char** argv)
         const std::string record = panes[0]->Text().Bytes(0, panes[0]->Text().Size());
         const double takenMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
         start = Clock::now();
-        const std::string error = ui::WriteRecord(record, std::string(folder) + "/record.log");
+        const std::string error = ui::WriteRecord(record, folder + "/record.log");
         std::printf("  saved as a record: the window's part %.1f ms, the writing %.2f s%s%s\n", takenMs,
                     Seconds(start), error.empty() ? "" : ", failed: ", error.c_str());
     }

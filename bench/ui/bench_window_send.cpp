@@ -129,14 +129,9 @@ void OpenAndSend(COrvelConfiguratorDlg& dlg, const std::string& port, unsigned b
 int main(int argc, char** argv)
 {
     const unsigned baud = argc > 1 ? static_cast<unsigned>(std::strtoul(argv[1], nullptr, 10)) : 4800;
-    char folder[] = "/tmp/orvel-bench-XXXXXX";
-    if (!::mkdtemp(folder))
-        return 1;
-    ::setenv("XDG_CONFIG_HOME", folder, 1);
-    ::setenv("XDG_RUNTIME_DIR", folder, 1);
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    const std::string folder = bench::UsePrivateFolders();
     QApplication app(argc, argv);
-    const std::string file = std::string(folder) + "/100k.bin";
+    const std::string file = folder + "/100k.bin";
     std::ofstream(file, std::ios::binary) << std::string(100 * 1024, 'f');
 
     Pty paced, stalled;
