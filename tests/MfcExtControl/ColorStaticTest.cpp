@@ -11,50 +11,41 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
 using namespace MfcExtControl;
 
 namespace {
 
 constexpr COLORREF kGreen = RGB(0, 255, 0);
 constexpr COLORREF kRed = RGB(255, 0, 0);
-constexpr COLORREF kBlue = RGB(0, 0, 255);
 constexpr UINT_PTR kPulse = CColorStatic::kPulseTimerId;
 
 // A lamp on screen, captioned "Rx", that counts its paintings.
-class CountingLamp : public CColorStatic
+struct CountingLamp : CColorStatic
 {
-public:
-    explicit CountingLamp(QWidget* parent = nullptr) : CColorStatic(parent)
+    explicit CountingLamp(QWidget* parent) : CColorStatic(parent)
     {
         setText("Rx");
         resize(60, 20);
         show();
-        QCoreApplication::processEvents();
-        paints = 0;
     }
-
-    int paints = 0;
-
-    QColor Background() { return grab().toImage().pixelColor(4, 4); }
-    bool CaptionIsBlack()
-    {
-        const QImage image = grab().toImage();
-        for (int y = 2; y < image.height() - 2; ++y)
-            for (int x = 2; x < image.width() - 2; ++x)
-                if (image.pixelColor(x, y) == Qt::black)
-                    return true;
-        return false;
-    }
-
-protected:
     void paintEvent(QPaintEvent* event) override
     {
         ++paints;
         CColorStatic::paintEvent(event);
     }
+    int paints = 0;
 };
+
+// The lamp's background, when its caption is drawn in black.
+QColor Background(QWidget& lamp)
+{
+    const QImage image = lamp.grab().toImage();
+    for (int y = 2; y < image.height() - 2; ++y)
+        for (int x = 2; x < image.width() - 2; ++x)
+            if (image.pixelColor(x, y) == Qt::black)
+                return image.pixelColor(4, 4);
+    return QColor();
+}
 
 bool ProcessEventsUntil(const std::function<bool()>& condition)
 {
@@ -64,20 +55,39 @@ bool ProcessEventsUntil(const std::function<bool()>& condition)
     });
 }
 
-QColor ButtonFace() { return QApplication::palette().color(QPalette::Button); }
-
 } // namespace
 
-TEST(ColorStatic, PaintsTheButtonFaceOrTheLitColourBehindBlackText)
+// A window full of lamps flashing with traffic repaints the lamps that
+// change, and nothing under them: the button face when dark, the lit colour
+// when lit, the caption black on both.
+TEST(ColorStatic, RepaintsOnlyItselfAndOnlyWhenItsLookChanges)
 {
-    CountingLamp lamp;
-    EXPECT_EQ(lamp.Background(), ButtonFace());
-    EXPECT_TRUE(lamp.CaptionIsBlack());
+    struct Parent : QWidget
+    {
+        int paints = 0;
+        void paintEvent(QPaintEvent*) override { ++paints; }
+    } parent;
+    parent.resize(100, 40);
+    parent.show();
+    CountingLamp lamp(&parent);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return parent.paints > 0 && lamp.paints > 0; }));
+    const QColor face = QApplication::palette().color(QPalette::Button);
+    EXPECT_EQ(Background(lamp), face);
+    parent.paints = lamp.paints = 0;
+
+    lamp.Pulse(5000, kRed);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return lamp.paints > 0; }));
+    EXPECT_EQ(Background(lamp), QColor(255, 0, 0));
+    lamp.paints = 0;
+    lamp.OnTimer(CColorStatic::kRepaintTimerId);
     lamp.TurnOn(kRed);
-    EXPECT_EQ(lamp.Background(), QColor(255, 0, 0));
-    EXPECT_TRUE(lamp.CaptionIsBlack());
-    lamp.TurnOff();
-    EXPECT_EQ(lamp.Background(), ButtonFace());
+    for (int i = 0; i < 10; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(lamp.paints, 0) << "nothing changed, nothing to repaint";
+    lamp.OnTimer(kPulse);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return lamp.paints > 0; }));
+    EXPECT_EQ(Background(lamp), face);
+    EXPECT_EQ(parent.paints, 0);
 }
 
 // Data every 100 ms lights "Rx" from 0 to 250 ms, then from 300; two failed
@@ -87,7 +97,7 @@ TEST(ColorStatic, APulseIsNeitherRestartedNorLengthenedNorRecoloured)
 {
     CColorStatic lamp;
     lamp.Pulse(lamp.m_pulseDuration);
-    lamp.Pulse(1000, kBlue);
+    lamp.Pulse(1000, RGB(0, 0, 255));
     EXPECT_TRUE(lamp.IsLit());
     EXPECT_EQ(lamp.LitColor(), kGreen);
     EXPECT_EQ(lamp.TimerElapse(kPulse), 250u);
@@ -107,41 +117,6 @@ TEST(ColorStatic, APulseIsNeitherRestartedNorLengthenedNorRecoloured)
     lamp.OnTimer(kPulse);
     EXPECT_FALSE(lamp.IsLit());
     EXPECT_EQ(lamp.PulseTimer(), 0u);
-
-    lamp.Pulse(5000, kRed);
-    lamp.EndPulse();  // an open that succeeds during a failure's pulse
-    lamp.TurnOn(kGreen);
-    EXPECT_TRUE(lamp.IsLit());
-    EXPECT_EQ(lamp.PulseTimer(), 0u) << "no pulse left to darken the lamp of an open port";
-}
-
-// A window full of lamps flashing with traffic repaints the lamps that
-// change, and nothing under them.
-TEST(ColorStatic, RepaintsOnlyItselfAndOnlyWhenItsLookChanges)
-{
-    struct Parent : QWidget
-    {
-        int paints = 0;
-        void paintEvent(QPaintEvent*) override { ++paints; }
-    } parent;
-    parent.resize(100, 40);
-    parent.show();
-    CountingLamp lamp(&parent);
-    ASSERT_TRUE(ProcessEventsUntil([&] { return parent.paints > 0; }));
-    parent.paints = 0;
-
-    lamp.Pulse(5000, kRed);
-    ASSERT_TRUE(ProcessEventsUntil([&] { return lamp.paints > 0; }));
-    lamp.paints = 0;
-    lamp.OnTimer(CColorStatic::kRepaintTimerId);
-    lamp.TurnOn(kRed);
-    for (int i = 0; i < 10; ++i)
-        QCoreApplication::processEvents();
-    EXPECT_EQ(lamp.paints, 0) << "nothing changed, nothing to repaint";
-    lamp.OnTimer(kPulse);
-    ASSERT_TRUE(ProcessEventsUntil([&] { return lamp.paints > 0; }));
-    EXPECT_EQ(lamp.Background(), ButtonFace());
-    EXPECT_EQ(parent.paints, 0);
 }
 
 // The platform's timer events reach OnTimer under the lamp's identifiers.
@@ -165,33 +140,30 @@ TEST(ColorStatic, PlatformTimersEndPulsesAndToggleBlinkingUntilTurnOff)
 TEST(ColorStatic, TakesOverATemplateControlsPlace)
 {
     QWidget dialog;
-    const auto control = [&](int id, const char* caption, const QRect& geometry) {
-        auto* label = new QLabel(caption, &dialog);
-        label->setGeometry(geometry);
-        SetDlgItemId(label, id);
-        return label;
-    };
-    QLabel* before = control(1012, "CHC", QRect(50, 10, 30, 10));
-    QLabel* standIn = control(1013, "Rx Err", QRect(115, 10, 30, 12));
-    QFont font = standIn->font();
+    QLabel* labels[4];
+    for (int i = 0; i < 4; ++i) {
+        labels[i] = new QLabel(QString("label %1").arg(i), &dialog);
+        labels[i]->setGeometry(10 + 40 * i, 10, 30, 10 + i);
+        SetDlgItemId(labels[i], 1012 + i);
+    }
+    QFont font = labels[1]->font();
     font.setBold(true);
-    standIn->setFont(font);
-    QLabel* after = control(1014, "Tx", QRect(150, 10, 30, 10));
-    control(1015, "Tx Err", QRect(0, 0, 30, 10))->hide();
-    const QPointer<QLabel> gone(standIn);
+    labels[1]->setFont(font);
+    labels[3]->hide();
+    const QPointer<QLabel> standIn(labels[1]);
     CColorStatic lamp;
     CColorStatic hidden;
 
     EXPECT_FALSE(lamp.SubclassDlgItem(4242, &dialog));
     ASSERT_TRUE(lamp.SubclassDlgItem(1013, &dialog));
-    EXPECT_TRUE(gone.isNull());
+    EXPECT_TRUE(standIn.isNull());
     EXPECT_EQ(GetDlgItem(&dialog, 1013), &lamp);
-    EXPECT_EQ(lamp.geometry(), QRect(115, 10, 30, 12));
-    EXPECT_EQ(lamp.text(), "Rx Err");
+    EXPECT_EQ(lamp.geometry(), QRect(50, 10, 30, 11));
+    EXPECT_EQ(lamp.text(), "label 1");
     EXPECT_EQ(lamp.font(), font);
     const QObjectList& order = dialog.children();
-    EXPECT_LT(order.indexOf(before), order.indexOf(&lamp));
-    EXPECT_LT(order.indexOf(&lamp), order.indexOf(after));
+    EXPECT_LT(order.indexOf(labels[0]), order.indexOf(&lamp));
+    EXPECT_LT(order.indexOf(&lamp), order.indexOf(labels[2]));
     EXPECT_FALSE(lamp.SubclassDlgItem(1015, &dialog)) << "already placed";
     ASSERT_TRUE(hidden.SubclassDlgItem(1015, &dialog));
     EXPECT_FALSE(hidden.isVisibleTo(&dialog));

@@ -5,41 +5,35 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace {
 
-// A command as the operator sees it (UTF-8) and as the device gets it.
-struct Expected
-{
-    const char* description;
-    const char* command;
-};
-
-const std::vector<Expected> kNavis = {
-    {"Настройка скорости порта выдачи v1", "$PORZA,1,115200,1*7D\r\n"},
-    {"Настройка скорости порта выдачи v2", "$PNVGRZA,0,115200,1*6C\r\n"},
-    {"Настройка скорости порта приема", "$PORZA,2,4800,1*75\r\n"},
-    {"Прием диф поправок", "$PORZA,2,4800,2*76\r\n"},
-    {"Очистка списка сообщений", "$PORZB*55\r\n"},
-    {"Запрос GGA часто", "$PORZB,GGA,1*25\r\n"},
-    {"Запрос HDT часто", "$PORZB,HDT,1,*10\r\n"},
-    {"Запрос RMC часто", "$PORZB,RMC,1*38\r\n"},
-    {"Запрос RMC редко", "$PORZB,RMC,10*08\r\n"},
-    {"Сохранить настройки", "$POCFG,W*26\r\n"},
-    {"Сбросить настройки", "$POCFG,E*34\r\n"},
-};
+// Each entry as the operator sees it (UTF-8) and as the device gets it.
+using Entries = std::vector<std::pair<std::string, std::string>>;
 
 // Every set by name ("" for the beacon receiver's), entries in order.
-const std::vector<std::pair<std::string, std::vector<Expected>>> kSets = {
+const std::vector<std::pair<std::string, Entries>> kSets = {
     {"Shark",
      {{"Запрос GGA", "log COM1 gpgga ontime 1\r\n"},
       {"Запрос HDT", "log COM1 gphdt ontime 1\r\n"},
       {"Запрос RMC", "log COM1 gprmc ontime 1\r\n"},
       {"Сохранить настройки", "Saveconfig\r\n"}}},
-    {"Navis", kNavis},
+    {"Navis",
+     {{"Настройка скорости порта выдачи v1", "$PORZA,1,115200,1*7D\r\n"},
+      {"Настройка скорости порта выдачи v2", "$PNVGRZA,0,115200,1*6C\r\n"},
+      {"Настройка скорости порта приема", "$PORZA,2,4800,1*75\r\n"},
+      {"Прием диф поправок", "$PORZA,2,4800,2*76\r\n"},
+      {"Очистка списка сообщений", "$PORZB*55\r\n"},
+      {"Запрос GGA часто", "$PORZB,GGA,1*25\r\n"},
+      {"Запрос HDT часто", "$PORZB,HDT,1,*10\r\n"},
+      {"Запрос RMC часто", "$PORZB,RMC,1*38\r\n"},
+      {"Запрос RMC редко", "$PORZB,RMC,10*08\r\n"},
+      {"Сохранить настройки", "$POCFG,W*26\r\n"},
+      {"Сбросить настройки", "$POCFG,E*34\r\n"}}},
     {"Navitel",
      {{"Настройка скорости порта выдачи", "com com1 115200 n 8 1 n off on\r\n"},
       {"Запрос GGA часто", "log com1 gpgga ontime 1\r\n"},
@@ -56,42 +50,43 @@ const std::vector<std::pair<std::string, std::vector<Expected>>> kSets = {
       {"Запрос состояния", "$GPCRQ,MSS\r\n"}}},
 };
 
-// Descriptions are stored as Windows-1251 bytes; read them back through the
-// text unit, which decodes with the platform's converter.
-QString Decoded(const std::string& description)
+// What a list control filled from `set` shows and holds: each item's text,
+// decoded from Windows-1251, and the command its data points at (found
+// through the index the control returned for the item).
+Entries Listed(const CCommandSet& set)
 {
-    return text::FromCp1251(description.data(), description.size());
+    Entries items;
+    set.Fill(
+        [&](const char* text) {
+            items.emplace_back(text::FromCp1251(text, std::strlen(text)).toStdString(), "");
+            return static_cast<int>(items.size()) + 99;
+        },
+        [&](int index, std::uintptr_t data) {
+            items.at(static_cast<std::size_t>(index) - 100).second = reinterpret_cast<const char*>(data);
+            return 0;
+        });
+    return items;
 }
 
 } // namespace
 
 // The catalogue lists "Shark", "Navis", "Navitel" in order, each index entry
 // naming and pointing at its set; every set, the beacon receiver's included,
-// holds its descriptions and commands (CR LF ended) byte for byte.
-TEST(CommandCatalog, EverySetHoldsItsEntriesInOrderByteForByte)
+// lists its descriptions and commands (CR LF ended) byte for byte.
+TEST(CommandCatalog, EverySetListsItsEntriesInOrderByteForByte)
 {
     const CCommandCatalog catalog;
     const CCommandSet kks = MakeKksCommandSet();
     ASSERT_EQ(catalog.m_index.size(), 3u);
     ASSERT_EQ(catalog.m_sets.size(), 3u);
-    const CCommandSet* const sets[] = {catalog.m_sets[0].get(), catalog.m_sets[1].get(),
-                                       catalog.m_sets[2].get(), &kks};
-
+    const CCommandSet* const sets[] = {catalog.m_sets[0].get(), catalog.m_sets[1].get(), catalog.m_sets[2].get(), &kks};
     for (std::size_t s = 0; s < kSets.size(); ++s) {
-        const std::string& name = kSets[s].first;
-        const std::vector<Expected>& expected = kSets[s].second;
-        SCOPED_TRACE("set \"" + name + "\"");
+        SCOPED_TRACE("set \"" + kSets[s].first + "\"");
         if (s < catalog.m_index.size()) {
-            EXPECT_EQ(catalog.m_index[s].first, name);
-            EXPECT_EQ(catalog.m_index[s].second, sets[s]);
+            EXPECT_EQ(catalog.m_index[s], std::make_pair(kSets[s].first, const_cast<CCommandSet*>(sets[s])));
         }
-        EXPECT_EQ(sets[s]->m_name, name);
-        ASSERT_EQ(sets[s]->m_commands.size(), expected.size());
-        for (std::size_t i = 0; i < expected.size(); ++i) {
-            SCOPED_TRACE("entry " + std::to_string(i + 1));
-            EXPECT_EQ(Decoded(sets[s]->m_commands[i].m_description), QString::fromUtf8(expected[i].description));
-            EXPECT_EQ(sets[s]->m_commands[i].m_command, expected[i].command);
-        }
+        EXPECT_EQ(sets[s]->m_name, kSets[s].first);
+        EXPECT_EQ(Listed(*sets[s]), kSets[s].second);
     }
 }
 
@@ -100,13 +95,9 @@ TEST(CommandCatalog, EverySetHoldsItsEntriesInOrderByteForByte)
 // checksum is put right, before the line end; other text is left alone.
 TEST(NmeaChecksum, CatalogueSentencesStayAndOthersArePutRight)
 {
-    for (const Expected& entry : kNavis)
-        EXPECT_EQ(commands::WithNmeaChecksum(entry.command), entry.command);
-    const struct
-    {
-        const char* text;
-        const char* withChecksum;
-    } cases[] = {
+    for (const auto& entry : kSets[1].second)
+        EXPECT_EQ(commands::WithNmeaChecksum(entry.second), entry.second);
+    const std::pair<const char*, const char*> cases[] = {
         {"$PCSI,8,VOSKEL,E\r\n", "$PCSI,8,VOSKEL,E*50\r\n"},
         {"$PORZB,RMC,10*FF\r\n", "$PORZB,RMC,10*08\r\n"},
         {"$PORZB,RMC,10*8 and more\n", "$PORZB,RMC,10*08\n"},
@@ -115,41 +106,7 @@ TEST(NmeaChecksum, CatalogueSentencesStayAndOthersArePutRight)
         {"$\r\n", "$*00\r\n"},
         {"log COM1 gpgga ontime 1\r\n", "log COM1 gpgga ontime 1\r\n"},
         {" $POCFG,W", " $POCFG,W"},
-        {"", ""},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(commands::WithNmeaChecksum(c.text), c.withChecksum) << c.text;
-}
-
-// Fill hands each item's data to the index AddString returned for it.
-TEST(CommandSet, FillListsDescriptionsInOrderWithPointersToTheCommands)
-{
-    std::vector<std::string> texts;
-    std::vector<std::pair<int, std::uintptr_t>> itemData;
-    const auto fill = [&](const CCommandSet& set) {
-        set.Fill(
-            [&](const char* text) {
-                texts.emplace_back(text);
-                return 10 * static_cast<int>(texts.size());
-            },
-            [&](int index, std::uintptr_t data) {
-                itemData.emplace_back(index, data);
-                return 0;
-            });
-    };
-    fill(CCommandSet());
-    EXPECT_TRUE(texts.empty() && itemData.empty()) << "an empty set calls neither";
-
-    const CCommandCatalog catalog;
-    const CCommandSet& navis = *catalog.m_index[1].second;
-    fill(navis);
-    ASSERT_EQ(texts.size(), 11u);
-    ASSERT_EQ(itemData.size(), 11u);
-    for (std::size_t i = 0; i < 11; ++i) {
-        EXPECT_EQ(Decoded(texts[i]), QString::fromUtf8(kNavis[i].description));
-        EXPECT_EQ(itemData[i].first, 10 * static_cast<int>(i + 1));
-    }
-    const char* const fifth = reinterpret_cast<const char*>(itemData[4].second);
-    EXPECT_STREQ(fifth, "$PORZB*55\r\n");
-    EXPECT_EQ(fifth, navis.m_commands[4].m_command.c_str()) << "item data points into the set";
+    for (const auto& [text, withChecksum] : cases)
+        EXPECT_EQ(commands::WithNmeaChecksum(text), withChecksum) << text;
 }

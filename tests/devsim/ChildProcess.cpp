@@ -7,32 +7,39 @@
 #include <poll.h>
 #include <stdexcept>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 namespace devsimtest {
 
 using Clock = std::chrono::steady_clock;
 
+CReader::~CReader()
+{
+    ::close(m_fd);
+}
+
+// False at the end of the data or at the deadline.
 bool CReader::ReadSome(Clock::time_point deadline)
 {
     for (;;) {
         const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now()).count();
         pollfd pfd{m_fd, POLLIN, 0};
-        const int ready = ::poll(&pfd, 1, static_cast<int>(std::max<long long>(0, left)));
+        if (::poll(&pfd, 1, static_cast<int>(std::max<long long>(0, left))) <= 0)
+            return false;
         char chunk[65536];
-        const ssize_t count = ready > 0 ? ::read(m_fd, chunk, sizeof chunk) : -1;
+        const ssize_t count = ::read(m_fd, chunk, sizeof chunk);
         if (count > 0)
             m_buffer.append(chunk, static_cast<std::size_t>(count));
-        if (count > 0 || ready == 0 || count == 0 || (errno != EINTR && errno != EAGAIN))
+        if (count >= 0 || (errno != EINTR && errno != EAGAIN))
             return count > 0;
     }
 }
 
-std::optional<std::string> CReader::WaitFor(const std::string& prefix, const std::string& end, milliseconds ceiling)
+std::optional<std::string> CReader::WaitFor(const std::string& prefix, const std::string& end)
 {
-    const auto deadline = Clock::now() + ceiling;
+    const auto deadline = Clock::now() + kCeiling;
     do {
         for (std::size_t at; (at = m_buffer.find(end)) != std::string::npos;) {
             std::string line = m_buffer.substr(0, at);
@@ -68,26 +75,22 @@ CChild::CChild(std::vector<std::string> argv, bool piped)
     for (std::string& word : argv)
         args.push_back(word.data());
     args.push_back(nullptr);
-    int in[2] = {-1, -1}, out[2] = {-1, -1};
-    if (piped && (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0))
-        throw std::runtime_error("pipe2 failed");
+    int io[2] = {-1, -1};
+    if (piped && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, io) != 0)
+        throw std::runtime_error("socketpair failed");
     const pid_t parent = ::getpid();
     m_pid = ::fork();
     if (m_pid < 0)
         throw std::runtime_error("fork failed");
     if (m_pid == 0) {
         ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (::getppid() != parent || (piped && (::dup2(in[0], 0) < 0 || ::dup2(out[1], 1) < 0 || ::dup2(out[1], 2) < 0)))
+        if (::getppid() != parent || (piped && (::dup2(io[1], 0) < 0 || ::dup2(io[1], 1) < 0 || ::dup2(io[1], 2) < 0)))
             ::_exit(127);
         ::execv(args[0], args.data());
         ::_exit(127);
     }
-    if (piped) {
-        ::close(in[0]);
-        ::close(out[1]);
-        m_in = in[1];
-        m_fd = out[0];
-    }
+    ::close(io[1]);
+    m_fd = io[0];
 }
 
 CChild::~CChild()
@@ -96,34 +99,20 @@ CChild::~CChild()
         ::kill(m_pid, SIGKILL);
         ::waitpid(m_pid, nullptr, 0);
     }
-    ::close(m_in);
-    ::close(m_fd);
 }
 
-void CChild::Send(const std::string& line)
+void CReader::Send(const std::string& line)
 {
     const std::string bytes = line + "\n";
-    if (::write(m_in, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
-        throw std::runtime_error("the child does not take \"" + line + "\"");
+    if (::send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(bytes.size()))
+        throw std::runtime_error("the other end does not take \"" + line + "\"");
 }
 
-void CChild::Signal(int signal) const
+std::optional<int> CChild::Wait()
 {
-    ::kill(m_pid, signal);
-}
-
-std::optional<int> CChild::Wait(milliseconds ceiling)
-{
-    const auto deadline = Clock::now() + ceiling;
-    while (!m_status) {
-        int status = 0;
-        if (::waitpid(m_pid, &status, WNOHANG) == m_pid)
-            m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        else if (Clock::now() >= deadline)
-            break;
-        else
-            std::this_thread::sleep_for(milliseconds(5));
-    }
+    int status = 0;
+    if (!m_status && ::waitpid(m_pid, &status, 0) == m_pid)
+        m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return m_status;
 }
 

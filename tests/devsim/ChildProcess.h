@@ -4,6 +4,7 @@
 // the simulator's process tests and the end-to-end tests.
 
 #include <chrono>
+#include <csignal>
 #include <optional>
 #include <string>
 #include <sys/types.h>
@@ -14,16 +15,20 @@ namespace devsimtest {
 using std::chrono::milliseconds;
 constexpr milliseconds kCeiling{60000}; // only keeps a broken test from hanging
 
-// What a descriptor delivers, read as it comes; every wait ends at the ceiling.
+// What a descriptor it owns delivers, read as it comes; every wait ends at
+// the ceiling.
 class CReader
 {
 public:
     explicit CReader(int fd = -1) : m_fd(fd) {}
-    int Fd() const { return m_fd; }
-    // The next line that starts with `prefix`, without its `end`; nothing at
-    // the ceiling or the end of the data.
-    std::optional<std::string> WaitFor(const std::string& prefix, const std::string& end = "\n",
-                                       milliseconds ceiling = kCeiling);
+    ~CReader();
+    CReader(const CReader&) = delete;
+    CReader& operator=(const CReader&) = delete;
+    // Sends `line` and a line end to a socket.
+    void Send(const std::string& line);
+    // The next piece that starts with `prefix` and ends with `end`, without
+    // the end; nothing at the ceiling or the end of the data.
+    std::optional<std::string> WaitFor(const std::string& prefix, const std::string& end = "\n");
     // `count` bytes, fewer at the ceiling or the end of the data.
     std::string Read(std::size_t count, milliseconds ceiling = kCeiling);
     // True once reads fail or see the end, as after a hang-up.
@@ -36,25 +41,20 @@ protected:
 };
 
 // A program run as a child (argv[0] is its path), killed when this object
-// goes and sent SIGTERM if the test dies. With `piped`, Send writes lines to
-// its standard input and the reader reads its standard output and error;
-// otherwise it shares the test's.
+// goes and sent SIGTERM if the test dies. With `piped`, its standard input,
+// output and error are the reader's socket; otherwise it shares the test's.
 class CChild : public CReader
 {
 public:
     CChild(std::vector<std::string> argv, bool piped);
     ~CChild();
-    CChild(const CChild&) = delete;
-    CChild& operator=(const CChild&) = delete;
 
-    void Send(const std::string& line); // a line end is added
-    void Signal(int signal) const;
-    // The exit status, or 128 + the signal; nothing at the ceiling.
-    std::optional<int> Wait(milliseconds ceiling = kCeiling);
+    void Signal(int signal) const { ::kill(m_pid, signal); }
+    // The exit status, or 128 + the signal, once it has ended.
+    std::optional<int> Wait();
 
 private:
     pid_t m_pid = -1;
-    int m_in = -1;
     std::optional<int> m_status;
 };
 

@@ -11,8 +11,6 @@
 
 namespace e2e {
 
-using devsimtest::milliseconds;
-
 // Control identifiers of one channel panel of the main window.
 struct Panel
 {
@@ -37,21 +35,22 @@ struct State
 // Polls `condition` at a calm pace: each poll is a request to the window.
 bool Eventually(const std::function<bool()>& condition);
 
-// A private world for the program: a folder of its own for its runtime
-// folder (where the simulator puts its ports), its settings and its work,
-// with the sample log4cplus.conf; and the operator's hands and eyes on the
-// window, through the operator driver inside the program
-// (driver/OperatorDriver.cpp). The program can be started again in the same
-// world, its settings kept.
+// A private world for the program: one folder of its own is its working,
+// settings and runtime folder (where the simulator puts its ports), with the
+// sample log4cplus.conf; and the operator's hands and eyes on the window,
+// through the operator driver inside the program (driver/OperatorDriver.cpp).
+// The program can be started again in the same world, its settings kept.
 class CWorkbench
 {
 public:
-    explicit CWorkbench(const std::vector<std::string>& simulatorOptions = {});
-    ~CWorkbench();
+    CWorkbench();
 
-    devsimtest::CSimulator& Simulator() { return m_simulator; }
-    // Starts the program with the driver and waits for its window.
-    void StartProgram();
+    void StartSimulator(const std::vector<std::string>& options = {});
+    devsimtest::CSimulator& Simulator() { return *m_simulator; }
+    // Starts the program with the driver, or with `demo` orvel-devsim --demo
+    // that starts it (its output read through Program()), and waits for its
+    // window.
+    void StartProgram(bool demo = false);
     devsimtest::CChild& Program() { return *m_program; }
     std::string File(const std::string& name) const { return m_dir.File(name); }
 
@@ -60,8 +59,6 @@ public:
     void Key(int id, const std::string& key) { Call({"key", Id(id), key}); }
     void Type(int id, const std::string& text) { Call({"type", Id(id), text}); }
     void Pick(int id, const std::string& item) { Call({"pick", Id(id), item}); }
-    // Waits for the file dialog and opens `path` with it.
-    void AnswerFileDialog(const std::string& path) { Call({"file", path}, true); }
     void CloseBox() { Call({"close"}); }
     std::string Text(int id) { return Call({"text", Id(id)}); }
     State StateOf(int id);
@@ -72,9 +69,8 @@ private:
     std::string Call(const std::vector<std::string>& request, bool retry = false);
 
     testsupport::TempDir m_dir;
-    devsimtest::CSimulator m_simulator;
+    std::optional<devsimtest::CSimulator> m_simulator;
     std::optional<devsimtest::CChild> m_program;
-    int m_listener = -1;
     std::optional<devsimtest::CReader> m_driver;
 };
 

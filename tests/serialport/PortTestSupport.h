@@ -4,8 +4,7 @@
 #include "SerialPort.h"
 #include "TempDir.h"
 
-#include <boost/bind/bind.hpp>
-
+#include <algorithm>
 #include <atomic>
 #include <fcntl.h>
 #include <filesystem>
@@ -24,18 +23,16 @@ class Receiver
 public:
     serialport::CSerialPort::ReceiveCallback Callback()
     {
-        return boost::bind(&Receiver::OnReceive, this, boost::placeholders::_1, boost::placeholders::_2);
+        return [this](const char* data, boost::uint32_t count) {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_counts.push_back(count);
+            m_bytes.append(data, count);
+        };
     }
-    void OnReceive(const char* data, boost::uint32_t count)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_counts.push_back(count);
-        m_bytes.append(data, count);
-    }
-    std::string Bytes() const { std::lock_guard<std::mutex> l(m_mutex); return m_bytes; }
-    std::vector<boost::uint32_t> Counts() const { std::lock_guard<std::mutex> l(m_mutex); return m_counts; }
+    std::string Bytes() const { const std::lock_guard<std::mutex> l(m_mutex); return m_bytes; }
+    std::vector<boost::uint32_t> Counts() const { const std::lock_guard<std::mutex> l(m_mutex); return m_counts; }
     std::size_t Calls() const { return Counts().size(); }
-    void Clear() { std::lock_guard<std::mutex> l(m_mutex); m_bytes.clear(); m_counts.clear(); }
+    void Clear() { const std::lock_guard<std::mutex> l(m_mutex); m_bytes.clear(); m_counts.clear(); }
     bool WaitForBytes(std::size_t count) const
     {
         return testsupport::WaitUntil([&] { return Bytes().size() >= count; });
@@ -58,56 +55,45 @@ struct Line
     serialport::CSerialPort port;
 };
 
-// Byte `index` of the stream a Flooder sends; 0xFF never occurs in it.
+// The stream a Flooder sends: byte i is i % 251, so 0xFF never occurs in it.
 inline char PatternByte(std::size_t index) { return static_cast<char>(index % 251); }
 
-// Whether each byte follows its predecessor in the pattern.
 inline bool FollowsPattern(const std::string& bytes)
 {
-    for (std::size_t i = 1; i < bytes.size(); ++i) {
-        if (static_cast<unsigned char>(bytes[i]) != (static_cast<unsigned char>(bytes[i - 1]) + 1) % 251)
-            return false;
-    }
-    return true;
+    const auto broken = [](char a, char b) { return b != PatternByte(static_cast<unsigned char>(a) + 1); };
+    return std::adjacent_find(bytes.begin(), bytes.end(), broken) == bytes.end();
 }
 
-// A device sending the pattern from a pty master as fast as the line takes it.
+// A device sending the pattern from a pty master as fast as the line takes
+// it, until the Flooder goes. The master is left non-blocking.
 class Flooder
 {
 public:
-    explicit Flooder(int masterFd) : m_fd(masterFd), m_flags(::fcntl(masterFd, F_GETFL))
+    explicit Flooder(int masterFd) : m_fd(masterFd)
     {
-        ::fcntl(m_fd, F_SETFL, m_flags | O_NONBLOCK);
+        ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) | O_NONBLOCK);
         m_thread = std::thread([this] { Run(); });
     }
-    ~Flooder() { Stop(); }
-    void Stop()
+    ~Flooder()
     {
         m_stop = true;
-        if (m_thread.joinable())
-            m_thread.join();
-        ::fcntl(m_fd, F_SETFL, m_flags);
+        m_thread.join();
     }
 
 private:
     void Run()
     {
-        char chunk[1024];
         for (std::size_t sent = 0; !m_stop;) {
-            for (std::size_t i = 0; i < sizeof chunk; ++i)
-                chunk[i] = PatternByte(sent + i);
-            const ssize_t written = ::write(m_fd, chunk, sizeof chunk);
-            if (written > 0) {
-                sent += static_cast<std::size_t>(written);
-            } else {
-                pollfd room{m_fd, POLLOUT, 0};
+            const char byte = PatternByte(sent);
+            pollfd room{m_fd, POLLOUT, 0};
+            if (::write(m_fd, &byte, 1) == 1)
+                ++sent;
+            else
                 ::poll(&room, 1, 20);
-            }
         }
     }
 
     const int m_fd;
-    const int m_flags;
     std::atomic<bool> m_stop{false};
     std::thread m_thread;
 };
@@ -118,5 +104,13 @@ inline std::size_t TaskCount()
     const std::filesystem::directory_iterator tasks("/proc/self/task");
     return static_cast<std::size_t>(std::distance(begin(tasks), end(tasks)));
 }
+
+// The line settings of the tty behind `fd` (a pty master reads its slave's),
+// e.g. "9600 in, 9600 out, raw"; any stop bits, flow control or cooked mode
+// is named.
+std::string LineSettings(int fd);
+// Sets the tty behind `fd` the way no device here wants it:
+// "50 in, 75 out, 2 stop bits, RTS/CTS, XON/XOFF, cooked".
+void SpoilLine(int fd);
 
 } // namespace porttest

@@ -11,15 +11,6 @@
 
 namespace testsupport {
 
-namespace {
-
-[[noreturn]] void Fail(const char* what)
-{
-    throw std::runtime_error(std::string(what) + ": " + std::strerror(errno));
-}
-
-} // namespace
-
 PtyPair::PtyPair()
 {
     int slave = -1;
@@ -27,7 +18,7 @@ PtyPair::PtyPair()
     termios raw{};
     ::cfmakeraw(&raw);
     if (::openpty(&m_master, &slave, name, &raw, nullptr) != 0)
-        Fail("openpty");
+        throw std::runtime_error(std::string("openpty: ") + std::strerror(errno));
     m_slavePath = name;
     ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
     // The slave descriptor only set the raw mode. Kept open, it would hold
@@ -36,29 +27,17 @@ PtyPair::PtyPair()
     ::close(slave);
 }
 
-PtyPair::~PtyPair()
-{
-    CloseMaster();
-}
-
 void PtyPair::Send(const std::string& bytes)
 {
-    Send(bytes.data(), bytes.size());
-}
-
-void PtyPair::Send(const void* data, std::size_t size)
-{
-    const char* p = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t n = ::write(m_master, p, size);
-        if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
+    for (std::size_t sent = 0; sent < bytes.size();) {
+        const ssize_t n = ::write(m_master, bytes.data() + sent, bytes.size() - sent);
+        if (n > 0) {
+            sent += static_cast<std::size_t>(n);
+        } else if (errno == EINTR || errno == EAGAIN) {
             pollfd room{m_master, POLLOUT, 0};
             ::poll(&room, 1, 1000);
-        } else if (n < 0) {
-            Fail("write to pty master");
         } else {
-            p += n;
-            size -= static_cast<std::size_t>(n);
+            throw std::runtime_error(std::string("write to pty master: ") + std::strerror(errno));
         }
     }
 }
@@ -74,9 +53,10 @@ std::string PtyPair::Read(std::size_t count, std::chrono::milliseconds deadline,
             break;
         char buf[4096];
         const ssize_t n = ::read(m_master, buf, std::min(sizeof buf, count - out.size()));
-        if (n <= 0 && !(n < 0 && (errno == EINTR || errno == EAGAIN)))
+        if (n > 0)
+            out.append(buf, static_cast<std::size_t>(n));
+        else if (n == 0 || (errno != EINTR && errno != EAGAIN))
             break;
-        out.append(buf, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
     }
     return out;
 }

@@ -12,7 +12,7 @@ class PtyPair
 {
 public:
     PtyPair();
-    ~PtyPair();
+    ~PtyPair() { CloseMaster(); }
     PtyPair(const PtyPair&) = delete;
     PtyPair& operator=(const PtyPair&) = delete;
 
@@ -22,7 +22,6 @@ public:
 
     // Writes all bytes to the master side (the device sends them).
     void Send(const std::string& bytes);
-    void Send(const void* data, std::size_t size);
 
     // Reads from the master side until `count` bytes have arrived or the
     // deadline passes; returns what arrived.

@@ -7,13 +7,10 @@
 
 namespace testsupport {
 
-TempDir::TempDir()
+TempDir::TempDir() : m_path((std::filesystem::temp_directory_path() / "orvel-test-XXXXXX").string())
 {
-    const char* base = std::getenv("TMPDIR");
-    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/orvel-test-XXXXXX";
-    if (!::mkdtemp(tmpl.data()))
-        throw std::runtime_error("mkdtemp failed for " + tmpl);
-    m_path = tmpl;
+    if (!::mkdtemp(m_path.data()))
+        throw std::runtime_error("mkdtemp failed for " + m_path);
 }
 
 TempDir::~TempDir()

@@ -1,14 +1,9 @@
-// How received bytes read in a log pane, typed text coming back to bytes,
-// and reading a file to send.
+// How received bytes read in a log pane, and typed text coming back to
+// bytes. Which files Send File refuses is shown by the channel tests.
 
 #include <ReceivedText.h>
-#include <WholeFile.h>
-
-#include <TempDir.h>
 
 #include <gtest/gtest.h>
-
-#include <sys/stat.h>
 
 #include <vector>
 
@@ -32,7 +27,6 @@ TEST(ReceivedText, ReadsJoinIntoTheDevicesLinesWithControlAndHighBytesShown)
         std::vector<std::string> reads;
         const char* shown;  // UTF-8
     } cases[] = {
-        {{"abc", "def"}, "abcdef"},
         {{"$GPGGA,1\r\n$GP", "RMC,2\r\n"}, "$GPGGA,1\n$GPRMC,2\n"},
         {{"a\nb\rc\r\r\nd\te"}, "a\nb\nc\n\nd\te"},
         {{"abc\r", "\ndef"}, "abc\ndef"},  // one CR LF, split between reads
@@ -67,17 +61,4 @@ TEST(ReceivedText, TypedAndPastedTextBecomesTheBytesItShows)
     };
     for (const auto& c : cases)
         EXPECT_EQ(ui::ToPaneBytes(QString::fromUtf8(c.typed)), c.bytes) << c.typed;
-}
-
-// A FIFO without a writer, a device or a folder would block, never end or
-// make no sense; the contents of a regular file are checked through Send File.
-TEST(WholeFile, RefusesAllButRegularFiles)
-{
-    testsupport::TempDir dir;
-    ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
-    std::vector<char> contents{'x'};
-    for (const std::string& path : {dir.File("fifo"), std::string("/dev/zero"), dir.Path(), dir.File("missing")}) {
-        EXPECT_FALSE(ui::ReadWholeFile(path.c_str(), contents)) << path;
-        EXPECT_TRUE(contents.empty());
-    }
 }

@@ -14,7 +14,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <unistd.h>
 
@@ -29,68 +28,32 @@ QString U(const char* utf8)
 
 } // namespace
 
-TEST(WindowStart, EmptyStoreShowsTheDefaultsAndStoresThemBeforeShowing)
-{
-    Stores stores;
-    auto dlg = MakeWindow();
-    ASSERT_FALSE(dlg->isVisible());
-
-    const char* const devices[] = {"SnsPort", "KksPort", "SonPort"};
-    const char* const names[] = {"COM3", "COM4", "COM1"};
-    const registry::DWORD rates[] = {115200, 4800, 115200};
-    const int baud[] = {IDC_SNS_BAUD, IDC_KKS_BAUD, IDC_SON_BAUD};
-    const int port[] = {IDC_SNS_PORT, IDC_KKS_PORT, IDC_SON_PORT};
-    const int enable[] = {IDC_SNS_ENABLE, IDC_KKS_ENABLE, IDC_SON_ENABLE};
-    for (int ch = 0; ch < 3; ++ch) {
-        SCOPED_TRACE(ch);
-        EXPECT_EQ(StoredPortName(devices[ch]), names[ch]);
-        EXPECT_EQ(StoredNumber(devices[ch], "BaudRate"), rates[ch]);
-        EXPECT_EQ(StoredNumber(devices[ch], "Enabled"), 1u);
-        EXPECT_EQ(Text(*dlg, baud[ch]), QString::number(rates[ch]));
-        EXPECT_EQ(Items(*dlg, baud[ch]).size(), 15);
-        EXPECT_TRUE(Items(*dlg, port[ch]).isEmpty());
-        EXPECT_EQ(dlg->IsDlgButtonChecked(enable[ch]), ui::BST_CHECKED);
-    }
-    // Ready: Open active, Close, Send and Send File greyed.
-    EXPECT_TRUE(Enabled(*dlg, IDC_KKS_OPEN));
-    EXPECT_FALSE(Enabled(*dlg, IDC_KKS_CLOSE));
-    EXPECT_FALSE(Enabled(*dlg, IDC_KKS_SEND));
-    EXPECT_FALSE(Enabled(*dlg, IDC_KKS_SEND_FILE));
-}
-
 TEST(WindowStart, SavedValuesSelectTheirEntriesAndAreWrittenBack)
 {
-    {
-        Stores stores({"/dev/ttyS2", "/dev/ttyS10", "/dev/ttyS1", "/run/ports/Beacon", "/run/ports/alpha"});
-        SeedDevice("SnsPort", "/dev/ttyS1", 4800, 0);      // exact name, before its longer twin
-        SeedDevice("KksPort", "/RUN/PORTS/B", 110, 7);     // prefix in another case; 110 after the wrap
-        SeedDevice("SonPort", "/dev/ttyUSB7", 250000, 1);  // neither offered: the first entries
-        auto dlg = MakeWindow();
-
-        EXPECT_EQ(Items(*dlg, IDC_SON_PORT),
-                  QStringList({"/dev/ttyS1", "/dev/ttyS10", "/dev/ttyS2", "/run/ports/alpha", "/run/ports/Beacon"}));
-        EXPECT_EQ(Text(*dlg, IDC_SNS_PORT), "/dev/ttyS1");
-        EXPECT_EQ(Text(*dlg, IDC_KKS_PORT), "/run/ports/Beacon");
-        EXPECT_EQ(Text(*dlg, IDC_SON_PORT), "/dev/ttyS1");
-        EXPECT_EQ(Text(*dlg, IDC_SNS_BAUD), "4800");
-        EXPECT_EQ(Text(*dlg, IDC_KKS_BAUD), "110");
-        EXPECT_EQ(Text(*dlg, IDC_SON_BAUD), "110");
-
-        EXPECT_EQ(dlg->IsDlgButtonChecked(IDC_SNS_ENABLE), ui::BST_UNCHECKED);
-        EXPECT_FALSE(Enabled(*dlg, IDC_SNS_OPEN));
-        EXPECT_EQ(StoredNumber("SnsPort", "Enabled"), 0u);
-        EXPECT_EQ(dlg->IsDlgButtonChecked(IDC_KKS_ENABLE), ui::BST_CHECKED);
-        EXPECT_TRUE(Enabled(*dlg, IDC_KKS_OPEN));
-        EXPECT_EQ(StoredNumber("KksPort", "Enabled"), 1u);
-        // Only Open stores the port and rate the panel shows.
-        EXPECT_EQ(StoredPortName("SonPort"), "/dev/ttyUSB7");
-        EXPECT_EQ(StoredNumber("SonPort", "BaudRate"), 250000u);
-    }
-    Stores stores({"/dev/ttyS10", "/dev/ttyS2"});
-    SeedDevice("SnsPort", "/dev/ttyS1", 1, 1);
+    Stores stores({"/dev/ttyS2", "/dev/ttyS10", "/dev/ttyS1", "/run/ports/Beacon", "/run/ports/alpha"});
+    SeedDevice("SnsPort", "/dev/ttyS1", 1, 0);         // exact name, before its longer twin; "1" after 110
+    SeedDevice("KksPort", "/RUN/PORTS/B", 110, 7);     // prefix in another case; 110 after the wrap
+    SeedDevice("SonPort", "/dev/ttyUSB7", 250000, 1);  // neither offered: the first entries
     auto dlg = MakeWindow();
-    EXPECT_EQ(Text(*dlg, IDC_SNS_PORT), "/dev/ttyS10");  // a longer name that begins with it
-    EXPECT_EQ(Text(*dlg, IDC_SNS_BAUD), "1200");         // the search starts after 110
+
+    EXPECT_EQ(Items(*dlg, IDC_SON_PORT),
+              QStringList({"/dev/ttyS1", "/dev/ttyS10", "/dev/ttyS2", "/run/ports/alpha", "/run/ports/Beacon"}));
+    EXPECT_EQ(Text(*dlg, IDC_SNS_PORT), "/dev/ttyS1");
+    EXPECT_EQ(Text(*dlg, IDC_KKS_PORT), "/run/ports/Beacon");
+    EXPECT_EQ(Text(*dlg, IDC_SON_PORT), "/dev/ttyS1");
+    EXPECT_EQ(Text(*dlg, IDC_SNS_BAUD), "1200");  // the search starts after 110
+    EXPECT_EQ(Text(*dlg, IDC_KKS_BAUD), "110");
+    EXPECT_EQ(Text(*dlg, IDC_SON_BAUD), "110");
+
+    EXPECT_EQ(dlg->IsDlgButtonChecked(IDC_SNS_ENABLE), ui::BST_UNCHECKED);
+    EXPECT_FALSE(Enabled(*dlg, IDC_SNS_OPEN));
+    EXPECT_EQ(StoredNumber("SnsPort", "Enabled"), 0u);
+    EXPECT_EQ(dlg->IsDlgButtonChecked(IDC_KKS_ENABLE), ui::BST_CHECKED);
+    EXPECT_TRUE(Enabled(*dlg, IDC_KKS_OPEN));
+    EXPECT_EQ(StoredNumber("KksPort", "Enabled"), 1u);
+    // Only Open stores the port and rate the panel shows.
+    EXPECT_EQ(StoredPortName("SonPort"), "/dev/ttyUSB7");
+    EXPECT_EQ(StoredNumber("SonPort", "BaudRate"), 250000u);
 }
 
 TEST(WindowStart, CommandListsFollowTheReceiverTypeAndACommandFillsTheEdit)
@@ -127,13 +90,33 @@ TEST(WindowStart, CommandListsFollowTheReceiverTypeAndACommandFillsTheEdit)
     EXPECT_TRUE(Text(*dlg, IDC_KKS_COMMAND_EDIT).endsWith(",E*50\r\n"));
 }
 
+// An empty store: the defaults are shown and stored before the window shows.
 // What the operator reads and tabs through, as the window's description
 // gives it: captions (which are Latin and which Cyrillic), the baud rates
 // every panel offers, and the tab order.
-TEST(WindowStart, CaptionsBaudRatesAndTabOrderAreTheTemplates)
+TEST(WindowStart, DefaultsCaptionsBaudRatesAndTabOrder)
 {
     Stores stores;
     auto dlg = MakeWindow();
+    ASSERT_FALSE(dlg->isVisible());
+    const struct
+    {
+        const char* device;
+        const char* port;
+        registry::DWORD rate;
+        int portId, baudId, enableId;
+    } channels[] = {{"SnsPort", "COM3", 115200, IDC_SNS_PORT, IDC_SNS_BAUD, IDC_SNS_ENABLE},
+                    {"KksPort", "COM4", 4800, IDC_KKS_PORT, IDC_KKS_BAUD, IDC_KKS_ENABLE},
+                    {"SonPort", "COM1", 115200, IDC_SON_PORT, IDC_SON_BAUD, IDC_SON_ENABLE}};
+    for (const auto& c : channels) {
+        SCOPED_TRACE(c.device);
+        EXPECT_EQ(StoredPortName(c.device), c.port);
+        EXPECT_EQ(StoredNumber(c.device, "BaudRate"), c.rate);
+        EXPECT_EQ(StoredNumber(c.device, "Enabled"), 1u);
+        EXPECT_EQ(Text(*dlg, c.baudId), QString::number(c.rate));
+        EXPECT_TRUE(Items(*dlg, c.portId).isEmpty());
+        EXPECT_EQ(dlg->IsDlgButtonChecked(c.enableId), ui::BST_CHECKED);
+    }
     const struct
     {
         int id;
@@ -161,23 +144,18 @@ TEST(WindowStart, CaptionsBaudRatesAndTabOrderAreTheTemplates)
     dlg->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
     std::vector<int> order;
-    QWidget* first = dlg->GetDlgItem(1000);
-    QWidget* w = first;
+    QWidget* w = dlg->GetDlgItem(1000);
     do {
         if (w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus))
             order.push_back(MfcExtControl::GetDlgItemId(w));
         w = w->nextInFocusChain();
-    } while (w != first && order.size() < 100);
+    } while (w != dlg->GetDlgItem(1000) && order.size() < 100);
     // The template order: each panel's enable box, lists, buttons, command
-    // edit and log (its lamps take no focus); the receiver type last.
-    std::vector<int> expected = {1000, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1009, 1010, 1011,
-                                 1020, 1021, 1022, 1023, 1024, 1025, 1026, 1027, 1028, 1029, 1030, 1031,
-                                 1037, 1043, 1044, 1045, 1046, 1047, 1048, 1049, 1050, 1051, 1052, 1053, 1017};
-    // Greyed controls take no focus: Close, Send and Send File of each panel.
-    expected.erase(std::remove_if(expected.begin(), expected.end(),
-                                  [&](int id) { return !dlg->GetDlgItem(id)->isEnabled(); }),
-                   expected.end());
-    EXPECT_EQ(order, expected);
+    // edit and log (its lamps take no focus); the receiver type last. Ready:
+    // Open active; Close, Send and Send File greyed, taking no focus.
+    EXPECT_EQ(order, std::vector<int>({1000, 1001, 1002, 1003, 1005, 1006, 1007, 1010, 1011,
+                                       1020, 1021, 1022, 1023, 1025, 1026, 1027, 1030, 1031,
+                                       1037, 1043, 1044, 1045, 1047, 1048, 1049, 1052, 1053, 1017}));
 }
 
 // A port name longer than its box stays tellable: the full name is the box's
@@ -187,12 +165,10 @@ TEST(WindowStart, LongPortNamesFitTheDroppedList)
     const QString longName = U("/run/user/1000/orvel-ports/devsim-gnss-behind-a-long-folder-name");
     Stores stores({longName.toStdString(), "/dev/ttyS0"});
     auto dlg = MakeWindow();
-    auto* combo = qobject_cast<QComboBox*>(MfcExtControl::GetDlgItem(dlg.get(), IDC_SNS_PORT));
-    ASSERT_NE(combo, nullptr);
+    auto* combo = qobject_cast<QComboBox*>(dlg->GetDlgItem(IDC_SNS_PORT));
     PickItem(*dlg, IDC_SNS_PORT, longName);
     EXPECT_EQ(combo->toolTip(), longName);
     ASSERT_GT(combo->fontMetrics().horizontalAdvance(longName), combo->width()) << "the name must not fit the box";
-
     dlg->show();
     combo->showPopup();
     EXPECT_GE(combo->view()->width(), combo->fontMetrics().horizontalAdvance(longName));
@@ -216,21 +192,21 @@ TEST(WindowStart, PortListsAreReadAgainAtEachDropDown)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
     EXPECT_EQ(Text(*dlg, IDC_SNS_PORT).toStdString(), adapter);
 
-    const auto dropDown = [&](int id) {
-        auto* combo = qobject_cast<QComboBox*>(MfcExtControl::GetDlgItem(dlg.get(), id));
+    auto* combo = qobject_cast<QComboBox*>(dlg->GetDlgItem(IDC_SNS_PORT));
+    const auto dropDown = [combo] {
         combo->showPopup();
         combo->hidePopup();
     };
     // The adapter is pulled while its channel uses it, and another comes.
     registry::SetDeviceMapValues({registry::RegValue::String("a", "/dev/ttyS0"),
                                   registry::RegValue::String("b", "/dev/ttyACM0")});
-    dropDown(IDC_SNS_PORT);
+    dropDown();
     EXPECT_EQ(Items(*dlg, IDC_SNS_PORT), QStringList({"/dev/ttyACM0", "/dev/ttyS0", U(adapter.c_str())}));
     EXPECT_EQ(Text(*dlg, IDC_SNS_PORT).toStdString(), adapter);
     EXPECT_EQ(Items(*dlg, IDC_KKS_PORT), QStringList({"/dev/ttyS0", U(adapter.c_str())}))
         << "each list is read at its own drop-down";
     PickItem(*dlg, IDC_SNS_PORT, "/dev/ttyACM0");
-    dropDown(IDC_SNS_PORT);
+    dropDown();
     EXPECT_EQ(Items(*dlg, IDC_SNS_PORT), QStringList({"/dev/ttyACM0", "/dev/ttyS0"}));
     EXPECT_EQ(Text(*dlg, IDC_SNS_PORT), "/dev/ttyACM0");
 

@@ -5,7 +5,6 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -33,11 +32,6 @@ Stores::Stores(const std::vector<std::string>& ports)
     for (const std::string& port : ports)
         map.push_back(registry::RegValue::String("\\Device\\Serial" + std::to_string(map.size()), port));
     registry::SetDeviceMapValues(map);
-}
-
-Stores::~Stores()
-{
-    registry::ResetStores();
 }
 
 std::string StoredPortName(const char* device)
@@ -86,28 +80,20 @@ QString Text(const ui::CDialogEx& dlg, int id)
 QStringList Items(const ui::CDialogEx& dlg, int comboId)
 {
     QStringList items;
-    if (QComboBox* combo = Combo(dlg, comboId)) {
-        for (int i = 0; i < combo->count(); ++i)
-            items << combo->itemText(i);
-    }
+    const QComboBox* combo = Combo(dlg, comboId);
+    for (int i = 0; i < combo->count(); ++i)
+        items << combo->itemText(i);
     return items;
 }
 
 bool Enabled(const ui::CDialogEx& dlg, int id)
 {
-    QWidget* control = dlg.GetDlgItem(id);
-    return control && control->isEnabled();
-}
-
-MfcExtControl::CColorStatic* Lamp(const ui::CDialogEx& dlg, int id)
-{
-    return qobject_cast<MfcExtControl::CColorStatic*>(dlg.GetDlgItem(id));
+    return dlg.GetDlgItem(id)->isEnabled();
 }
 
 QString PaneText(const ui::CDialogEx& dlg, int id)
 {
-    auto* pane = qobject_cast<ui::CLogPane*>(dlg.GetDlgItem(id));
-    return pane ? pane->toPlainText() : QString("<no pane>");
+    return qobject_cast<ui::CLogPane*>(dlg.GetDlgItem(id))->toPlainText();
 }
 
 bool ProcessUntil(const std::function<bool()>& condition)
@@ -123,7 +109,6 @@ bool ProcessUntil(const std::function<bool()>& condition)
 void PickItem(ui::CDialogEx& dlg, int comboId, const QString& text)
 {
     QComboBox* combo = Combo(dlg, comboId);
-    ASSERT_NE(combo, nullptr);
     const int index = combo->findText(text);
     ASSERT_GE(index, 0) << text.toStdString();
     // Just before the item without notifying (-1: before the first), then
@@ -135,17 +120,13 @@ void PickItem(ui::CDialogEx& dlg, int comboId, const QString& text)
 
 void Click(ui::CDialogEx& dlg, int id)
 {
-    auto* button = qobject_cast<QAbstractButton*>(dlg.GetDlgItem(id));
-    ASSERT_NE(button, nullptr);
-    QTest::mouseClick(button, Qt::LeftButton);
+    QTest::mouseClick(qobject_cast<QAbstractButton*>(dlg.GetDlgItem(id)), Qt::LeftButton);
 }
 
 void Type(ui::CDialogEx& dlg, int id, const QString& text)
 {
-    QWidget* control = dlg.GetDlgItem(id);
-    ASSERT_NE(control, nullptr);
-    control->setFocus();
-    QTest::keyClicks(control, text);
+    dlg.GetDlgItem(id)->setFocus();
+    QTest::keyClicks(dlg.GetDlgItem(id), text);
 }
 
 } // namespace windowtest

@@ -3,14 +3,12 @@
 // Helpers for tests of the main window: a private settings store and device
 // map per test, store read-back, and the operator's actions on controls.
 
-#include <ColorStatic.h>
 #include <OrvelConfiguratorDlg.h>
 #include <RegistryHooks.h>
 #include <TempDir.h>
 
 #include <QStringList>
 
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -24,7 +22,7 @@ class Stores
 {
 public:
     explicit Stores(const std::vector<std::string>& ports = {});
-    ~Stores();
+    ~Stores() { registry::ResetStores(); }
 
 private:
     testsupport::TempDir m_dir;
@@ -42,7 +40,6 @@ std::unique_ptr<COrvelConfiguratorDlg> MakeWindow();
 QString Text(const ui::CDialogEx& dlg, int id);  // Latin-1 view of the control's Windows-1251 text
 QStringList Items(const ui::CDialogEx& dlg, int comboId);
 bool Enabled(const ui::CDialogEx& dlg, int id);
-MfcExtControl::CColorStatic* Lamp(const ui::CDialogEx& dlg, int id);
 QString PaneText(const ui::CDialogEx& dlg, int id);
 
 // Runs the window's events until `condition` holds (true) or a generous
