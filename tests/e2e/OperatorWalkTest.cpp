@@ -129,6 +129,8 @@ TEST_F(OperatorWalk, WholeJobWithSimulatedDevices)
         EXPECT_EQ(m_bench.Text(kPanels[channel].baud), kBauds[channel]);
         EXPECT_EQ(m_bench.StateOf(kPanels[channel].enable).checked, channel != 2);
     }
+    m_bench.Click(kPanels[2].enable);  // back in use
+    EXPECT_TRUE(m_bench.StateOf(kPanels[2].open).enabled);
     m_bench.CloseBox();
     EXPECT_EQ(m_bench.Program().Wait(), 0);
 }

@@ -15,18 +15,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 #include <unistd.h>
 
 using namespace windowtest;
-
-namespace {
-
-QString U(const char* utf8)
-{
-    return QString::fromUtf8(utf8);
-}
-
-} // namespace
 
 TEST(WindowStart, SavedValuesSelectTheirEntriesAndAreWrittenBack)
 {
@@ -38,12 +30,12 @@ TEST(WindowStart, SavedValuesSelectTheirEntriesAndAreWrittenBack)
 
     EXPECT_EQ(Items(*dlg, IDC_SON_PORT),
               QStringList({"/dev/ttyS1", "/dev/ttyS10", "/dev/ttyS2", "/run/ports/alpha", "/run/ports/Beacon"}));
-    EXPECT_EQ(Text(*dlg, IDC_SNS_PORT), "/dev/ttyS1");
-    EXPECT_EQ(Text(*dlg, IDC_KKS_PORT), "/run/ports/Beacon");
-    EXPECT_EQ(Text(*dlg, IDC_SON_PORT), "/dev/ttyS1");
-    EXPECT_EQ(Text(*dlg, IDC_SNS_BAUD), "1200");  // the search starts after 110
-    EXPECT_EQ(Text(*dlg, IDC_KKS_BAUD), "110");
-    EXPECT_EQ(Text(*dlg, IDC_SON_BAUD), "110");
+    // The rate "1" is looked for after 110, so it finds 1200.
+    const std::pair<int, const char*> shown[] = {{IDC_SNS_PORT, "/dev/ttyS1"}, {IDC_KKS_PORT, "/run/ports/Beacon"},
+                                                 {IDC_SON_PORT, "/dev/ttyS1"}, {IDC_SNS_BAUD, "1200"},
+                                                 {IDC_KKS_BAUD, "110"},        {IDC_SON_BAUD, "110"}};
+    for (const auto& [id, text] : shown)
+        EXPECT_EQ(Text(*dlg, id), text) << id;
 
     EXPECT_EQ(dlg->IsDlgButtonChecked(IDC_SNS_ENABLE), ui::BST_UNCHECKED);
     EXPECT_FALSE(Enabled(*dlg, IDC_SNS_OPEN));
@@ -56,31 +48,36 @@ TEST(WindowStart, SavedValuesSelectTheirEntriesAndAreWrittenBack)
     EXPECT_EQ(StoredNumber("SonPort", "BaudRate"), 250000u);
 }
 
+// Each command list holds its set from the catalogue (whose entries the
+// catalogue's tests check), in the catalogue's order, nothing chosen; the
+// receiver type swaps the first panel's set and keeps what was typed.
 TEST(WindowStart, CommandListsFollowTheReceiverTypeAndACommandFillsTheEdit)
 {
     Stores stores;
     auto dlg = MakeWindow();
-    EXPECT_EQ(Items(*dlg, IDC_RECEIVER_TYPE), QStringList({"Shark", "Navis", "Navitel"}));
-    EXPECT_EQ(Text(*dlg, IDC_RECEIVER_TYPE), "Shark");
-    EXPECT_EQ(Items(*dlg, IDC_SNS_COMMAND),
-              QStringList({U("Запрос GGA"), U("Запрос HDT"), U("Запрос RMC"), U("Сохранить настройки")}));
-    const QStringList beacon = Items(*dlg, IDC_KKS_COMMAND);
-    ASSERT_EQ(beacon.size(), 8);
-    EXPECT_EQ(beacon.front(), U("Помощь"));
-    EXPECT_EQ(beacon.back(), U("Запрос состояния"));
-    EXPECT_TRUE(Items(*dlg, IDC_SON_COMMAND).isEmpty());
-    for (int id : {IDC_SNS_COMMAND, IDC_KKS_COMMAND, IDC_SON_COMMAND})
-        EXPECT_EQ(Text(*dlg, id), "") << id;
-
     dlg->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+    EXPECT_EQ(Items(*dlg, IDC_RECEIVER_TYPE), QStringList({"Shark", "Navis", "Navitel"}));
+    EXPECT_EQ(Text(*dlg, IDC_RECEIVER_TYPE), "Shark");
     Type(*dlg, IDC_SNS_COMMAND_EDIT, "typed");
-    PickItem(*dlg, IDC_RECEIVER_TYPE, "Navis");
-    const QStringList navis = Items(*dlg, IDC_SNS_COMMAND);
-    ASSERT_EQ(navis.size(), 11);
-    EXPECT_EQ(navis.front(), U("Настройка скорости порта выдачи v1"));
-    EXPECT_EQ(Text(*dlg, IDC_SNS_COMMAND), "");
-    EXPECT_EQ(Text(*dlg, IDC_SNS_COMMAND_EDIT), "typed");  // kept on a type change
+    // A list as "count: first | last", and nothing chosen.
+    const auto outline = [&](int id) {
+        const QStringList items = Items(*dlg, id);
+        const QString ends = items.value(0) + " | " + items.value(items.size() - 1);
+        return (QString::number(items.size()) + ": " + ends).toStdString();
+    };
+    const std::tuple<const char*, int, const char*> lists[] = {
+        {"Shark", IDC_SNS_COMMAND, "4: Запрос GGA | Сохранить настройки"},
+        {"Shark", IDC_KKS_COMMAND, "8: Помощь | Запрос состояния"},
+        {"Shark", IDC_SON_COMMAND, "0:  | "},
+        {"Navitel", IDC_SNS_COMMAND, "4: Настройка скорости порта выдачи | Запрос GST часто"},
+        {"Navis", IDC_SNS_COMMAND, "11: Настройка скорости порта выдачи v1 | Сбросить настройки"}};
+    for (const auto& [type, id, items] : lists) {
+        PickItem(*dlg, IDC_RECEIVER_TYPE, type);
+        EXPECT_EQ(outline(id), items) << type;
+        EXPECT_EQ(Text(*dlg, id), "") << type;
+    }
+    EXPECT_EQ(Text(*dlg, IDC_SNS_COMMAND_EDIT), "typed");
 
     PickItem(*dlg, IDC_SNS_COMMAND, U("Запрос RMC редко"));
     EXPECT_EQ(Text(*dlg, IDC_SNS_COMMAND_EDIT), "$PORZB,RMC,10*08\r\n");
@@ -99,47 +96,36 @@ TEST(WindowStart, DefaultsCaptionsBaudRatesAndTabOrder)
     Stores stores;
     auto dlg = MakeWindow();
     ASSERT_FALSE(dlg->isVisible());
-    const struct
-    {
-        const char* device;
-        const char* port;
-        registry::DWORD rate;
-        int portId, baudId, enableId;
-    } channels[] = {{"SnsPort", "COM3", 115200, IDC_SNS_PORT, IDC_SNS_BAUD, IDC_SNS_ENABLE},
-                    {"KksPort", "COM4", 4800, IDC_KKS_PORT, IDC_KKS_BAUD, IDC_KKS_ENABLE},
-                    {"SonPort", "COM1", 115200, IDC_SON_PORT, IDC_SON_BAUD, IDC_SON_ENABLE}};
-    for (const auto& c : channels) {
-        SCOPED_TRACE(c.device);
-        EXPECT_EQ(StoredPortName(c.device), c.port);
-        EXPECT_EQ(StoredNumber(c.device, "BaudRate"), c.rate);
-        EXPECT_EQ(StoredNumber(c.device, "Enabled"), 1u);
-        EXPECT_EQ(Text(*dlg, c.baudId), QString::number(c.rate));
-        EXPECT_TRUE(Items(*dlg, c.portId).isEmpty());
-        EXPECT_EQ(dlg->IsDlgButtonChecked(c.enableId), ui::BST_CHECKED);
+    // Device, port, rate; its panel's port list, rate list and enable box.
+    const std::tuple<const char*, const char*, registry::DWORD, int, int, int> channels[] = {
+        {"SnsPort", "COM3", 115200, IDC_SNS_PORT, IDC_SNS_BAUD, IDC_SNS_ENABLE},
+        {"KksPort", "COM4", 4800, IDC_KKS_PORT, IDC_KKS_BAUD, IDC_KKS_ENABLE},
+        {"SonPort", "COM1", 115200, IDC_SON_PORT, IDC_SON_BAUD, IDC_SON_ENABLE}};
+    for (const auto& [device, port, rate, portId, baudId, enableId] : channels) {
+        SCOPED_TRACE(device);
+        EXPECT_EQ(StoredPortName(device), port);
+        EXPECT_EQ(StoredNumber(device, "BaudRate"), rate);
+        EXPECT_EQ(StoredNumber(device, "Enabled"), 1u);
+        EXPECT_EQ(Text(*dlg, baudId), QString::number(rate));
+        EXPECT_TRUE(Items(*dlg, portId).isEmpty());
+        EXPECT_EQ(dlg->IsDlgButtonChecked(enableId), ui::BST_CHECKED);
     }
-    const struct
-    {
-        int id;
-        const char* caption;  // UTF-8
-    } captions[] = {
+    // UTF-8; the port lamps' "CHC" and "KKC" are Latin.
+    const std::pair<int, const char*> captions[] = {
         {1000, "Доступен"}, {1003, "Открыть"}, {1004, "Закрыть"}, {1007, "Добавить CRC"}, {1008, "Передать"},
         {1009, "Передать Файл"}, {1010, "Очистить"}, {1013, "Rx"}, {1014, "Rx Err"}, {1015, "Tx"}, {1016, "Tx Err"},
-        {1012, "\x43\x48\x43"},  // "CHC", Latin
-        {1032, "\x4B\x4B\x43"},  // "KKC", Latin
-        {1038, "\x4B\x4B\x43"},
-        {1037, "Доступен"}, {1052, "Очистить"}, {1042, "Tx Err"},
-    };
-    for (const auto& c : captions)
-        EXPECT_EQ(dlg->GetDlgItem(c.id)->property("text").toString(), U(c.caption)) << c.id;
+        {1012, "\x43\x48\x43"}, {1032, "\x4B\x4B\x43"}, {1038, "\x4B\x4B\x43"}, {1037, "Доступен"},
+        {1052, "Очистить"}, {1042, "Tx Err"}};
+    for (const auto& [id, caption] : captions)
+        EXPECT_EQ(dlg->GetDlgItem(id)->property("text").toString(), U(caption)) << id;
     QStringList groups;
     for (const QGroupBox* group : dlg->findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly))
         groups << group->title();
     EXPECT_EQ(groups, QStringList({U("\u0421\u041D\u0421"), U("KKC"), U("Эхолот")}));  // Cyrillic, Latin
     EXPECT_EQ(dlg->windowTitle(), "OrvelConfigurator");
-    for (int id : {IDC_SNS_BAUD, IDC_KKS_BAUD, IDC_SON_BAUD}) {
+    for (int id : {IDC_SNS_BAUD, IDC_KKS_BAUD, IDC_SON_BAUD})
         EXPECT_EQ(Items(*dlg, id), QStringList({"110", "300", "600", "1200", "2400", "4800", "9600", "14400", "19200",
-                                                "38400", "56000", "57600", "115200", "128000", "256000"}));
-    }
+                                                "38400", "56000", "57600", "115200", "128000", "256000"})) << id;
 
     dlg->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
@@ -158,28 +144,12 @@ TEST(WindowStart, DefaultsCaptionsBaudRatesAndTabOrder)
                                        1037, 1043, 1044, 1045, 1047, 1048, 1049, 1052, 1053, 1017}));
 }
 
-// A port name longer than its box stays tellable: the full name is the box's
-// tooltip, and the dropped list is wide enough to show it whole.
-TEST(WindowStart, LongPortNamesFitTheDroppedList)
-{
-    const QString longName = U("/run/user/1000/orvel-ports/devsim-gnss-behind-a-long-folder-name");
-    Stores stores({longName.toStdString(), "/dev/ttyS0"});
-    auto dlg = MakeWindow();
-    auto* combo = qobject_cast<QComboBox*>(dlg->GetDlgItem(IDC_SNS_PORT));
-    PickItem(*dlg, IDC_SNS_PORT, longName);
-    EXPECT_EQ(combo->toolTip(), longName);
-    ASSERT_GT(combo->fontMetrics().horizontalAdvance(longName), combo->width()) << "the name must not fit the box";
-    dlg->show();
-    combo->showPopup();
-    EXPECT_GE(combo->view()->width(), combo->fontMetrics().horizontalAdvance(longName));
-    combo->hidePopup();
-}
-
 // Each drop-down of a port list reads the ports present again. The selected
 // port stays selected; gone, it stays listed until another is picked. A
 // device remembered under its kernel name is found under its persistent
-// name.
-TEST(WindowStart, PortListsAreReadAgainAtEachDropDown)
+// name. A name longer than its box stays tellable: the full name is the
+// box's tooltip, and the dropped list is wide enough to show it whole.
+TEST(WindowStart, PortListsAreReadAgainAtEachDropDownAndShowLongNamesWhole)
 {
     testsupport::TempDir dir;
     std::filesystem::create_directories(dir.File("serial/by-id"));
@@ -191,22 +161,24 @@ TEST(WindowStart, PortListsAreReadAgainAtEachDropDown)
     dlg->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
     EXPECT_EQ(Text(*dlg, IDC_SNS_PORT).toStdString(), adapter);
+    auto* combo = Item<QComboBox>(*dlg, IDC_SNS_PORT);
+    const int nameWidth = combo->fontMetrics().horizontalAdvance(U(adapter.c_str()));
+    EXPECT_EQ(combo->toolTip().toStdString(), adapter);
+    ASSERT_GT(nameWidth, combo->width()) << "the name must not fit the box";
 
-    auto* combo = qobject_cast<QComboBox*>(dlg->GetDlgItem(IDC_SNS_PORT));
-    const auto dropDown = [combo] {
-        combo->showPopup();
-        combo->hidePopup();
-    };
     // The adapter is pulled while its channel uses it, and another comes.
     registry::SetDeviceMapValues({registry::RegValue::String("a", "/dev/ttyS0"),
                                   registry::RegValue::String("b", "/dev/ttyACM0")});
-    dropDown();
+    combo->showPopup();
+    EXPECT_GE(combo->view()->width(), nameWidth);
+    combo->hidePopup();
     EXPECT_EQ(Items(*dlg, IDC_SNS_PORT), QStringList({"/dev/ttyACM0", "/dev/ttyS0", U(adapter.c_str())}));
     EXPECT_EQ(Text(*dlg, IDC_SNS_PORT).toStdString(), adapter);
     EXPECT_EQ(Items(*dlg, IDC_KKS_PORT), QStringList({"/dev/ttyS0", U(adapter.c_str())}))
         << "each list is read at its own drop-down";
     PickItem(*dlg, IDC_SNS_PORT, "/dev/ttyACM0");
-    dropDown();
+    combo->showPopup();
+    combo->hidePopup();
     EXPECT_EQ(Items(*dlg, IDC_SNS_PORT), QStringList({"/dev/ttyACM0", "/dev/ttyS0"}));
     EXPECT_EQ(Text(*dlg, IDC_SNS_PORT), "/dev/ttyACM0");
 

@@ -1,6 +1,5 @@
 #include "WindowTestSupport.h"
 
-#include <LogPane.h>
 #include <RegKey.h>
 
 #include <QAbstractButton>
@@ -11,19 +10,7 @@
 
 namespace windowtest {
 
-namespace {
-
-std::string KeyOf(const char* device)
-{
-    return std::string("SOFTWARE\\Lunder\\Orvel4\\") + device;
-}
-
-QComboBox* Combo(const ui::CDialogEx& dlg, int id)
-{
-    return qobject_cast<QComboBox*>(dlg.GetDlgItem(id));
-}
-
-} // namespace
+const std::string kDevicesKey = "SOFTWARE\\Lunder\\Orvel4\\";
 
 Stores::Stores(const std::vector<std::string>& ports)
 {
@@ -39,7 +26,8 @@ std::string StoredPortName(const char* device)
     registry::CRegKey key;
     char text[512];
     registry::ULONG chars = sizeof text;
-    if (key.Open(registry::HKEY_CURRENT_USER, KeyOf(device).c_str(), registry::KEY_READ) != registry::ERROR_SUCCESS
+    const std::string path = kDevicesKey + device;
+    if (key.Open(registry::HKEY_CURRENT_USER, path.c_str(), registry::KEY_READ) != registry::ERROR_SUCCESS
         || key.QueryStringValue("PortName", text, &chars) != registry::ERROR_SUCCESS)
         return "<not a stored text>";
     return text;
@@ -49,7 +37,8 @@ registry::DWORD StoredNumber(const char* device, const char* name)
 {
     registry::CRegKey key;
     registry::DWORD number = 0xDEADBEEF;
-    if (key.Open(registry::HKEY_CURRENT_USER, KeyOf(device).c_str(), registry::KEY_READ) == registry::ERROR_SUCCESS)
+    const std::string path = kDevicesKey + device;
+    if (key.Open(registry::HKEY_CURRENT_USER, path.c_str(), registry::KEY_READ) == registry::ERROR_SUCCESS)
         key.QueryDWORDValue(name, number);
     return number;
 }
@@ -57,7 +46,7 @@ registry::DWORD StoredNumber(const char* device, const char* name)
 void SeedDevice(const char* device, const std::string& portName, registry::DWORD baud, registry::DWORD enabled)
 {
     registry::CRegKey key;
-    ASSERT_EQ(key.Create(registry::HKEY_CURRENT_USER, KeyOf(device).c_str()), registry::ERROR_SUCCESS);
+    ASSERT_EQ(key.Create(registry::HKEY_CURRENT_USER, (kDevicesKey + device).c_str()), registry::ERROR_SUCCESS);
     key.SetStringValue("PortName", portName.c_str());
     key.SetDWORDValue("BaudRate", baud);
     key.SetDWORDValue("Enabled", enabled);
@@ -80,20 +69,10 @@ QString Text(const ui::CDialogEx& dlg, int id)
 QStringList Items(const ui::CDialogEx& dlg, int comboId)
 {
     QStringList items;
-    const QComboBox* combo = Combo(dlg, comboId);
+    const auto* combo = Item<QComboBox>(dlg, comboId);
     for (int i = 0; i < combo->count(); ++i)
         items << combo->itemText(i);
     return items;
-}
-
-bool Enabled(const ui::CDialogEx& dlg, int id)
-{
-    return dlg.GetDlgItem(id)->isEnabled();
-}
-
-QString PaneText(const ui::CDialogEx& dlg, int id)
-{
-    return qobject_cast<ui::CLogPane*>(dlg.GetDlgItem(id))->toPlainText();
 }
 
 bool ProcessUntil(const std::function<bool()>& condition)
@@ -108,7 +87,7 @@ bool ProcessUntil(const std::function<bool()>& condition)
 
 void PickItem(ui::CDialogEx& dlg, int comboId, const QString& text)
 {
-    QComboBox* combo = Combo(dlg, comboId);
+    auto* combo = Item<QComboBox>(dlg, comboId);
     const int index = combo->findText(text);
     ASSERT_GE(index, 0) << text.toStdString();
     // Just before the item without notifying (-1: before the first), then
@@ -120,7 +99,7 @@ void PickItem(ui::CDialogEx& dlg, int comboId, const QString& text)
 
 void Click(ui::CDialogEx& dlg, int id)
 {
-    QTest::mouseClick(qobject_cast<QAbstractButton*>(dlg.GetDlgItem(id)), Qt::LeftButton);
+    QTest::mouseClick(Item<QAbstractButton>(dlg, id), Qt::LeftButton);
 }
 
 void Type(ui::CDialogEx& dlg, int id, const QString& text)

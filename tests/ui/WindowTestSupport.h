@@ -3,6 +3,7 @@
 // Helpers for tests of the main window: a private settings store and device
 // map per test, store read-back, and the operator's actions on controls.
 
+#include <LogPane.h>
 #include <OrvelConfiguratorDlg.h>
 #include <RegistryHooks.h>
 #include <TempDir.h>
@@ -37,10 +38,19 @@ void SeedDevice(const char* device, const std::string& portName, registry::DWORD
 // The window, built and initialised, not shown.
 std::unique_ptr<COrvelConfiguratorDlg> MakeWindow();
 
+// UTF-8 text (the tests' Cyrillic) as Qt holds it.
+inline QString U(const char* utf8) { return QString::fromUtf8(utf8); }
+
+// The control `id`, as the class it is.
+template <typename Control>
+Control* Item(const ui::CDialogEx& dlg, int id)
+{
+    return qobject_cast<Control*>(dlg.GetDlgItem(id));
+}
+inline bool Enabled(const ui::CDialogEx& dlg, int id) { return dlg.GetDlgItem(id)->isEnabled(); }
+inline QString PaneText(const ui::CDialogEx& dlg, int id) { return Item<ui::CLogPane>(dlg, id)->toPlainText(); }
 QString Text(const ui::CDialogEx& dlg, int id);  // Latin-1 view of the control's Windows-1251 text
 QStringList Items(const ui::CDialogEx& dlg, int comboId);
-bool Enabled(const ui::CDialogEx& dlg, int id);
-QString PaneText(const ui::CDialogEx& dlg, int id);
 
 // Runs the window's events until `condition` holds (true) or a generous
 // ceiling passes (false).
