@@ -19,19 +19,15 @@ constexpr COLORREF kGreen = RGB(0, 255, 0);
 constexpr COLORREF kRed = RGB(255, 0, 0);
 constexpr UINT_PTR kPulse = CColorStatic::kPulseTimerId;
 
-// A lamp on screen, captioned "Rx", that counts its paintings.
-struct CountingLamp : CColorStatic
+// A widget that counts its paintings.
+template <typename Base>
+struct Counting : Base
 {
-    explicit CountingLamp(QWidget* parent) : CColorStatic(parent)
-    {
-        setText("Rx");
-        resize(60, 20);
-        show();
-    }
+    using Base::Base;
     void paintEvent(QPaintEvent* event) override
     {
         ++paints;
-        CColorStatic::paintEvent(event);
+        Base::paintEvent(event);
     }
     int paints = 0;
 };
@@ -62,14 +58,12 @@ bool ProcessEventsUntil(const std::function<bool()>& condition)
 // when lit, the caption black on both.
 TEST(ColorStatic, RepaintsOnlyItselfAndOnlyWhenItsLookChanges)
 {
-    struct Parent : QWidget
-    {
-        int paints = 0;
-        void paintEvent(QPaintEvent*) override { ++paints; }
-    } parent;
+    Counting<QWidget> parent;
+    Counting<CColorStatic> lamp(&parent);
+    lamp.setText("Rx");
+    lamp.resize(60, 20);
     parent.resize(100, 40);
     parent.show();
-    CountingLamp lamp(&parent);
     ASSERT_TRUE(ProcessEventsUntil([&] { return parent.paints > 0 && lamp.paints > 0; }));
     const QColor face = QApplication::palette().color(QPalette::Button);
     EXPECT_EQ(Background(lamp), face);
@@ -101,11 +95,8 @@ TEST(ColorStatic, APulseIsNeitherRestartedNorLengthenedNorRecoloured)
     EXPECT_TRUE(lamp.IsLit());
     EXPECT_EQ(lamp.LitColor(), kGreen);
     EXPECT_EQ(lamp.TimerElapse(kPulse), 250u);
-    lamp.OnTimer(CColorStatic::kRepaintTimerId);  // changes nothing
-    EXPECT_TRUE(lamp.IsLit());
     lamp.OnTimer(kPulse);
     EXPECT_FALSE(lamp.IsLit());
-    EXPECT_EQ(lamp.PulseTimer(), 0u);
     EXPECT_EQ(lamp.TimerElapse(kPulse), 0u);
 
     lamp.Pulse(5000, kRed);
@@ -114,9 +105,6 @@ TEST(ColorStatic, APulseIsNeitherRestartedNorLengthenedNorRecoloured)
     lamp.TurnOff();
     EXPECT_FALSE(lamp.IsLit());
     EXPECT_EQ(lamp.TimerElapse(kPulse), 5000u);
-    lamp.OnTimer(kPulse);
-    EXPECT_FALSE(lamp.IsLit());
-    EXPECT_EQ(lamp.PulseTimer(), 0u);
 }
 
 // The platform's timer events reach OnTimer under the lamp's identifiers.
@@ -125,13 +113,10 @@ TEST(ColorStatic, PlatformTimersEndPulsesAndToggleBlinkingUntilTurnOff)
     CColorStatic lamp;
     lamp.Pulse(20);
     EXPECT_TRUE(ProcessEventsUntil([&] { return !lamp.IsLit(); }));
-    EXPECT_EQ(lamp.PulseTimer(), 0u);
-
     lamp.Blink(20);
     EXPECT_TRUE(ProcessEventsUntil([&] { return lamp.IsLit(); }));
     EXPECT_TRUE(ProcessEventsUntil([&] { return !lamp.IsLit(); }));
     lamp.TurnOff();
-    EXPECT_EQ(lamp.BlinkTimer(), 0u);
     EXPECT_EQ(lamp.TimerElapse(CColorStatic::kBlinkTimerId), 0u);
 }
 
@@ -140,8 +125,8 @@ TEST(ColorStatic, PlatformTimersEndPulsesAndToggleBlinkingUntilTurnOff)
 TEST(ColorStatic, TakesOverATemplateControlsPlace)
 {
     QWidget dialog;
-    QLabel* labels[4];
-    for (int i = 0; i < 4; ++i) {
+    QLabel* labels[3];
+    for (int i = 0; i < 3; ++i) {
         labels[i] = new QLabel(QString("label %1").arg(i), &dialog);
         labels[i]->setGeometry(10 + 40 * i, 10, 30, 10 + i);
         SetDlgItemId(labels[i], 1012 + i);
@@ -149,10 +134,9 @@ TEST(ColorStatic, TakesOverATemplateControlsPlace)
     QFont font = labels[1]->font();
     font.setBold(true);
     labels[1]->setFont(font);
-    labels[3]->hide();
+    labels[1]->hide();
     const QPointer<QLabel> standIn(labels[1]);
     CColorStatic lamp;
-    CColorStatic hidden;
 
     EXPECT_FALSE(lamp.SubclassDlgItem(4242, &dialog));
     ASSERT_TRUE(lamp.SubclassDlgItem(1013, &dialog));
@@ -161,10 +145,9 @@ TEST(ColorStatic, TakesOverATemplateControlsPlace)
     EXPECT_EQ(lamp.geometry(), QRect(50, 10, 30, 11));
     EXPECT_EQ(lamp.text(), "label 1");
     EXPECT_EQ(lamp.font(), font);
+    EXPECT_FALSE(lamp.isVisibleTo(&dialog));
     const QObjectList& order = dialog.children();
     EXPECT_LT(order.indexOf(labels[0]), order.indexOf(&lamp));
     EXPECT_LT(order.indexOf(&lamp), order.indexOf(labels[2]));
-    EXPECT_FALSE(lamp.SubclassDlgItem(1015, &dialog)) << "already placed";
-    ASSERT_TRUE(hidden.SubclassDlgItem(1015, &dialog));
-    EXPECT_FALSE(hidden.isVisibleTo(&dialog));
+    EXPECT_FALSE(lamp.SubclassDlgItem(1014, &dialog)) << "already placed";
 }

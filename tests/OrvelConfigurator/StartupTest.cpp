@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -35,8 +36,7 @@ std::vector<std::string> ReadLines(const std::string& path)
 
 void WriteConfig(const std::string& path, const std::string& threshold, const std::string& logFile)
 {
-    std::ofstream out(path, std::ios::trunc);
-    out << "log4cplus.rootLogger=" << threshold << ", File\n"
+    std::ofstream(path) << "log4cplus.rootLogger=" << threshold << ", File\n"
         << "log4cplus.appender.File=log4cplus::FileAppender\n"
         << "log4cplus.appender.File.File=" << logFile << "\n"
         << "log4cplus.appender.File.layout=log4cplus::PatternLayout\n"
@@ -49,67 +49,54 @@ std::vector<std::string> ExpectedStartedLines()
 {
     const std::vector<std::string> source = ReadLines(ORVEL_APP_SOURCE);
     std::vector<std::string> expected;
-    for (const char* level : {"TRACE", "DEBUG", "INFO", "WARN", "ERROR", "FATAL"}) {
-        const std::string statement = std::string("LOG4CPLUS_") + level + "(m_logger, \"Started\")";
-        for (std::size_t i = 0; i < source.size(); ++i) {
-            if (source[i].find(statement) != std::string::npos)
-                expected.push_back(std::string(level) + "|OrvelConfiguratorApp.cpp|" + std::to_string(i + 1)
-                                   + "|OrvelConfiguratorApp|Started");
-        }
+    for (const std::string level : {"TRACE", "DEBUG", "INFO", "WARN", "ERROR", "FATAL"}) {
+        const auto line = std::find_if(source.begin(), source.end(), [&](const std::string& text) {
+            return text.find("LOG4CPLUS_" + level + "(m_logger, \"Started\")") != std::string::npos;
+        });
+        expected.push_back(level + "|OrvelConfiguratorApp.cpp|" + std::to_string(line - source.begin() + 1)
+                           + "|OrvelConfiguratorApp|Started");
     }
     return expected;
 }
 
-class Startup : public ::testing::Test
-{
-protected:
-    Startup() { registry::SetUserStoreFile(dir.File("hkcu.sqlite3")); registry::SetDeviceMapValues({}); }
-    ~Startup() override { registry::ResetStores(); }
+} // namespace
 
-    // Runs the program's start-up from the temporary folder; `whileOpen`
-    // runs once the main window is up, then the window is ended with Escape.
-    void Run(const std::function<void()>& whileOpen = {})
-    {
-        const std::filesystem::path previous = std::filesystem::current_path();
-        std::filesystem::current_path(dir.Path());
+// At TRACE all six events; at WARN the last three. A configuration edited
+// while the window runs is not applied.
+TEST(Startup, StartedEventsWithTheirOwnLinesAndAConfigurationEditedLaterIsNotApplied)
+{
+    const std::vector<std::string> expected = ExpectedStartedLines();
+    testsupport::TempDir dir;
+    registry::SetUserStoreFile(dir.File("hkcu.sqlite3"));
+    registry::SetDeviceMapValues({});
+    std::filesystem::current_path(dir.Path()); // where the program looks for log4cplus.conf
+    // Runs the program's start-up; `whileOpen` runs once the main window is
+    // up, then the window is ended with Escape.
+    const auto run = [](const std::function<void()>& whileOpen) {
         bool sawWindow = false;
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, [&] {
             if (auto* dlg = dynamic_cast<COrvelConfiguratorDlg*>(QApplication::activeModalWidget())) {
                 poll.stop();
                 sawWindow = true;
-                if (whileOpen)
-                    whileOpen();
+                whileOpen();
                 QTest::keyClick(dlg, Qt::Key_Escape);
             }
         });
         poll.start(10);
         EXPECT_FALSE(theApp.InitInstance());
-        std::filesystem::current_path(previous);
         // Close the appenders, so the next run starts from a clean configuration.
         log4cplus::Logger::getDefaultHierarchy().resetConfiguration();
         EXPECT_TRUE(sawWindow);
         EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
-    }
-
-    testsupport::TempDir dir;
-};
-
-} // namespace
-
-// At TRACE all six events; at WARN the last three. A configuration edited
-// while the window runs is not applied.
-TEST_F(Startup, StartedEventsWithTheirOwnLinesAndAConfigurationEditedLaterIsNotApplied)
-{
-    const std::vector<std::string> expected = ExpectedStartedLines();
-    ASSERT_EQ(expected.size(), 6u);
+    };
     const std::string config = dir.File("log4cplus.conf");
     WriteConfig(config, "WARN", dir.File("warn.log"));
-    Run();
+    run([] {});
     EXPECT_EQ(ReadLines(dir.File("warn.log")), std::vector<std::string>(expected.begin() + 3, expected.end()));
 
     WriteConfig(config, "TRACE", dir.File("first.log"));
-    Run([&] {
+    run([&] {
         WriteConfig(config, "TRACE", dir.File("second.log"));
         std::filesystem::last_write_time(
             config, std::filesystem::file_time_type::clock::now() + std::chrono::seconds(30));
@@ -122,4 +109,5 @@ TEST_F(Startup, StartedEventsWithTheirOwnLinesAndAConfigurationEditedLaterIsNotA
     // The framework's settings root is the application key Lunder\Orvel4.
     EXPECT_EQ(QCoreApplication::organizationName(), "Lunder");
     EXPECT_EQ(QCoreApplication::applicationName(), "Orvel4");
+    registry::ResetStores();
 }

@@ -25,11 +25,8 @@ namespace {
 class CPort : public devsimtest::CReader
 {
 public:
-    explicit CPort(const std::string& path) : CReader(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC))
-    {
-        if (m_fd < 0)
-            throw std::runtime_error("cannot open " + path);
-    }
+    // (A port that cannot be opened shows as one that sends nothing.)
+    explicit CPort(const std::string& path) : CReader(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {}
     void Write(const std::string& bytes) { ASSERT_EQ(::write(m_fd, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
     // Waits for a line that starts with `start`; a sentence must be whole.
     void Expect(const std::string& start)
@@ -90,10 +87,7 @@ TEST(DevsimProcess, QuitAndStopSignalsRemoveTheLinksAndHangUpThePorts)
         CSimulator sim(dir.File(std::to_string(signal)));
         CPort gnss(sim.Port(0));
         gnss.Expect("$GP");
-        if (signal == 0)
-            sim.Send("quit");
-        else
-            sim.Signal(signal);
+        signal == 0 ? sim.Send("quit") : sim.Signal(signal);
         EXPECT_EQ(sim.Wait(), 0) << signal;
         for (int device = 0; device < 3; ++device)
             EXPECT_FALSE(fs::exists(fs::symlink_status(sim.Port(device)))) << sim.Port(device);

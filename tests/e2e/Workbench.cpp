@@ -16,22 +16,12 @@ using devsimtest::milliseconds;
 
 bool Eventually(const std::function<bool()>& condition)
 {
-    return testsupport::WaitUntil(
-        [&] {
-            std::this_thread::sleep_for(milliseconds(100));
-            return condition();
-        },
-        kCeiling);
+    return testsupport::WaitUntil([&] { return std::this_thread::sleep_for(milliseconds(100)), condition(); }, kCeiling);
 }
 
 CWorkbench::CWorkbench()
 {
     std::filesystem::copy_file(ORVEL_SAMPLE_LOG_CONFIG, File("log4cplus.conf"));
-}
-
-void CWorkbench::StartSimulator(const std::vector<std::string>& options)
-{
-    m_simulator.emplace(File("orvel-ports"), options);
 }
 
 void CWorkbench::StartProgram(bool demo)
@@ -55,14 +45,12 @@ void CWorkbench::StartProgram(bool demo)
     m_program.emplace(argv, demo);
     ::close(line[1]);
     m_driver.emplace(line[0]);
-    Call({"state", Id(kPanels[0].enable)}, true); // the window is shown
+    Call("state", kPanels[0].enable, "", true); // the window is shown
 }
 
-std::string CWorkbench::Call(const std::vector<std::string>& request, bool retry)
+std::string CWorkbench::Call(const std::string& verb, int id, const std::string& argument, bool retry)
 {
-    std::string line;
-    for (const std::string& field : request)
-        line += (&field == &request.front() ? "" : "\t") + field;
+    const std::string line = verb + "\t" + std::to_string(id) + "\t" + argument;
     for (const auto deadline = std::chrono::steady_clock::now() + kCeiling;;) {
         m_driver->Send(line);
         const auto answer = m_driver->WaitFor("", std::string(1, '\0'));
@@ -78,7 +66,7 @@ std::string CWorkbench::Call(const std::vector<std::string>& request, bool retry
 
 State CWorkbench::StateOf(int id)
 {
-    std::istringstream fields(Call({"state", Id(id)}));
+    std::istringstream fields(Call("state", id));
     State state{};
     fields >> state.enabled >> state.checked >> state.lit >> state.litColour;
     return state;

@@ -5,9 +5,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
-#include <string>
-#include <vector>
 
 namespace e2e {
 
@@ -45,7 +42,7 @@ class CWorkbench
 public:
     CWorkbench();
 
-    void StartSimulator(const std::vector<std::string>& options = {});
+    void StartSimulator(const std::vector<std::string>& options = {}) { m_simulator.emplace(File("orvel-ports"), options); }
     devsimtest::CSimulator& Simulator() { return *m_simulator; }
     // Starts the program with the driver, or with `demo` orvel-devsim --demo
     // that starts it (its output read through Program()), and waits for its
@@ -55,18 +52,19 @@ public:
     std::string File(const std::string& name) const { return m_dir.File(name); }
 
     // Waits while the control is greyed, as an operator would.
-    void Click(int id) { Call({"click", Id(id)}, true); }
-    void Key(int id, const std::string& key) { Call({"key", Id(id), key}); }
-    void Type(int id, const std::string& text) { Call({"type", Id(id), text}); }
-    void Pick(int id, const std::string& item) { Call({"pick", Id(id), item}); }
-    void CloseBox() { Call({"close"}); }
-    std::string Text(int id) { return Call({"text", Id(id)}); }
+    void Click(int id) { Call("click", id, "", true); }
+    void Key(int id, const std::string& key) { Call("key", id, key); }
+    void Type(int id, const std::string& text) { Call("type", id, text); }
+    void Pick(int id, const std::string& item) { Call("pick", id, item); }
+    void CloseBox() { Call("close"); }
+    std::string Text(int id) { return Call("text", id); }
     State StateOf(int id);
+    bool Lit(int id, std::uint32_t colour) { return StateOf(id).lit && StateOf(id).litColour == colour; }
 
 private:
-    static std::string Id(int id) { return std::to_string(id); }
-    // The driver's answer; a refusal throws, or with `retry` is asked again until the ceiling.
-    std::string Call(const std::vector<std::string>& request, bool retry = false);
+    // The driver's answer to the request; a refusal throws, or with `retry`
+    // is asked again until the ceiling.
+    std::string Call(const std::string& verb, int id = 0, const std::string& argument = {}, bool retry = false);
 
     testsupport::TempDir m_dir;
     std::optional<devsimtest::CSimulator> m_simulator;

@@ -25,8 +25,7 @@ int main(int argc, char** argv)
     testsupport::TempDir home;
     ::setenv("XDG_CONFIG_HOME", home.File("config").c_str(), 1);
     ::setenv("XDG_RUNTIME_DIR", home.File("runtime").c_str(), 1);
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0); // unless the platform is chosen
 
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

@@ -21,8 +21,7 @@ TempDir::~TempDir()
 
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds ceiling)
 {
-    const auto end = std::chrono::steady_clock::now() + ceiling;
-    while (!condition()) {
+    for (const auto end = std::chrono::steady_clock::now() + ceiling; !condition();) {
         if (std::chrono::steady_clock::now() >= end)
             return condition();
         std::this_thread::sleep_for(std::chrono::milliseconds(2));

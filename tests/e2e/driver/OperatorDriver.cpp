@@ -34,75 +34,60 @@
 
 namespace {
 
-QWidget* Control(const QString& id)
+// The shown control named `id`; `usable`, it must also be ungreyed and a T.
+template <typename T = QWidget>
+T* Control(const QString& id, bool usable = false)
 {
     for (QWidget* top : QApplication::topLevelWidgets()) {
         for (QWidget* widget : top->isVisible() ? top->findChildren<QWidget*>() : QList<QWidget*>()) {
-            if (widget->property(MfcExtControl::kDlgItemIdProperty).toString() == id)
-                return widget;
+            if (widget->property(MfcExtControl::kDlgItemIdProperty).toString() != id)
+                continue;
+            auto* control = qobject_cast<T*>(widget);
+            if (!control || (usable && (!control->isVisible() || !control->isEnabled())))
+                throw std::runtime_error("control " + id.toStdString() + " is hidden, greyed or of another kind");
+            return control;
         }
     }
     throw std::runtime_error("no control " + id.toStdString() + " is shown");
 }
 
-template <typename T>
-T* Usable(const QString& id)
+QString Execute(const QStringList& request)
 {
-    auto* control = qobject_cast<T*>(Control(id));
-    if (!control || !control->isVisible() || !control->isEnabled())
-        throw std::runtime_error("control " + id.toStdString() + " is hidden, greyed or of another kind");
-    return control;
-}
-
-// A list's chosen item, a pane's whole text.
-QString TextOf(const QWidget* control)
-{
-    const auto* combo = qobject_cast<const QComboBox*>(control);
-    return combo ? combo->currentText() : control->property("plainText").toString();
-}
-
-QString StateOf(const QWidget* control)
-{
-    const auto* button = qobject_cast<const QAbstractButton*>(control);
-    QString state = QStringLiteral("%1 %2").arg(control->isEnabled()).arg(button && button->isChecked());
-    // The lamp's type information is out of reach: known by name, read by its inline getters.
-    if (qstrcmp(control->metaObject()->className(), "MfcExtControl::CColorStatic") == 0) {
-        const auto* lamp = static_cast<const MfcExtControl::CColorStatic*>(control);
-        return state + QStringLiteral(" %1 %2").arg(lamp->IsLit()).arg(lamp->LitColor());
-    }
-    return state + QStringLiteral(" 0 0");
-}
-
-QString Execute(QStringList request)
-{
-    while (request.size() < 3)
-        request.append(QString()); // a missing argument names nothing
     const QString& verb = request[0];
     if (verb == "click") {
         // Near the left edge, where a check box has its box.
-        auto* button = Usable<QAbstractButton>(request[1]);
+        auto* button = Control<QAbstractButton>(request.value(1), true);
         const QPoint point(4, button->height() / 2);
         QMetaObject::invokeMethod(
             button, [button, point] { QTest::mouseClick(button, Qt::LeftButton, {}, point); }, Qt::QueuedConnection);
     } else if (verb == "key") {
-        QTest::keyClick(Control(request[1]), request[2] == "Return" ? Qt::Key_Return : Qt::Key_Escape);
+        QTest::keyClick(Control(request.value(1)), request.value(2) == "Return" ? Qt::Key_Return : Qt::Key_Escape);
     } else if (verb == "type") {
-        auto* edit = Usable<QLineEdit>(request[1]);
+        auto* edit = Control<QLineEdit>(request.value(1), true);
         edit->setFocus(Qt::OtherFocusReason);
         QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClicks(edit, request[2]);
+        QTest::keyClicks(edit, request.value(2));
     } else if (verb == "pick") {
         // The item chosen, as an operator's choice in the list tells it.
-        auto* combo = Usable<QComboBox>(request[1]);
-        const int index = combo->findText(request[2], Qt::MatchExactly | Qt::MatchCaseSensitive);
+        auto* combo = Control<QComboBox>(request.value(1), true);
+        const int index = combo->findText(request.value(2), Qt::MatchExactly | Qt::MatchCaseSensitive);
         if (index < 0)
-            throw std::runtime_error("no item \"" + request[2].toStdString() + "\"");
+            throw std::runtime_error("no item \"" + request.value(2).toStdString() + "\"");
         combo->setCurrentIndex(index);
         Q_EMIT combo->activated(index);
     } else if (verb == "text") {
-        return TextOf(Control(request[1]));
+        // A list's chosen item, a pane's whole text.
+        const QWidget* control = Control(request.value(1));
+        const auto* combo = qobject_cast<const QComboBox*>(control);
+        return combo ? combo->currentText() : control->property("plainText").toString();
     } else if (verb == "state") {
-        return StateOf(Control(request[1]));
+        // The lamp's type information is out of reach: known by name, read by its inline getters.
+        const QWidget* control = Control(request.value(1));
+        const auto* button = qobject_cast<const QAbstractButton*>(control);
+        const bool isLamp = qstrcmp(control->metaObject()->className(), "MfcExtControl::CColorStatic") == 0;
+        const auto* lamp = isLamp ? static_cast<const MfcExtControl::CColorStatic*>(control) : nullptr;
+        return QStringLiteral("%1 %2 %3 %4").arg(control->isEnabled()).arg(button && button->isChecked())
+            .arg(lamp && lamp->IsLit()).arg(lamp ? lamp->LitColor() : 0u);
     } else if (verb == "close") {
         Control(QStringLiteral("1000"))->window()->close();
     } else {
