@@ -14,8 +14,9 @@ void SetBaudRate(boost::asio::serial_port& port, boost::uint32_t rate)
         error = boost::asio::error::invalid_argument;
     } else {
         port.set_option(boost::asio::serial_port_base::baud_rate(rate), error);
-        // Asio knows only the rates of the termios table and refuses the rest
-        // with invalid_argument before touching the line.
+        // On Linux asio knows only the rates of the termios table and refuses
+        // the rest with invalid_argument before touching the line. (On
+        // Windows it sets any rate in the device control block.)
         if (error == boost::asio::error::invalid_argument)
             error.assign(detail::SetCustomBaudRate(port.native_handle(), rate), boost::system::system_category());
         else if (!error)
@@ -25,9 +26,9 @@ void SetBaudRate(boost::asio::serial_port& port, boost::uint32_t rate)
         throw boost::system::system_error(error, "set_option");
 }
 
-boost::uint32_t CurrentBaudRate(int fd)
+boost::uint32_t CurrentBaudRate(NativeHandle port)
 {
-    return detail::ReadOutputBaudRate(fd);
+    return detail::ReadOutputBaudRate(port);
 }
 
 } // namespace serialport

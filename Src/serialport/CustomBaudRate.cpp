@@ -7,7 +7,7 @@
 namespace serialport {
 namespace detail {
 
-int SetCustomBaudRate(int fd, unsigned int rate)
+int SetCustomBaudRate(NativeHandle fd, unsigned int rate)
 {
     termios2 tio{};
     if (::ioctl(fd, TCGETS2, &tio) != 0)
@@ -21,7 +21,7 @@ int SetCustomBaudRate(int fd, unsigned int rate)
     return 0;
 }
 
-int MatchInputBaudRate(int fd)
+int MatchInputBaudRate(NativeHandle fd)
 {
     termios2 tio{};
     if (::ioctl(fd, TCGETS2, &tio) != 0)
@@ -35,7 +35,7 @@ int MatchInputBaudRate(int fd)
     return 0;
 }
 
-unsigned int ReadOutputBaudRate(int fd)
+unsigned int ReadOutputBaudRate(NativeHandle fd)
 {
     termios2 tio{};
     if (::ioctl(fd, TCGETS2, &tio) != 0)

@@ -113,12 +113,12 @@ std::string ResolveDevicePath(const std::string& portName)
 
 CPortLock::~CPortLock()
 {
-    Release(-1);
+    RemoveLockFile();
 }
 
 bool CPortLock::Claim(const std::string& portName)
 {
-    Release(-1);
+    RemoveLockFile();
     m_lockFileName = LockFileName(ResolveDevicePath(portName));
     for (const std::string& folder : LockFolders()) {
         if (HeldByLiveProcess(folder + "/" + m_lockFileName))
@@ -127,7 +127,7 @@ bool CPortLock::Claim(const std::string& portName)
     return true;
 }
 
-bool CPortLock::Attach(int fd)
+bool CPortLock::Attach(NativeHandle fd)
 {
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
         return false;
@@ -148,14 +148,17 @@ bool CPortLock::Attach(int fd)
     return true;
 }
 
-void CPortLock::Release(int fd)
+void CPortLock::Release(NativeHandle fd)
 {
-    if (fd >= 0) {
-        // A pty keeps its exclusive mode after the last close while its
-        // master lives, so leave it explicitly.
-        ::ioctl(fd, TIOCNXCL);
-        ::flock(fd, LOCK_UN);
-    }
+    // A pty keeps its exclusive mode after the last close while its master
+    // lives, so leave it explicitly.
+    ::ioctl(fd, TIOCNXCL);
+    ::flock(fd, LOCK_UN);
+    RemoveLockFile();
+}
+
+void CPortLock::RemoveLockFile()
+{
     if (!m_lockFilePath.empty()) {
         ::unlink(m_lockFilePath.c_str());
         m_lockFilePath.clear();

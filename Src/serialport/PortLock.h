@@ -1,13 +1,21 @@
 #pragma once
 
+#include "NativeHandle.h"
+
 #include <string>
 #include <vector>
 
 namespace serialport {
 
-// Keeps one serial device to the port that opened it. Linux lets any number
-// of opens share a tty, each stealing the others' bytes; this claims the
-// device the ways other serial tools look for:
+// Keeps one serial device to the port that opened it.
+//
+// On Windows (PortLock_win.cpp) the system does it: asio opens the device
+// with a share mode of 0, which refuses every other open, this process's
+// included, while the port holds it. Nothing is left to do there.
+//
+// Linux (PortLock.cpp) lets any number of opens share a tty, each stealing
+// the others' bytes; this claims the device the ways other serial tools look
+// for:
 //   - a UUCP lock file "LCK..<device>" in the lock folders, holding our PID
 //     (a lock file whose process is gone is stale and ignored);
 //   - an exclusive flock() on the open descriptor, which also stops a second
@@ -30,16 +38,22 @@ public:
     // After opening the claimed device: takes the descriptor exclusively and
     // leaves our lock file where the folders allow it. False, changing
     // nothing, when another open or program already holds the device.
-    bool Attach(int fd);
+    bool Attach(NativeHandle port);
 
-    // Gives the device up: leaves exclusive mode on `fd` (ignored when < 0)
-    // and removes our lock file. The flock goes with the descriptor's close.
-    void Release(int fd);
+    // Gives the device up: leaves exclusive mode on `port` and removes our
+    // lock file. The flock goes with the descriptor's close.
+    void Release(NativeHandle port);
 
+#ifndef _WIN32
 private:
+    void RemoveLockFile();
+
     std::string m_lockFileName; // of the claimed device
     std::string m_lockFilePath; // our lock file; empty when we left none
+#endif
 };
+
+#ifndef _WIN32
 
 // Folders searched for UUCP lock files, without duplicates.
 std::vector<std::string> LockFolders();
@@ -51,5 +65,6 @@ std::string LockFileName(const std::string& devicePath);
 // The device a port name leads to, symbolic links resolved; the name itself
 // when it does not resolve.
 std::string ResolveDevicePath(const std::string& portName);
+#endif
 
 } // namespace serialport

@@ -25,7 +25,7 @@ void CReadWorkers::AddClient()
     m_pool.emplace_back(this);
     Worker& worker = m_pool.back();
     try {
-        worker.thread = boost::thread(&CReadWorkers::Run, this, &worker);
+        worker.thread = std::thread(&CReadWorkers::Run, this, &worker);
     } catch (...) {
         m_pool.pop_back();
         throw;

@@ -2,11 +2,11 @@
 
 #include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/io_service.hpp>
-#include <boost/thread/thread.hpp>
 
 #include <cstddef>
 #include <list>
 #include <mutex>
+#include <thread>
 
 namespace serialport {
 
@@ -32,8 +32,8 @@ public:
     ~CReadWorkers() override;
 
     // One more port reads: counts it and starts a worker for it. If no thread
-    // can be started, raises boost::thread_resource_error; the port stays
-    // counted and is served once any worker runs.
+    // can be started, raises std::system_error; the port stays counted and
+    // is served once any worker runs.
     void AddClient();
 
     // A port has handled its last completion: retires one worker if more are
@@ -49,7 +49,7 @@ private:
     {
         explicit Worker(CReadWorkers* service) : owner(service) {}
         CReadWorkers* const owner;
-        boost::thread thread;
+        std::thread thread;
         bool leaving = false;  // touched only by the worker's own thread
         bool finished = false; // guarded by m_mutex
     };

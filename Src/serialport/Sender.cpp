@@ -1,13 +1,9 @@
 #include "Sender.h"
 
 #include "BaudRate.h"
+#include "PortIo.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <poll.h>
-#include <sys/ioctl.h>
-#include <termios.h>
-#include <unistd.h>
 
 namespace serialport {
 
@@ -18,16 +14,6 @@ using Clock = std::chrono::steady_clock;
 // How long the sending thread waits at a time for room in the driver, so
 // that it notices a cancel soon.
 constexpr std::chrono::milliseconds kWaitStep(20);
-
-// Bytes the driver still holds for the line; 0 where it cannot tell (a
-// pseudo-terminal hands its bytes on at once).
-std::size_t QueuedForTheLine(int fd)
-{
-    int queued = 0;
-    if (::ioctl(fd, TIOCOUTQ, &queued) != 0 || queued < 0)
-        return 0;
-    return static_cast<std::size_t>(queued);
-}
 
 } // namespace
 
@@ -41,7 +27,7 @@ std::size_t CSender::SliceBytes(std::uint32_t baudRate)
     return std::max<std::size_t>(1, baudRate / 10 / 20);  // 50 ms of bytes
 }
 
-bool CSender::Start(int fd, std::vector<char> bytes, DoneCallback done)
+bool CSender::Start(NativeHandle port, std::vector<char> bytes, DoneCallback done)
 {
     if (m_running || bytes.empty())
         return false;
@@ -53,8 +39,11 @@ bool CSender::Start(int fd, std::vector<char> bytes, DoneCallback done)
         m_cancel = false;
         m_progress = Progress{0, m_bytes.size(), Clock::now(), Clock::now()};
     }
+    // The sending thread must never block in a write: it waits for room
+    // itself, watching for a cancel.
+    detail::PrepareBackgroundWrites(port);
     m_running = true;
-    m_thread = std::thread(&CSender::Run, this, fd, std::move(done));
+    m_thread = std::thread(&CSender::Run, this, port, std::move(done));
     return true;
 }
 
@@ -79,49 +68,42 @@ void CSender::Stop()
     m_thread.join();
 }
 
-void CSender::Run(int fd, DoneCallback done)
+void CSender::Run(NativeHandle port, DoneCallback done)
 {
-    const Outcome outcome = Send(fd);
+    const Outcome outcome = Send(port);
     if (outcome == Outcome::Cancelled)
-        ::tcflush(fd, TCOFLUSH);  // what the driver still holds for the line goes too
+        detail::DiscardQueued(port);  // what the driver still holds for the line goes too
     std::vector<char>().swap(m_bytes);
     m_running = false;
     if (done)
         done(outcome);
 }
 
-CSender::Outcome CSender::Send(int fd)
+CSender::Outcome CSender::Send(NativeHandle port)
 {
-    const std::size_t slice = SliceBytes(CurrentBaudRate(fd));
+    const std::size_t slice = SliceBytes(CurrentBaudRate(port));
     const std::size_t total = m_bytes.size();
+    const auto notCancelled = [this] { return Pause(std::chrono::milliseconds(0)); };
     std::size_t sent = 0;
     while (sent < total) {
-        if (!Pause(std::chrono::milliseconds(0)))
+        if (!notCancelled())
             return Outcome::Cancelled;
         // No more than a slice waits in the driver when the next goes in.
-        if (QueuedForTheLine(fd) > slice) {
+        if (detail::QueuedForTheLine(port) > slice) {
             if (!Pause(kWaitStep))
                 return Outcome::Cancelled;
             continue;
         }
-        const ssize_t written = ::write(fd, m_bytes.data() + sent, std::min(slice, total - sent));
+        const std::ptrdiff_t written = detail::WriteSome(port, m_bytes.data() + sent, std::min(slice, total - sent),
+                                                         kWaitStep, notCancelled);
+        if (written < 0)
+            return Outcome::Failed;  // an error or hang-up: no room will come
         if (written > 0) {
             sent += static_cast<std::size_t>(written);
             const std::lock_guard<std::mutex> lock(m_mutex);
             m_progress.sent = sent;
             m_progress.lastByte = Clock::now();
-            continue;
         }
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            pollfd room{fd, POLLOUT, 0};
-            const int ready = ::poll(&room, 1, static_cast<int>(kWaitStep.count()));
-            if (ready > 0 && (room.revents & POLLOUT) == 0)
-                return Outcome::Failed;  // error or hang-up, and no room will come
-            continue;
-        }
-        return Outcome::Failed;
     }
     return Outcome::Sent;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "NativeHandle.h"
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -17,10 +19,11 @@ namespace serialport {
 // in slices of about 50 ms at the line's rate; where the driver tells how
 // much it still holds, no more than a slice is left queued in it, so that a
 // cancel is answered within a slice. A device that stops taking bytes only
-// stops the send's progress: Cancel ends it all the same.
+// stops the send's progress: Cancel ends it all the same, cutting short a
+// write the driver holds on to.
 //
 // One send at a time. The owner must stop the send (Stop) before the
-// descriptor goes.
+// port's handle goes.
 class CSender
 {
 public:
@@ -47,9 +50,10 @@ public:
     CSender(const CSender&) = delete;
     CSender& operator=(const CSender&) = delete;
 
-    // Starts sending `bytes` to `fd`; returns at once. False, sending
-    // nothing, while another send runs or when there is nothing to send.
-    bool Start(int fd, std::vector<char> bytes, DoneCallback done);
+    // Starts sending `bytes` to the open `port`; returns at once. False,
+    // sending nothing, while another send runs or when there is nothing to
+    // send.
+    bool Start(NativeHandle port, std::vector<char> bytes, DoneCallback done);
     bool Running() const { return m_running; }
     Progress GetProgress() const;
 
@@ -63,8 +67,8 @@ public:
     static std::size_t SliceBytes(std::uint32_t baudRate);
 
 private:
-    void Run(int fd, DoneCallback done);
-    Outcome Send(int fd);
+    void Run(NativeHandle port, DoneCallback done);
+    Outcome Send(NativeHandle port);
     // Waits up to `timeout`; false when the send was cancelled meanwhile.
     bool Pause(std::chrono::milliseconds timeout);
 

@@ -1,6 +1,7 @@
 #include "SerialPort.h"
 
 #include "BaudRate.h"
+#include "PortIo.h"
 #include "ReadWorkers.h"
 
 #include <boost/asio/placeholders.hpp>
@@ -9,11 +10,8 @@
 #include <boost/make_shared.hpp>
 
 #include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
 #include <limits>
-#include <poll.h>
-#include <unistd.h>
+#include <type_traits>
 
 namespace serialport {
 
@@ -36,32 +34,8 @@ Milliseconds RetryDelay(unsigned int failedReads)
     return std::min(kFirstRetryDelay * (1u << doublings), kMaxRetryDelay);
 }
 
-// Writes all of `data`, waiting for the driver to take more whenever the
-// descriptor is non-blocking and full.
-bool WriteAll(int fd, const char* data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written > 0) {
-            data += written;
-            size -= static_cast<std::size_t>(written);
-            continue;
-        }
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            pollfd waitFor{fd, POLLOUT, 0};
-            const int ready = ::poll(&waitFor, 1, -1);
-            if (ready < 0 && errno != EINTR)
-                return false;
-            if (ready > 0 && (waitFor.revents & POLLOUT) == 0)
-                return false; // error or hang-up, and no room will come
-            continue;
-        }
-        return false;
-    }
-    return true;
-}
+static_assert(std::is_same<NativeHandle, boost::asio::serial_port::native_handle_type>::value,
+              "NativeHandle names what asio's serial_port hands out");
 
 } // namespace
 
@@ -84,7 +58,7 @@ CSerialPort::~CSerialPort()
         return;
     boost::system::error_code ignored;
     {
-        boost::unique_lock<boost::mutex> lock(m_receiveMutex);
+        std::unique_lock<std::mutex> lock(m_receiveMutex);
         m_reading = false;
         m_retryTimer.cancel();
         m_port->cancel(ignored);
@@ -116,7 +90,7 @@ bool CSerialPort::Open(const char* portName, boost::uint32_t baudRate)
     // After the serial_port exists, so the workers shut down before the reactor.
     m_workers = &boost::asio::use_service<CReadWorkers>(m_ioService);
     {
-        boost::unique_lock<boost::mutex> lock(m_receiveMutex);
+        std::unique_lock<std::mutex> lock(m_receiveMutex);
         m_reading = true;
         m_failedReads = 0;
         m_readChainActive = true;
@@ -153,9 +127,9 @@ boost::int32_t CSerialPort::Write(const char* data, const boost::uint32_t& count
     // A count the result cannot report is refused rather than half-reported.
     if (count > static_cast<boost::uint32_t>(std::numeric_limits<boost::int32_t>::max()))
         return 0;
-    // Straight through the descriptor: the worker's reads keep their own
+    // Straight through the handle: the worker's reads keep their own
     // bookkeeping in the asio object, and the write must not race with it.
-    if (!WriteAll(m_port->native_handle(), data, count))
+    if (!detail::WriteAll(m_port->native_handle(), data, count))
         return 0;
     return static_cast<boost::int32_t>(count);
 }
@@ -164,10 +138,6 @@ bool CSerialPort::StartSend(std::vector<char> bytes, CSender::DoneCallback done)
 {
     if (!IsOpen() || m_sender.Running())
         return false;
-    // The sending thread must never block in a write: it waits for room
-    // itself, watching for a cancel.
-    const int fd = m_port->native_handle();
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     return m_sender.Start(m_port->native_handle(), std::move(bytes), std::move(done));
 }
 
@@ -188,7 +158,7 @@ void CSerialPort::ApplyFraming(boost::uint32_t baudRate)
 // Posted by Open, and run by the retry timer after a failed read.
 void CSerialPort::OnStartRead()
 {
-    boost::unique_lock<boost::mutex> lock(m_receiveMutex);
+    std::unique_lock<std::mutex> lock(m_receiveMutex);
     if (m_reading)
         StartRead();
     else
@@ -197,7 +167,7 @@ void CSerialPort::OnStartRead()
 
 void CSerialPort::OnRead(const boost::system::error_code& error, std::size_t bytesTransferred)
 {
-    boost::unique_lock<boost::mutex> lock(m_receiveMutex);
+    std::unique_lock<std::mutex> lock(m_receiveMutex);
     const boost::uint32_t count = error ? 0 : static_cast<boost::uint32_t>(bytesTransferred);
     if (m_receiveCallback)
         m_receiveCallback(m_receiveBuffer, count);
@@ -251,7 +221,7 @@ void CSerialPort::EndReadChain()
 // Stops the chain from re-arming and cuts short what it has outstanding.
 void CSerialPort::StopReading()
 {
-    boost::unique_lock<boost::mutex> lock(m_receiveMutex);
+    std::unique_lock<std::mutex> lock(m_receiveMutex);
     m_reading = false;
     m_retryTimer.cancel();
     m_port->cancel();
@@ -262,7 +232,7 @@ void CSerialPort::StopReading()
 // itself until it has.
 void CSerialPort::WaitForReadChainEnd()
 {
-    boost::unique_lock<boost::mutex> lock(m_receiveMutex);
+    std::unique_lock<std::mutex> lock(m_receiveMutex);
     while (m_readChainActive) {
         if (m_workers->Serving()) {
             m_readChainEnded.wait(lock);

@@ -10,10 +10,10 @@
 #include <boost/function.hpp>
 #include <boost/shared_ptr.hpp>
 #include <boost/system/error_code.hpp>
-#include <boost/thread/condition_variable.hpp>
-#include <boost/thread/mutex.hpp>
 
+#include <condition_variable>
 #include <cstddef>
+#include <mutex>
 #include <vector>
 
 namespace serialport {
@@ -55,8 +55,8 @@ public:
     // or the device cannot be opened or is in use by another port or
     // program. A refused option raises boost::system::system_error
     // ("set_option"), leaving the port held but not reading; a worker that
-    // cannot be started raises boost::thread_resource_error, the port reading
-    // as soon as any worker serves the service.
+    // cannot be started raises std::system_error, the port reading as soon
+    // as any worker serves the service.
     virtual bool Open(const char* portName, boost::uint32_t baudRate);
 
     // Stops reading and closes the port; nothing when no open port is held.
@@ -93,7 +93,7 @@ private:
 
     boost::asio::io_service& m_ioService;
     boost::shared_ptr<boost::asio::serial_port> m_port;
-    boost::mutex m_receiveMutex;
+    std::mutex m_receiveMutex;
     ReceiveCallback m_receiveCallback;
     bool m_reading;
     char m_receiveBuffer[256];
@@ -102,7 +102,7 @@ private:
     // an operation (read, retry wait) is outstanding. Each successful Open
     // starts one such chain; it ends when a handler finds reading stopped.
     bool m_readChainActive;
-    boost::condition_variable m_readChainEnded;
+    std::condition_variable m_readChainEnded;
     unsigned int m_failedReads;             // consecutive failed reads
     boost::asio::steady_timer m_retryTimer; // paces re-reads of a failing device
     CReadWorkers* m_workers;                // set by the first successful Open

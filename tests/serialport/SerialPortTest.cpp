@@ -2,13 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <boost/thread/exceptions.hpp>
-
 #include <cstdlib>
 #include <fstream>
 #include <list>
 #include <memory>
 #include <sys/resource.h>
+#include <system_error>
 
 using porttest::Line;
 using serialport::CSerialPort;
@@ -257,7 +256,7 @@ TEST(SerialPort, FailedCloseReportsAndLetsThePortGoAndTheDestructorStaysQuiet)
     }
 }
 
-// With no room for another thread, Open raises thread_resource_error; the
+// With no room for another thread, Open raises std::system_error; the
 // port is served by a worker another port started, and a Close with no worker
 // at all must not hang. Runs in a fresh copy of this program (a forked one
 // would reuse cached thread stacks) with its address space capped just above
@@ -276,7 +275,7 @@ TEST(SerialPort, PortsWithoutTheirOwnWorkerAreServedAndClose)
         const rlim_t cap = static_cast<rlim_t>(pages) * ::sysconf(_SC_PAGESIZE) + (4u << 20);
         const rlimit limit{cap, cap};
         ASSERT_EQ(0, ::setrlimit(RLIMIT_AS, &limit));
-        EXPECT_THROW(b.Open(), boost::thread_resource_error);
+        EXPECT_THROW(b.Open(), std::system_error);
         a.port.Close();
         b.pty.Send("served");
         ASSERT_TRUE(b.rx.WaitForBytes(6)) << "port a's worker serves port b";
@@ -284,7 +283,7 @@ TEST(SerialPort, PortsWithoutTheirOwnWorkerAreServedAndClose)
 
         boost::asio::io_service lonelyService;
         Line alone(lonelyService);
-        EXPECT_THROW(alone.Open(), boost::thread_resource_error);
+        EXPECT_THROW(alone.Open(), std::system_error);
         alone.port.Close(); // no worker at all: must still return
     };
     EXPECT_EXIT((openWithoutRoomForWorkers(), std::exit(::testing::Test::HasFailure() ? 1 : 0)),
