@@ -7,6 +7,18 @@
 
 namespace registry {
 
+namespace detail {
+
+// The device map's values as they are now, in its order, or
+// ERROR_FILE_NOT_FOUND (on Windows: the registry's error) when there is
+// none. On Windows: HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM
+// (DeviceMap_win.cpp); elsewhere ScanSerialDevices' values, or those that
+// RegistryHooks.h sets (Stores.cpp).
+LONG ReadDeviceMap(std::vector<RegValue>& values);
+
+} // namespace detail
+
+#ifndef _WIN32
 // Where the serial ports present are found.
 struct DeviceSources
 {
@@ -42,5 +54,6 @@ struct DeviceSources
 //     value names as FoldName compares them, so that links whose names
 //     differ only in letter case are all listed.
 std::vector<RegValue> ScanSerialDevices(const DeviceSources& sources);
+#endif
 
 } // namespace registry

@@ -1,43 +1,20 @@
 #include "RegKey.h"
 
-#include "Stores.h"
-
 #include <cstring>
-#include <utility>
 
 namespace registry {
 
-LONG CRegKey::Reach(const char* keyName, bool create)
+// The typed reads and writes, the same on every platform: built on Read,
+// which brings one value whole, and SetValue.
+
+LONG CRegKey::Open(HKEY hKeyParent, const char* keyName, REGSAM samDesired)
 {
-    std::shared_ptr<detail::KeyTree> tree = detail::UserKeyTree();
-    std::int64_t key = 0;
-    const LONG result = tree->OpenKey(detail::KeyTree::kRoot, keyName, create, key);
-    if (result == ERROR_SUCCESS) {
-        m_tree = std::move(tree);
-        m_key = key;
-    }
-    return result;
+    return Reach(hKeyParent, keyName, samDesired, false);
 }
 
-LONG CRegKey::Open(HKEY /*hKeyParent*/, const char* keyName, REGSAM /*samDesired*/)
+LONG CRegKey::Create(HKEY hKeyParent, const char* keyName, REGSAM samDesired)
 {
-    return Reach(keyName, false);
-}
-
-LONG CRegKey::Create(HKEY /*hKeyParent*/, const char* keyName, REGSAM /*samDesired*/)
-{
-    return Reach(keyName, true);
-}
-
-LONG CRegKey::Close()
-{
-    m_tree.reset();
-    return ERROR_SUCCESS;
-}
-
-LONG CRegKey::Read(const char* valueName, RegValue& value)
-{
-    return m_tree ? m_tree->QueryValue(m_key, valueName ? valueName : "", value) : ERROR_INVALID_HANDLE;
+    return Reach(hKeyParent, keyName, samDesired, true);
 }
 
 LONG CRegKey::QueryValue(const char* valueName, DWORD* pdwType, void* pData, DWORD* pnBytes)
@@ -87,14 +64,6 @@ LONG CRegKey::QueryDWORDValue(const char* valueName, DWORD& dwValue)
         return ERROR_INVALID_DATA;
     std::memcpy(&dwValue, value.data.data(), sizeof dwValue);
     return ERROR_SUCCESS;
-}
-
-LONG CRegKey::SetValue(const char* valueName, DWORD dwType, const void* pValue, DWORD nBytes)
-{
-    if (!m_tree)
-        return ERROR_INVALID_HANDLE;
-    const RegValue value{valueName ? valueName : "", dwType, std::string(static_cast<const char*>(pValue), nBytes)};
-    return m_tree->SetValue(m_key, value);
 }
 
 LONG CRegKey::SetStringValue(const char* valueName, const char* pszValue)

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <type_traits>
 
 namespace registry {
 
@@ -12,16 +13,20 @@ class KeyTree;
 }
 
 // One open key of the per-user store, with the typed reads and writes the
-// settings use. Every change is on disk when the call returns, and several
-// running copies of the program may share the store. Errors come back as
-// the platform's error numbers; a key that is not open answers
+// settings use. On Windows the store is the registry itself (RegKey_win.cpp);
+// elsewhere a file that stands in for it (RegKey_linux.cpp), where every
+// change is on disk when the call returns. Either way several running
+// copies of the program may share the store. Errors come back as the
+// platform's error numbers; a key that is not open answers
 // ERROR_INVALID_HANDLE.
 class CRegKey
 {
 public:
-    // Opens the existing key at `keyName` (see KeyTree::OpenKey for paths);
-    // a key held before is given up only on success. Every key can be read
-    // and written, whatever access is asked for.
+    // Opens the existing key at `keyName` (backslash-separated; see
+    // KeyTree::OpenKey for the paths the file store takes); a key held
+    // before is given up only on success. In the file store every key can
+    // be read and written, whatever access is asked for; the registry grants
+    // what is asked for.
     LONG Open(HKEY hKeyParent, const char* keyName, REGSAM samDesired = KEY_READ | KEY_WRITE);
 
     // Opens the key, creating it and its missing parents when absent.
@@ -56,11 +61,21 @@ public:
     LONG SetDWORDValue(const char* valueName, DWORD dwValue);
 
 private:
-    LONG Reach(const char* keyName, bool create);
+    // Platform parts (RegKey_win.cpp, RegKey_linux.cpp): open or create
+    // the key, read one value whole.
+    LONG Reach(HKEY hKeyParent, const char* keyName, REGSAM samDesired, bool create);
     LONG Read(const char* valueName, RegValue& value);
 
+#ifdef _WIN32
+    struct KeyCloser
+    {
+        void operator()(HKEY key) const { ::RegCloseKey(key); }
+    };
+    std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser> m_key;  // null while no key is open
+#else
     std::shared_ptr<detail::KeyTree> m_tree;  // null while no key is open
     std::int64_t m_key = 0;
+#endif
 };
 
 } // namespace registry

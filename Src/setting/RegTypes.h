@@ -1,14 +1,32 @@
 #pragma once
 
 // The registry's value types, sizes and error codes, with the platform's
-// numbers, shared by the settings, the store and the port discovery.
+// numbers, shared by the settings, the store and the port discovery. On
+// Windows they are the SDK's own; elsewhere the same names and numbers are
+// defined here for the store that stands in for the registry.
 
 #include <cstdint>
 #include <string>
 #include <utility>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace registry {
 
+#ifdef _WIN32
+// The real registry: its types and functions. Its constants (HKEY_*, KEY_*,
+// REG_*, ERROR_*) are the SDK's macros, so they are written unqualified.
+using ::BYTE;
+using ::DWORD;
+using ::HKEY;
+using ::LONG;
+using ::REGSAM;
+using ::ULONG;
+using ::GetLastError;
+using ::SetLastError;
+#else
 using DWORD = std::uint32_t;
 using ULONG = DWORD;  // the same number, as some callers spell sizes
 using LONG = std::int32_t;
@@ -39,6 +57,7 @@ constexpr LONG ERROR_BAD_PATHNAME = 161;
 constexpr LONG ERROR_MORE_DATA = 234;          // the data does not fit the buffer
 constexpr LONG ERROR_REGISTRY_CORRUPT = 1015;  // the store cannot be read
 constexpr LONG ERROR_REGISTRY_IO_FAILED = 1016;  // the store cannot be written (disk, lock held too long)
+#endif
 
 // One typed value: its name and its data as raw bytes.
 struct RegValue
@@ -70,8 +89,10 @@ inline std::string FoldName(std::string name)
     return name;
 }
 
+#ifndef _WIN32
 // The calling thread's last-error code (EnumerateSerialPorts sets it).
 void SetLastError(DWORD code);
 DWORD GetLastError();
+#endif
 
 } // namespace registry

@@ -1,7 +1,7 @@
 #include "SerialPorts.h"
 
+#include "DeviceMap.h"
 #include "SettingParam.h"
-#include "Stores.h"
 
 #include <cstdio>
 #include <mutex>

@@ -5,8 +5,7 @@
 
 namespace setting {
 
-using registry::DWORD;
-using registry::ERROR_SUCCESS;
+using namespace registry;  // ERROR_SUCCESS is a macro on Windows
 
 CSettingParam::CSettingParam(const char* name) : m_name(name ? name : "")
 {
