@@ -2,12 +2,15 @@
 #   make run    install what is missing, build, start the program
 #   make test   install what is missing, build, run every test, then the
 #               sanitizer builds (ASan+UBSan: whole suite; TSan: threaded tests)
-# Further: make build, make bench, make demo, make screenshot, make clean.
+#               and the core's Windows build under Wine
+# Further: make build, make bench, make demo, make screenshot,
+# make test-windows, make clean.
 
 JOBS      ?= $(shell nproc)
 BUILD     ?= build
 ASAN      ?= build-asan
 TSAN      ?= build-tsan
+WINBUILD  ?= build-windows
 CMAKE_GEN ?= -G "Unix Makefiles"
 CTEST_ENV := QT_QPA_PLATFORM=offscreen
 ASAN_ENV  := ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1:strict_string_checks=1 \
@@ -15,7 +18,7 @@ ASAN_ENV  := ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1:strict
              LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizers/lsan.supp:print_suppressions=0
 TSAN_ENV  := TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/sanitizers/tsan.supp
 
-.PHONY: all deps build run test test-plain test-asan test-tsan check bench clean
+.PHONY: all deps build run test test-plain test-asan test-tsan test-windows check bench clean
 
 all: build
 
@@ -29,7 +32,7 @@ build: deps
 run: build
 	cd $(BUILD) && ./OrvelConfigurator
 
-test: deps test-plain test-asan test-tsan
+test: deps test-plain test-asan test-tsan test-windows
 	@echo "make test: all test runs passed"
 
 check: test
@@ -47,12 +50,22 @@ test-tsan: deps
 	cmake --build $(TSAN) -j $(JOBS) --target threads-tests
 	cd $(TSAN) && $(CTEST_ENV) $(TSAN_ENV) ctest --output-on-failure -L threads -j $(JOBS)
 
+# The serial port, the settings and the port discovery cross-compiled for
+# Windows with mingw-w64 and tested under Wine (scripts/wine-ports maps two
+# COM ports to pseudo-terminals for them). The window is not part of it.
+WINDOWS_PACKAGES := g++-mingw-w64-x86-64 wine64 wine
+test-windows:
+	scripts/install-deps $(WINDOWS_PACKAGES)
+	cmake -S . -B $(WINBUILD) $(CMAKE_GEN) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(WINBUILD) -j $(JOBS)
+	WINEPREFIX=$(CURDIR)/$(WINBUILD)/wineprefix scripts/wine-ports ctest --test-dir $(WINBUILD) --output-on-failure
+
 bench: build
 	cmake --build $(BUILD) -j $(JOBS) --target benchmarks
 	@for b in $(BUILD)/bench/*/bench_*; do echo "== $$b"; $(CTEST_ENV) $$b || exit 1; done
 
 clean:
-	rm -rf $(BUILD) $(ASAN) $(TSAN)
+	rm -rf $(BUILD) $(ASAN) $(TSAN) $(WINBUILD)
 
 # The main window under a virtual X server, into docs/screenshot.png.
 .PHONY: screenshot

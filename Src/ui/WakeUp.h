@@ -1,16 +1,15 @@
 #pragma once
 
-// Wakes the window's thread from any other thread: Signal() never blocks
-// and never touches a Qt object; the window's thread then runs the handler
-// from its event loop. Signals that arrive before the handler runs are
-// folded into one run. Made and destroyed on the window's thread.
+// Wakes the window's thread from any other thread: Signal() never blocks;
+// the window's thread then runs the handler from its event loop. Signals
+// that arrive before the handler runs are folded into one run, so a busy
+// producer posts at most one event per run. Made and destroyed on the
+// window's thread, after every thread that signals has stopped.
 
 #include <QObject>
 
+#include <atomic>
 #include <functional>
-#include <memory>
-
-class QSocketNotifier;
 
 namespace ui {
 
@@ -18,7 +17,6 @@ class CWakeUp
 {
 public:
     explicit CWakeUp(std::function<void()> handler);
-    ~CWakeUp();
 
     CWakeUp(const CWakeUp&) = delete;
     CWakeUp& operator=(const CWakeUp&) = delete;
@@ -30,9 +28,8 @@ private:
     void OnSignalled();
 
     std::function<void()> m_handler;
-    int m_fd;  // eventfd; -1 when none could be made
-    std::unique_ptr<QSocketNotifier> m_notifier;
-    QObject m_context;  // target of the queued fallback when there is no eventfd
+    std::atomic<bool> m_pending{false};  // a run is posted and has not begun
+    QObject m_context;  // receives the posted runs; they go with it
 };
 
 } // namespace ui
