@@ -1,12 +1,14 @@
 // The settings on the real registry, HKCU\SOFTWARE\Lunder\Orvel4\<device>,
-// value for value as any other program reads them.
+// value for value as any other program reads them; and the port discovery
+// from the device map (SERIALCOMM), where scripts/wine-ports maps COM7 and COM8.
 
 #include "DeviceSettings.h"
+#include "SerialPorts.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <string>
+#include <algorithm>
+#include <process.h>
 #include <tuple>
 
 using namespace registry;
@@ -15,9 +17,14 @@ using namespace setting;
 namespace {
 
 const char kFamilyKey[] = "SOFTWARE\\Lunder\\Orvel4";
-const char kChildVariable[] = "ORVEL_SETTINGS_CHILD";
+const char kSerialComm[] = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
+const char* const kNames[] = {"PortName", "BaudRate", "Enabled"};
 
 using Values = std::tuple<std::string, DWORD, DWORD>;  // port, baud rate, enabled
+using Raw = std::pair<DWORD, std::string>;             // a value's type and bytes, or the error
+using Ports = std::vector<std::string>;
+
+struct Value { const char* name; DWORD type; std::string data; };
 
 template <class Device>
 Values Loaded()
@@ -41,8 +48,7 @@ const struct Device
     const char* key;
     Values (*load)();
     void (*save)(const Values&);
-    Values defaults;
-    Values stored;  // by the child process
+    Values defaults, stored;  // stored by the child process
 } kDevices[] = {
     {"SnsPort", Loaded<CSnsDeviceSetting>, Save<CSnsDeviceSetting>, {"COM3", 115200, 1}, {"COM7", 9600, 0}},
     {"KksPort", Loaded<CKksDeviceSetting>, Save<CKksDeviceSetting>, {"COM4", 4800, 1}, {"COM8", 0xFFFFFFFF, 1}},
@@ -50,143 +56,111 @@ const struct Device
      {std::string(258, 'p'), 38400, 2}},
 };
 
-std::string KeyOf(const char* device)
+std::string KeyOf(const char* device) { return std::string(kFamilyKey) + "\\" + device; }
+std::string Text(const std::string& text) { return text + '\0'; }
+std::string Dword(DWORD value) { return RegValue::Dword("", value).data; }
+
+// Stores the value as given: a NUL after the data would be taken for a
+// forgotten terminator of a text.
+bool SetRaw(HKEY root, const std::string& key, const Value& value)
 {
-    return std::string(kFamilyKey) + "\\" + device;
+    return ::RegSetKeyValueA(root, key.c_str(), value.name, value.type, (value.data + '!').data(),
+                             static_cast<DWORD>(value.data.size())) == ERROR_SUCCESS;
 }
 
-std::string Text(const std::string& text)
+Raw RawValue(const char* device, const char* name)
 {
-    return text + '\0';
-}
-
-std::string Dword(DWORD value)
-{
-    return RegValue::Dword("", value).data;
-}
-
-// The value's type and bytes as the registry holds them, or the error.
-std::pair<DWORD, std::string> RawValue(const char* device, const char* name)
-{
-    DWORD type = REG_NONE;
-    std::string data(1024, '\0');
-    auto size = static_cast<DWORD>(data.size());
+    DWORD type = REG_NONE, size = 1024;
+    std::string data(size, '\0');
     const LONG e = ::RegGetValueA(HKEY_CURRENT_USER, KeyOf(device).c_str(), name, RRF_RT_ANY | RRF_NOEXPAND, &type,
                                   data.data(), &size);
-    return {type, e == ERROR_SUCCESS ? data.substr(0, size) : "error " + std::to_string(e)};
+    return e == ERROR_SUCCESS ? Raw{type, data.substr(0, size)} : Raw{REG_NONE, "error " + std::to_string(e)};
 }
 
-// Stored as given: a NUL after the data would be taken for a forgotten
-// terminator of a text.
-void SetRawValue(const char* name, DWORD type, const std::string& data)
+// Run only in the second process of Settings.DefaultsWriteNothingSavesReachAnotherProcess.
+TEST(SettingsChild, DISABLED_SaveEveryDevice)
 {
-    const std::string buffer = data + '!';
-    ASSERT_EQ(::RegSetKeyValueA(HKEY_CURRENT_USER, KeyOf("KksPort").c_str(), name, type, buffer.data(),
-                                static_cast<DWORD>(data.size())),
-              ERROR_SUCCESS);
-}
-
-// This program again, running only SettingsChild.*; its exit code.
-DWORD RunChild()
-{
-    char self[MAX_PATH];
-    ::GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string command = std::string("\"") + self + "\" --gtest_filter=SettingsChild.*";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION child{};
-    DWORD exitCode = 1;
-    ::SetEnvironmentVariableA(kChildVariable, "1");
-    if (::CreateProcessA(self, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child)) {
-        ::WaitForSingleObject(child.hProcess, INFINITE);
-        ::GetExitCodeProcess(child.hProcess, &exitCode);
-        ::CloseHandle(child.hThread);
-        ::CloseHandle(child.hProcess);
-    }
-    ::SetEnvironmentVariableA(kChildVariable, nullptr);
-    return exitCode;
-}
-
-class Settings : public ::testing::Test
-{
-protected:
-    void SetUp() override { ::RegDeleteTreeA(HKEY_CURRENT_USER, kFamilyKey); }
-};
-
-TEST_F(Settings, StartOnTheirDefaultsAndWriteNothing)
-{
-    for (const Device& device : kDevices) {
-        EXPECT_EQ(device.load(), device.defaults) << device.key;
-        EXPECT_EQ(RawValue(device.key, "PortName").second, "error 2") << device.key;
-    }
-}
-
-TEST(SettingsChild, SaveEveryDevice)
-{
-    if (!std::getenv(kChildVariable))
-        GTEST_SKIP() << "the child half of Settings.SavedByOneProcessReadByAnother";
     for (const Device& device : kDevices)
         device.save(device.stored);
 }
 
-TEST_F(Settings, SavedByOneProcessReadByAnother)
+TEST(Settings, DefaultsWriteNothingSavesReachAnotherProcess)
 {
-    ASSERT_EQ(RunChild(), 0u);
-    for (const Device& d : kDevices) {
-        using Raw = std::pair<DWORD, std::string>;
-        EXPECT_EQ(RawValue(d.key, "PortName"), Raw(REG_SZ, Text(std::get<0>(d.stored)))) << d.key;
-        EXPECT_EQ(RawValue(d.key, "BaudRate"), Raw(REG_DWORD, Dword(std::get<1>(d.stored)))) << d.key;
-        EXPECT_EQ(RawValue(d.key, "Enabled"), Raw(REG_DWORD, Dword(std::get<2>(d.stored)))) << d.key;
-        EXPECT_EQ(d.load(), d.stored) << d.key;
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, kFamilyKey);
+    for (const bool saved : {false, true}) {
+        ASSERT_TRUE(!saved || _spawnl(_P_WAIT, _pgmptr, _pgmptr, "--gtest_also_run_disabled_tests",
+                                      "--gtest_filter=SettingsChild.*", nullptr) == 0);
+        for (const Device& d : kDevices) {
+            EXPECT_EQ(d.load(), saved ? d.stored : d.defaults) << d.key;
+            const auto& [port, baud, enabled] = d.stored;
+            const Raw raws[] = {{REG_SZ, Text(port)}, {REG_DWORD, Dword(baud)}, {REG_DWORD, Dword(enabled)}};
+            for (int i = 0; i < 3; ++i)
+                EXPECT_EQ(RawValue(d.key, kNames[i]), saved ? raws[i] : Raw(REG_NONE, "error 2")) << d.key << kNames[i];
+        }
     }
 }
 
 // Values another program left: texts of up to 258 characters of either text
 // type and 4-byte REG_DWORD numbers load; anything else puts the whole
 // device on its defaults.
-TEST_F(Settings, LoadOnlyWellFormedValues)
+TEST(Settings, LoadOnlyWellFormedValues)
 {
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, kFamilyKey);
     const Values defaults = kDevices[1].defaults;
-    const struct
-    {
-        const char* name;
-        DWORD type;
-        std::string data;
-        Values expected;
-    } cases[] = {
-        {"PortName", REG_SZ, Text(std::string(258, 'x')), {std::string(258, 'x'), 19200, 1}},
-        {"PortName", REG_SZ, Text(std::string(259, 'x')), defaults},
-        {"PortName", REG_SZ, Text(std::string(300, 'x')), defaults},
-        {"PortName", REG_EXPAND_SZ, Text("%PORT%"), {"%PORT%", 19200, 1}},
-        {"PortName", REG_SZ, "COM8", defaults},
-        {"PortName", REG_DWORD, Dword(8), defaults},
-        {"BaudRate", REG_SZ, Text("9600"), defaults},
-        {"BaudRate", REG_BINARY, Dword(9600), defaults},
-        {"BaudRate", REG_DWORD, Dword(9600).substr(0, 2), defaults},
-        {"BaudRate", REG_QWORD, Dword(9600) + Dword(0), defaults},
-        {"Enabled", REG_DWORD, Dword(0), {"COM8", 19200, 0}},
+    const std::pair<Value, Values> cases[] = {
+        {{"PortName", REG_SZ, Text(std::string(258, 'x'))}, {std::string(258, 'x'), 19200, 1}},
+        {{"PortName", REG_SZ, Text(std::string(259, 'x'))}, defaults},
+        {{"PortName", REG_EXPAND_SZ, Text("%PORT%")}, {"%PORT%", 19200, 1}},
+        {{"PortName", REG_SZ, "COM8"}, defaults},
+        {{"PortName", REG_DWORD, Dword(8)}, defaults},
+        {{"BaudRate", REG_SZ, Text("9600")}, defaults},
+        {{"BaudRate", REG_BINARY, Dword(9600)}, defaults},
+        {{"BaudRate", REG_DWORD, Dword(9600).substr(0, 2)}, defaults},
+        {{"BaudRate", REG_QWORD, Dword(9600) + Dword(0)}, defaults},
     };
-    for (const auto& c : cases) {
-        SetRawValue("PortName", REG_SZ, Text("COM8"));
-        SetRawValue("BaudRate", REG_DWORD, Dword(19200));
-        SetRawValue("Enabled", REG_DWORD, Dword(1));
-        SetRawValue(c.name, c.type, c.data);
-        EXPECT_EQ(Loaded<CKksDeviceSetting>(), c.expected) << c.name << ", type " << c.type << ", " << c.data.size();
+    for (const auto& [value, expected] : cases) {
+        kDevices[1].save({"COM8", 19200, 1});
+        ASSERT_TRUE(SetRaw(HKEY_CURRENT_USER, KeyOf("KksPort"), value));
+        EXPECT_EQ(Loaded<CKksDeviceSetting>(), expected) << value.name << ' ' << value.type << ' ' << value.data;
     }
-}
-
-// A key not open, and one kept when another fails to open.
-TEST_F(Settings, KeyAnswersAsDocumented)
-{
+    // The key's own read of a number leaves it alone when the value is none.
     CRegKey key;
     DWORD number = 7;
-    EXPECT_EQ(key.SetDWORDValue("BaudRate", 1), ERROR_INVALID_HANDLE);
-    ASSERT_EQ(key.Create(HKEY_CURRENT_USER, KeyOf("SnsPort").c_str()), ERROR_SUCCESS);
-    EXPECT_EQ(key.Open(HKEY_CURRENT_USER, KeyOf("NoSuchPort").c_str()), ERROR_FILE_NOT_FOUND);
-    ASSERT_EQ(key.SetStringValue("PortName", "COM7"), ERROR_SUCCESS);
+    ASSERT_EQ(key.Open(HKEY_CURRENT_USER, KeyOf("KksPort").c_str()), ERROR_SUCCESS);
     EXPECT_EQ(key.QueryDWORDValue("PortName", number), ERROR_MORE_DATA);
     EXPECT_EQ(number, 7u);
-    EXPECT_EQ(RawValue("SnsPort", "PortName").second, Text("COM7"));
+}
+
+// Texts count up to their first NUL; other types and unterminated texts are
+// skipped; the map's order and its duplicates are kept. Without a map, the
+// list is empty and the last error says why.
+TEST(SerialPorts, ListTheMapsTextsOrFailWithoutIt)
+{
+    // Wine keeps a key's values in the order of their names: these come in
+    // the order added, before the \Device\Serial* of COM7 and COM8.
+    const Value added[] = {
+        {"\\Device\\OrvelTest0", REG_SZ, Text("ORV1")},      {"\\Device\\OrvelTest1", REG_SZ, Text("ORV0")},
+        {"\\Device\\OrvelTest2", REG_EXPAND_SZ, Text("%ORV%")}, {"\\Device\\OrvelTest3", REG_SZ, {"ORV2\0ORV3", 10}},
+        {"\\Device\\OrvelTest4", REG_SZ, "ORV4"},            {"\\Device\\OrvelTest5", REG_DWORD, Dword(35)},
+        {"\\Device\\OrvelTest6", REG_BINARY, Text("ORV5")},  {"\\Device\\OrvelTest7", REG_SZ, Text("ORV1")},
+    };
+    for (const Value& value : added)
+        ASSERT_TRUE(SetRaw(HKEY_LOCAL_MACHINE, kSerialComm, value));
+    Ports ports{"stale"}, ours;
+    EXPECT_TRUE(EnumerateSerialPorts(ports));
+    for (const Value& value : added)
+        ::RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kSerialComm, value.name);
+    std::copy_if(ports.begin(), ports.end(), std::back_inserter(ours), [](const std::string& p) {
+        return p == "stale" || p == "COM7" || p == "COM8" || p.find("ORV") != std::string::npos;
+    });
+    EXPECT_EQ(ours, (Ports{"ORV1", "ORV0", "%ORV%", "ORV2", "ORV1", "COM7", "COM8"})) << "run under scripts/wine-ports";
+
+    ASSERT_EQ(::RegRenameKey(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", L"OrvelKept"), ERROR_SUCCESS);
+    ::SetLastError(ERROR_SUCCESS);
+    EXPECT_FALSE(EnumerateSerialPorts(ports));
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_TRUE(ports.empty());
+    EXPECT_EQ(::RegRenameKey(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\OrvelKept", L"SERIALCOMM"), ERROR_SUCCESS);
 }
 
 } // namespace
