@@ -2,7 +2,7 @@
 
 #include "ControlFactory.h"
 
-#include <Cp1251.h>
+#include "QtText.h"
 
 #include <QComboBox>
 #include <QVariant>
@@ -17,7 +17,7 @@ constexpr int kItemDataRole = Qt::UserRole;
 
 QString Decode(const char* text)
 {
-    return text ? text::FromCp1251(text, std::strlen(text)) : QString();
+    return text::ToQString(text);
 }
 
 } // namespace
@@ -127,7 +127,7 @@ std::string CComboBox::GetLBText(int index) const
 {
     if (!m_combo || index < 0 || index >= m_combo->count())
         return std::string();
-    return text::ToCp1251(m_combo->itemText(index));
+    return text::FromQString(m_combo->itemText(index));
 }
 
 } // namespace ui

@@ -3,7 +3,7 @@
 #include "ControlFactory.h"
 #include "LogPane.h"
 
-#include <Cp1251.h>
+#include "QtText.h"
 #include <DlgItem.h>
 
 #include <QAbstractButton>
@@ -39,7 +39,7 @@ Qt::WindowFlags WindowFlagsOf(DWORD style)
 
 QString Decode(const char* text)
 {
-    return text ? text::FromCp1251(text, std::strlen(text)) : QString();
+    return text::ToQString(text);
 }
 
 QString TextOf(const QWidget* control)
@@ -184,7 +184,7 @@ QWidget* CDialogEx::GetDlgItem(int id) const
 
 int CDialogEx::GetDlgItemText(int id, std::string& text) const
 {
-    text = text::ToCp1251(TextOf(GetDlgItem(id)));
+    text = text::FromQString(TextOf(GetDlgItem(id)));
     return static_cast<int>(text.size());
 }
 

@@ -36,7 +36,6 @@ namespace ui {
 
 namespace {
 
-constexpr std::size_t kTabWidth = 8;
 constexpr int kMarkWidth = 3;          // the sentence mark, at the left edge
 constexpr int kMargin = kMarkWidth + 3; // pixels left of the text
 constexpr int kDragScrollInterval = 50; // ms between steps while a drag is outside
@@ -102,51 +101,14 @@ QFont FixedFontLike(const QFont& font)
     return fixed;
 }
 
-std::size_t TabStopAfter(std::size_t column)
+QString ToQString(const std::string& utf8)
 {
-    return (column / kTabWidth + 1) * kTabWidth;
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
-// The first position of [begin, end) at or past `column`, with its column;
-// `end` when the line is shorter. Columns: a byte takes one, a tab runs to
-// the next tab stop.
-std::pair<std::size_t, std::size_t> Seek(const CPaneText& text, std::size_t begin, std::size_t end,
-                                         std::size_t column)
+std::string PaneBytesOf(const QString& text)
 {
-    std::size_t pos = begin;
-    std::size_t at = 0;
-    bool found = false;
-    text.ForEachPiece(begin, end, [&](const char* data, std::size_t size) {
-        const char* p = data;
-        const char* const stop = data + size;
-        while (p < stop) {
-            const void* tab = std::memchr(p, '\t', static_cast<std::size_t>(stop - p));
-            const std::size_t run = tab ? static_cast<std::size_t>(static_cast<const char*>(tab) - p)
-                                        : static_cast<std::size_t>(stop - p);
-            if (column < at + run) {
-                pos += column > at ? column - at : 0;
-                at = std::max(at, column);
-                found = true;
-                return false;
-            }
-            at += run;
-            pos += run;
-            p += run;
-            if (p == stop)
-                break;
-            if (column <= at) {
-                found = true;
-                return false;
-            }
-            at = TabStopAfter(at);
-            ++pos;
-            ++p;
-        }
-        return true;
-    });
-    if (!found && at < column)
-        return {end, at};
-    return {pos, at};
+    return ToPaneBytes(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size()));
 }
 
 } // namespace
@@ -157,7 +119,7 @@ class CLogPane::SelectionData : public QMimeData
 {
 public:
     SelectionData(const CLogPane* pane, std::size_t begin, std::size_t end)
-        : m_pane(pane), m_edits(pane->m_edits), m_begin(begin), m_end(end)
+        : m_pane(pane), m_edits(pane->m_model.Edits()), m_begin(begin), m_end(end)
     {
     }
 
@@ -166,7 +128,7 @@ public:
 protected:
     QVariant retrieveData(const QString& mimeType, QMetaType) const override
     {
-        if (mimeType != QLatin1String("text/plain") || !m_pane || m_pane->m_edits != m_edits)
+        if (mimeType != QLatin1String("text/plain") || !m_pane || m_pane->m_model.Edits() != m_edits)
             return QVariant();
         return m_pane->Decoded(m_begin, m_end);
     }
@@ -205,7 +167,7 @@ const CLogPane::Metrics& CLogPane::TextMetrics() const
     m.rawFont = QRawFont::fromFont(m.font);
     QString all(256, Qt::Uninitialized);
     for (int b = 0; b < 256; ++b)
-        all[b] = PaneChar(static_cast<unsigned char>(b));
+        all[b] = QChar(PaneChar(static_cast<unsigned char>(b)));
     const QList<quint32> glyphs = m.rawFont.isValid() ? m.rawFont.glyphIndexesForString(all) : QList<quint32>();
     const QList<QPointF> advances = m.rawFont.isValid() ? m.rawFont.advancesForGlyphIndexes(glyphs) : QList<QPointF>();
     m.cell = std::max(1, advances.size() > '0' ? qRound(advances['0'].x()) : metrics.horizontalAdvance(QLatin1Char('0')));
@@ -241,7 +203,7 @@ bool CLogPane::FollowsEnd() const
 void CLogPane::UpdateScrollRange(bool toEnd)
 {
     const int rows = FullRows();
-    const std::size_t lines = m_text.LineCount();
+    const std::size_t lines = m_model.Text().LineCount();
     const std::size_t maximum = lines > static_cast<std::size_t>(rows) ? lines - rows : 0;
     static_cast<CQuietScrollBar*>(verticalScrollBar())
         ->SetRange(static_cast<int>(std::min<std::size_t>(maximum, INT_MAX)), rows, toEnd);
@@ -252,22 +214,10 @@ void CLogPane::UpdateScrollRange(bool toEnd)
 void CLogPane::AppendReceived(const char* data, std::size_t size)
 {
     const bool follow = FollowsEnd();
-    const std::size_t oldEnd = m_text.Size();
-    const std::size_t changedLine = m_text.LineCount() - 1;  // the line the bytes continue
-    // Through a small buffer, however much arrived at once.
-    constexpr std::size_t kSlice = 64 * 1024;
-    for (std::size_t done = 0; done < size; done += kSlice) {
-        m_staging.clear();
-        AppendPaneBytes(m_staging, data + done, std::min(kSlice, size - done), m_afterCr);
-        m_text.Append(m_staging);
-    }
-    if (m_text.Size() == oldEnd)
+    const std::size_t oldEnd = m_model.Text().Size();
+    const std::size_t changedLine = m_model.AppendReceived(data, size);
+    if (m_model.Text().Size() == oldEnd)
         return;
-    CountSentences(changedLine, m_text.LineCount() - 1);
-    if (m_caret == oldEnd)
-        m_caret = m_text.Size();
-    if (m_anchor == oldEnd)
-        m_anchor = m_text.Size();
 
     UpdateScrollRange(follow);
     // Only the rows from the line that grew on need painting; a view that
@@ -283,11 +233,8 @@ void CLogPane::AppendReceived(const char* data, std::size_t size)
 
 void CLogPane::Clear()
 {
-    ++m_edits;
-    m_sentences = SentenceCounts();
-    m_text.Clear();
-    m_caret = m_anchor = 0;
-    m_goalColumn = m_firstColumn = 0;
+    m_model.Clear();
+    m_firstColumn = 0;
     UpdateScrollRange();
     viewport()->update();
 #ifdef __GLIBC__
@@ -295,61 +242,38 @@ void CLogPane::Clear()
 #endif
 }
 
-// Lines [firstLine, endLine) have just been completed by received bytes.
-void CLogPane::CountSentences(std::size_t firstLine, std::size_t endLine)
-{
-    for (std::size_t line = firstLine; line < endLine; ++line) {
-        commands::CSentenceCheck check;
-        m_text.ForEachPiece(m_text.LineStart(line), m_text.LineEnd(line), [&](const char* data, std::size_t size) {
-            check.Add(data, size);
-            return true;
-        });
-        const commands::CSentenceCheck::Result result = check.Get();
-        if (result != commands::CSentenceCheck::Result::None)
-            ++m_sentences.seen;
-        if (result == commands::CSentenceCheck::Result::Broken)
-            ++m_sentences.broken;
-    }
-}
-
 QString CLogPane::SentencesText() const
 {
-    return QString::fromUtf8("NMEA-предложений: %1, с ошибкой контрольной суммы: %2")
-        .arg(m_sentences.seen)
-        .arg(m_sentences.broken);
+    return ToQString(m_model.SentencesText());
 }
 
 // Text as a whole -----------------------------------------------------------
 
 QString CLogPane::Decoded(std::size_t begin, std::size_t end) const
 {
-    end = std::min(end, m_text.Size());
+    end = std::min(end, m_model.Text().Size());
     begin = std::min(begin, end);
     QString text(static_cast<qsizetype>(end - begin), Qt::Uninitialized);
-    char16_t* out = reinterpret_cast<char16_t*>(text.data());
-    m_text.ForEachPiece(begin, end, [&](const char* data, std::size_t size) {
-        out = DecodePaneBytes(data, size, out);
-        return true;
-    });
+    m_model.Decode(begin, end, reinterpret_cast<char16_t*>(text.data()));
     return text;
 }
 
 QString CLogPane::toPlainText() const
 {
-    return Decoded(0, m_text.Size());
+    return Decoded(0, m_model.Text().Size());
 }
 
 void CLogPane::setPlainText(const QString& text)
 {
-    Clear();
-    m_text.Append(ToPaneBytes(text));
+    m_model.SetText(PaneBytesOf(text));
+    m_firstColumn = 0;
     UpdateScrollRange();
     viewport()->update();
 }
 
 QString CLogPane::selectedText() const
 {
-    return Decoded(std::min(m_anchor, m_caret), std::max(m_anchor, m_caret));
+    return Decoded(m_model.SelectionBegin(), m_model.SelectionEnd());
 }
 
 void CLogPane::setReadOnly(bool readOnly)
@@ -359,25 +283,26 @@ void CLogPane::setReadOnly(bool readOnly)
 
 void CLogPane::SetSelection(std::size_t anchor, std::size_t caret)
 {
-    m_anchor = std::min(anchor, m_text.Size());
-    MoveCaret(caret, Move::Select);
+    const bool hadSelection = m_model.HasSelection();
+    UpdateCaret();
+    m_model.SetSelection(anchor, caret);
+    CaretMoved(hadSelection);
 }
 
 void CLogPane::selectAll()
 {
-    m_anchor = 0;
-    MoveCaret(m_text.Size(), Move::Select);
+    SetSelection(0, m_model.Text().Size());
 }
 
 void CLogPane::copy() const
 {
-    if (m_anchor != m_caret)
+    if (m_model.HasSelection())
         QGuiApplication::clipboard()->setText(selectedText());
 }
 
 void CLogPane::cut()
 {
-    if (m_readOnly || m_anchor == m_caret)
+    if (m_readOnly || !m_model.HasSelection())
         return;
     copy();
     ReplaceSelection(std::string());
@@ -387,7 +312,7 @@ void CLogPane::paste()
 {
     if (m_readOnly)
         return;
-    const std::string bytes = ToPaneBytes(QGuiApplication::clipboard()->text());
+    const std::string bytes = PaneBytesOf(QGuiApplication::clipboard()->text());
     if (!bytes.empty())
         ReplaceSelection(bytes);
 }
@@ -402,9 +327,10 @@ void CLogPane::paintEvent(QPaintEvent* event)
     painter.fillRect(area, palette().brush(QPalette::Base));
 
     const std::size_t first = FirstVisibleLine();
-    const std::size_t lines = m_text.LineCount();
-    const std::size_t selBegin = std::min(m_anchor, m_caret);
-    const std::size_t selEnd = std::max(m_anchor, m_caret);
+    const CPaneText& text = m_model.Text();
+    const std::size_t lines = text.LineCount();
+    const std::size_t selBegin = m_model.SelectionBegin();
+    const std::size_t selEnd = m_model.SelectionEnd();
     const int firstRow = std::max(0, area.top()) / m.lineHeight;
     const int lastRow = std::max(0, area.bottom()) / m.lineHeight;
     for (int row = firstRow; row <= lastRow && first + row < lines; ++row) {
@@ -423,10 +349,11 @@ void CLogPane::PaintLine(QPainter& painter, std::size_t line, int y, std::size_t
                          std::size_t selEnd) const
 {
     const Metrics& m = TextMetrics();
-    const std::size_t begin = m_text.LineStart(line);
-    const std::size_t end = m_text.LineEnd(line);
+    const CPaneText& text = m_model.Text();
+    const std::size_t begin = text.LineStart(line);
+    const std::size_t end = text.LineEnd(line);
     const std::size_t lastColumn = m_firstColumn + static_cast<std::size_t>(VisibleColumns()) + 1;
-    auto [pos, column] = Seek(m_text, begin, end, m_firstColumn);
+    auto [pos, column] = m_model.Seek(begin, end, m_firstColumn);
     const auto xOf = [&](std::size_t col) {
         return kMargin + static_cast<int>(col - std::min(col, m_firstColumn)) * m.cell;
     };
@@ -442,10 +369,10 @@ void CLogPane::PaintLine(QPainter& painter, std::size_t line, int y, std::size_t
     QVarLengthArray<Alone, 8> alone;
     std::size_t selFrom = 0, selTo = 0;  // selected columns in view
     const int baseline = y + m.ascent;
-    m_text.ForEachPiece(pos, end, [&](const char* data, std::size_t size) {
+    text.ForEachPiece(pos, end, [&](const char* data, std::size_t size) {
         for (std::size_t i = 0; i < size && column < lastColumn; ++i, ++pos) {
             const auto byte = static_cast<unsigned char>(data[i]);
-            const std::size_t next = byte == '\t' ? TabStopAfter(column) : column + 1;
+            const std::size_t next = byte == '\t' ? CPaneModel::TabStopAfter(column) : column + 1;
             const bool selected = pos >= selBegin && pos < selEnd;
             if (selected) {
                 if (selFrom == selTo)
@@ -454,7 +381,7 @@ void CLogPane::PaintLine(QPainter& painter, std::size_t line, int y, std::size_t
             }
             if (byte != '\t') {
                 if (m.drawAlone[byte]) {
-                    alone.append({xOf(column), PaneChar(byte), selected});
+                    alone.append({xOf(column), QChar(PaneChar(byte)), selected});
                 } else {
                     glyphs[selected].append(m.glyph[byte]);
                     positions[selected].append(QPointF(xOf(column), baseline));
@@ -465,7 +392,7 @@ void CLogPane::PaintLine(QPainter& painter, std::size_t line, int y, std::size_t
         return column < lastColumn;
     });
     // A selected line break shows as one selected cell after the line.
-    if (end < m_text.Size() && end >= selBegin && end < selEnd && column < lastColumn && pos == end) {
+    if (end < text.Size() && end >= selBegin && end < selEnd && column < lastColumn && pos == end) {
         if (selFrom == selTo)
             selFrom = column;
         selTo = column + 1;
@@ -496,25 +423,18 @@ void CLogPane::PaintLine(QPainter& painter, std::size_t line, int y, std::size_t
     }
 }
 
-// A complete line that is a sentence: a quiet mark at the left edge when its
-// checksum is right; a red mark on a red line when it is wrong.
+// A received sentence: a quiet mark at the left edge when its checksum is
+// right; a red mark on a red line when it is wrong.
 void CLogPane::PaintSentenceMark(QPainter& painter, std::size_t line, int y) const
 {
-    if (line + 1 >= m_text.LineCount())
-        return;  // still arriving
-    commands::CSentenceCheck check;
-    m_text.ForEachPiece(m_text.LineStart(line), m_text.LineEnd(line), [&](const char* data, std::size_t size) {
-        check.Add(data, size);
-        return true;
-    });
     const int height = TextMetrics().lineHeight;
-    switch (check.Get()) {
-    case commands::CSentenceCheck::Result::None:
+    switch (m_model.MarkOf(line)) {
+    case CPaneModel::LineMark::None:
         return;
-    case commands::CSentenceCheck::Result::Valid:
+    case CPaneModel::LineMark::Valid:
         painter.fillRect(QRect(0, y + 1, kMarkWidth, height - 2), QColor(150, 200, 150));
         return;
-    case commands::CSentenceCheck::Result::Broken:
+    case CPaneModel::LineMark::Broken:
         painter.fillRect(QRect(0, y, viewport()->width(), height), QColor(255, 215, 215));
         painter.fillRect(QRect(0, y, kMarkWidth, height), QColor(220, 0, 0));
         return;
@@ -524,9 +444,10 @@ void CLogPane::PaintSentenceMark(QPainter& painter, std::size_t line, int y) con
 QRect CLogPane::CaretRect() const
 {
     const Metrics& m = TextMetrics();
-    const std::size_t line = m_text.LineOf(m_caret);
+    const std::size_t caret = m_model.Caret();
+    const std::size_t line = m_model.Text().LineOf(caret);
     const std::size_t first = FirstVisibleLine();
-    const std::size_t column = ColumnOf(m_caret);
+    const std::size_t column = m_model.ColumnOf(caret);
     if (line < first || column < m_firstColumn)
         return QRect();
     const std::size_t row = line - first;
@@ -553,149 +474,67 @@ void CLogPane::RestartBlink()
 
 void CLogPane::EnsureCaretVisible()
 {
-    const std::size_t line = m_text.LineOf(m_caret);
-    const std::size_t first = FirstVisibleLine();
-    const std::size_t rows = static_cast<std::size_t>(FullRows());
-    if (line < first)
-        verticalScrollBar()->setValue(static_cast<int>(line));
-    else if (line >= first + rows)
-        verticalScrollBar()->setValue(static_cast<int>(line - rows + 1));
-
-    const std::size_t column = ColumnOf(m_caret);
-    const std::size_t columns = static_cast<std::size_t>(VisibleColumns());
-    std::size_t firstColumn = m_firstColumn;
-    if (column < firstColumn)
-        firstColumn = column > columns / 4 ? column - columns / 4 : 0;
-    else if (column >= firstColumn + columns)
-        firstColumn = column - columns + 1 + columns / 4;
-    if (firstColumn != m_firstColumn) {
-        m_firstColumn = firstColumn;
+    const PaneViewStart now{FirstVisibleLine(), m_firstColumn};
+    const PaneViewStart start = ViewShowing(m_model, m_model.Caret(), now, static_cast<std::size_t>(FullRows()),
+                                            static_cast<std::size_t>(VisibleColumns()));
+    if (start.line != now.line)
+        verticalScrollBar()->setValue(static_cast<int>(std::min<std::size_t>(start.line, INT_MAX)));
+    if (start.column != m_firstColumn) {
+        m_firstColumn = start.column;
         viewport()->update();
     }
 }
 
 // Geometry ------------------------------------------------------------------
 
-std::size_t CLogPane::ColumnOf(std::size_t pos) const
-{
-    const std::size_t begin = m_text.LineStart(m_text.LineOf(pos));
-    std::size_t column = 0;
-    m_text.ForEachPiece(begin, pos, [&](const char* data, std::size_t size) {
-        const char* p = data;
-        const char* const stop = data + size;
-        while (const void* tab = std::memchr(p, '\t', static_cast<std::size_t>(stop - p))) {
-            column = TabStopAfter(column + static_cast<std::size_t>(static_cast<const char*>(tab) - p));
-            p = static_cast<const char*>(tab) + 1;
-        }
-        column += static_cast<std::size_t>(stop - p);
-        return true;
-    });
-    return column;
-}
-
-std::size_t CLogPane::LineWithColumn(std::size_t line, std::size_t column) const
-{
-    return Seek(m_text, m_text.LineStart(line), m_text.LineEnd(line), column).first;
-}
-
 std::size_t CLogPane::PositionAt(const QPoint& point) const
 {
     const Metrics& m = TextMetrics();
     const long row = point.y() < 0 ? -1 : point.y() / m.lineHeight;
     const long line = std::clamp<long>(static_cast<long>(FirstVisibleLine()) + row, 0,
-                                       static_cast<long>(m_text.LineCount()) - 1);
+                                       static_cast<long>(m_model.Text().LineCount()) - 1);
     const int x = std::max(0, point.x() - kMargin + m.cell / 2);
-    return LineWithColumn(static_cast<std::size_t>(line), m_firstColumn + static_cast<std::size_t>(x / m.cell));
-}
-
-namespace {
-
-bool IsWordByte(char c)
-{
-    return c != ' ' && c != '\t' && c != '\n';
-}
-
-} // namespace
-
-std::size_t CLogPane::WordStart(std::size_t pos) const
-{
-    while (pos > 0 && !IsWordByte(m_text.At(pos - 1)) && m_text.At(pos - 1) != '\n')
-        --pos;
-    while (pos > 0 && IsWordByte(m_text.At(pos - 1)))
-        --pos;
-    return pos;
-}
-
-std::size_t CLogPane::WordEnd(std::size_t pos) const
-{
-    const std::size_t size = m_text.Size();
-    while (pos < size && IsWordByte(m_text.At(pos)))
-        ++pos;
-    while (pos < size && !IsWordByte(m_text.At(pos)) && m_text.At(pos) != '\n')
-        ++pos;
-    return pos;
+    return m_model.PositionInLine(static_cast<std::size_t>(line), m_firstColumn + static_cast<std::size_t>(x / m.cell));
 }
 
 // Caret, selection and editing ------------------------------------------------
 
-void CLogPane::MoveCaret(std::size_t pos, Move move, bool keepGoalColumn)
+void CLogPane::CaretMoved(bool hadSelection)
 {
-    const bool hadSelection = m_anchor != m_caret;
-    UpdateCaret();  // where it was
-    m_caret = std::min(pos, m_text.Size());
-    if (move == Move::Stay)
-        m_anchor = m_caret;
-    if (!keepGoalColumn)
-        m_goalColumn = ColumnOf(m_caret);
-    if (hadSelection || m_anchor != m_caret)
+    if (hadSelection || m_model.HasSelection())
         viewport()->update();
-    if (m_anchor != m_caret && !m_dragging)
+    if (m_model.HasSelection() && !m_dragging)
         OfferSelection();
     RestartBlink();
     EnsureCaretVisible();
     UpdateCaret();
 }
 
+void CLogPane::MoveCaret(std::size_t pos, Move move)
+{
+    const bool hadSelection = m_model.HasSelection();
+    UpdateCaret();  // where it was
+    m_model.MoveCaret(pos, move == Move::Select);
+    CaretMoved(hadSelection);
+}
+
 void CLogPane::OfferSelection()
 {
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (clipboard->supportsSelection())
-        clipboard->setMimeData(new SelectionData(this, std::min(m_anchor, m_caret), std::max(m_anchor, m_caret)),
+        clipboard->setMimeData(new SelectionData(this, m_model.SelectionBegin(), m_model.SelectionEnd()),
                                QClipboard::Selection);
-}
-
-void CLogPane::MoveCaretByLines(long lines, Move move)
-{
-    const long last = static_cast<long>(m_text.LineCount()) - 1;
-    const long line = std::clamp(static_cast<long>(m_text.LineOf(m_caret)) + lines, 0L, last);
-    MoveCaret(LineWithColumn(static_cast<std::size_t>(line), m_goalColumn), move, true);
-}
-
-void CLogPane::RemoveRange(std::size_t begin, std::size_t end)
-{
-    if (begin >= end)
-        return;
-    ++m_edits;
-    m_text.Erase(begin, end - begin);
-    const auto shift = [&](std::size_t pos) { return pos <= begin ? pos : pos <= end ? begin : pos - (end - begin); };
-    m_caret = shift(m_caret);
-    m_anchor = shift(m_anchor);
 }
 
 void CLogPane::ReplaceSelection(const std::string& bytes)
 {
-    const std::size_t begin = std::min(m_anchor, m_caret);
-    RemoveRange(begin, std::max(m_anchor, m_caret));
-    ++m_edits;
-    m_text.Insert(begin, bytes.data(), bytes.size());
-    m_anchor = m_caret = begin + bytes.size();
+    m_model.ReplaceSelection(bytes);
     AfterEdit();
 }
 
 void CLogPane::AfterEdit()
 {
     UpdateScrollRange();
-    m_goalColumn = ColumnOf(m_caret);
     viewport()->update();
     RestartBlink();
     EnsureCaretVisible();
@@ -703,43 +542,34 @@ void CLogPane::AfterEdit()
 
 bool CLogPane::HandleMoveKey(QKeyEvent* event)
 {
-    const long page = FullRows();
-    const struct
+    using M = CPaneModel::Move;
+    static const struct
     {
         QKeySequence::StandardKey stay, select;
-        std::function<void(Move)> go;
-    } moves[] = {
-        {QKeySequence::MoveToNextChar, QKeySequence::SelectNextChar,
-         [&](Move m) { MoveCaret(m_caret + 1, m); }},
-        {QKeySequence::MoveToPreviousChar, QKeySequence::SelectPreviousChar,
-         [&](Move m) { MoveCaret(m_caret > 0 ? m_caret - 1 : 0, m); }},
-        {QKeySequence::MoveToNextWord, QKeySequence::SelectNextWord, [&](Move m) { MoveCaret(WordEnd(m_caret), m); }},
-        {QKeySequence::MoveToPreviousWord, QKeySequence::SelectPreviousWord,
-         [&](Move m) { MoveCaret(WordStart(m_caret), m); }},
-        {QKeySequence::MoveToNextLine, QKeySequence::SelectNextLine, [&](Move m) { MoveCaretByLines(1, m); }},
-        {QKeySequence::MoveToPreviousLine, QKeySequence::SelectPreviousLine,
-         [&](Move m) { MoveCaretByLines(-1, m); }},
-        {QKeySequence::MoveToNextPage, QKeySequence::SelectNextPage, [&](Move m) { MoveCaretByLines(page, m); }},
-        {QKeySequence::MoveToPreviousPage, QKeySequence::SelectPreviousPage,
-         [&](Move m) { MoveCaretByLines(-page, m); }},
-        {QKeySequence::MoveToStartOfLine, QKeySequence::SelectStartOfLine,
-         [&](Move m) { MoveCaret(m_text.LineStart(m_text.LineOf(m_caret)), m); }},
-        {QKeySequence::MoveToEndOfLine, QKeySequence::SelectEndOfLine,
-         [&](Move m) { MoveCaret(m_text.LineEnd(m_text.LineOf(m_caret)), m); }},
-        {QKeySequence::MoveToStartOfDocument, QKeySequence::SelectStartOfDocument,
-         [&](Move m) { MoveCaret(0, m); }},
-        {QKeySequence::MoveToEndOfDocument, QKeySequence::SelectEndOfDocument,
-         [&](Move m) { MoveCaret(m_text.Size(), m); }},
+        M move;
+    } kMoves[] = {
+        {QKeySequence::MoveToNextChar, QKeySequence::SelectNextChar, M::NextChar},
+        {QKeySequence::MoveToPreviousChar, QKeySequence::SelectPreviousChar, M::PreviousChar},
+        {QKeySequence::MoveToNextWord, QKeySequence::SelectNextWord, M::NextWord},
+        {QKeySequence::MoveToPreviousWord, QKeySequence::SelectPreviousWord, M::PreviousWord},
+        {QKeySequence::MoveToNextLine, QKeySequence::SelectNextLine, M::NextLine},
+        {QKeySequence::MoveToPreviousLine, QKeySequence::SelectPreviousLine, M::PreviousLine},
+        {QKeySequence::MoveToNextPage, QKeySequence::SelectNextPage, M::NextPage},
+        {QKeySequence::MoveToPreviousPage, QKeySequence::SelectPreviousPage, M::PreviousPage},
+        {QKeySequence::MoveToStartOfLine, QKeySequence::SelectStartOfLine, M::LineStart},
+        {QKeySequence::MoveToEndOfLine, QKeySequence::SelectEndOfLine, M::LineEnd},
+        {QKeySequence::MoveToStartOfDocument, QKeySequence::SelectStartOfDocument, M::TextStart},
+        {QKeySequence::MoveToEndOfDocument, QKeySequence::SelectEndOfDocument, M::TextEnd},
     };
-    for (const auto& move : moves) {
-        if (event->matches(move.stay)) {
-            move.go(Move::Stay);
-            return true;
-        }
-        if (event->matches(move.select)) {
-            move.go(Move::Select);
-            return true;
-        }
+    for (const auto& entry : kMoves) {
+        const bool stay = event->matches(entry.stay);
+        if (!stay && !event->matches(entry.select))
+            continue;
+        const bool hadSelection = m_model.HasSelection();
+        UpdateCaret();
+        m_model.Apply(entry.move, !stay, static_cast<std::size_t>(FullRows()));
+        CaretMoved(hadSelection);
+        return true;
     }
     return false;
 }
@@ -760,22 +590,19 @@ bool CLogPane::HandleEditKey(QKeyEvent* event)
         return false;
     else if (event == QKeySequence::InsertParagraphSeparator || event == QKeySequence::InsertLineSeparator)
         ReplaceSelection("\n");
-    else if (event->key() == Qt::Key_Backspace || event == QKeySequence::Delete) {
-        // The selection, or else the byte before or after the caret.
-        if (m_anchor == m_caret) {
-            const bool back = event->key() == Qt::Key_Backspace;
-            if (back ? m_caret == 0 : m_caret == m_text.Size())
-                return true;
-            m_anchor = back ? m_caret - 1 : m_caret + 1;
-        }
-        ReplaceSelection(std::string());
+    else if (event->key() == Qt::Key_Backspace) {
+        m_model.DeleteBackward();
+        AfterEdit();
+    } else if (event == QKeySequence::Delete) {
+        m_model.DeleteForward();
+        AfterEdit();
     } else {
         const QString text = event->text();
         const bool typed = !text.isEmpty() && text.at(0).isPrint() &&
                            !(event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier));
         if (!typed)
             return false;
-        ReplaceSelection(ToPaneBytes(text));
+        ReplaceSelection(PaneBytesOf(text));
     }
     return true;
 }
@@ -807,7 +634,7 @@ bool CLogPane::event(QEvent* event)
 void CLogPane::inputMethodEvent(QInputMethodEvent* event)
 {
     if (!m_readOnly && !event->commitString().isEmpty())
-        ReplaceSelection(ToPaneBytes(event->commitString()));
+        ReplaceSelection(PaneBytesOf(event->commitString()));
     event->accept();
 }
 
@@ -833,7 +660,7 @@ void CLogPane::mousePressEvent(QMouseEvent* event)
     if (event->button() == Qt::MiddleButton && clipboard->supportsSelection() && !m_readOnly) {
         // The selection clipboard goes in where the middle button is pressed.
         MoveCaret(PositionAt(event->position().toPoint()), Move::Stay);
-        const std::string bytes = ToPaneBytes(clipboard->text(QClipboard::Selection));
+        const std::string bytes = PaneBytesOf(clipboard->text(QClipboard::Selection));
         if (!bytes.empty())
             ReplaceSelection(bytes);
         return;
@@ -865,7 +692,7 @@ void CLogPane::mouseReleaseEvent(QMouseEvent* event)
     if (event->button() == Qt::LeftButton && m_dragging) {
         m_dragging = false;
         m_dragScrollTimer.stop();
-        if (m_anchor != m_caret)
+        if (m_model.HasSelection())
             OfferSelection();
     }
 }
@@ -874,14 +701,10 @@ void CLogPane::mouseDoubleClickEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
         return;
-    const std::size_t pos = PositionAt(event->position().toPoint());
-    std::size_t begin = pos, end = pos;
-    while (begin > 0 && IsWordByte(m_text.At(begin - 1)))
-        --begin;
-    while (end < m_text.Size() && IsWordByte(m_text.At(end)))
-        ++end;
-    m_anchor = begin;
-    MoveCaret(end, Move::Select);
+    const bool hadSelection = m_model.HasSelection();
+    UpdateCaret();
+    m_model.SelectWordAt(PositionAt(event->position().toPoint()));
+    CaretMoved(hadSelection);
 }
 
 // Scrolls a line towards a drag that left the view, extending the selection.
@@ -898,7 +721,7 @@ void CLogPane::DragScroll()
 QMenu* CLogPane::MakeContextMenu()
 {
     auto* menu = new QMenu(this);
-    const bool selection = m_anchor != m_caret;
+    const bool selection = m_model.HasSelection();
     const bool editable = !m_readOnly;
     const auto add = [&](const char* caption, QKeySequence::StandardKey key, bool enabled, auto action) {
         QAction* item = menu->addAction(QString::fromUtf8(caption), this, action);
@@ -911,7 +734,7 @@ QMenu* CLogPane::MakeContextMenu()
         [this] { paste(); });
     add("Удалить", QKeySequence::Delete, editable && selection, [this] { ReplaceSelection(std::string()); });
     menu->addSeparator();
-    add("Выделить всё", QKeySequence::SelectAll, !m_text.Empty(), [this] { selectAll(); });
+    add("Выделить всё", QKeySequence::SelectAll, !m_model.Text().Empty(), [this] { selectAll(); });
     if (m_save) {
         menu->addSeparator();
         add("Сохранить в файл…", QKeySequence::Save, true, [this] { m_save(); });

@@ -1,14 +1,12 @@
 #pragma once
 
-// A channel's log pane: what the device sends, and what the operator types
-// into it, kept once as pane bytes (see ReceivedText.h), decoded and laid out
+// A channel's log pane on the screen: the view of a CPaneModel (what the
+// device sent and the operator typed, see PaneModel.h), decoded and laid out
 // only for the lines in view, in a fixed-pitch font from cached glyphs.
 //
 // Lines do not wrap; the view follows the caret sideways. A view at the end
 // of the text stays at the end as received bytes arrive; a view the operator
-// scrolled up keeps its place until they scroll back to the end. The caret
-// and selection are byte positions; received bytes never move them, except
-// that a position at the very end stays at the end.
+// scrolled up keeps its place until they scroll back to the end.
 //
 // Keys: the platform's editing keys (arrows, Home/End, Page Up/Down, with
 // Shift to select and Ctrl by word or to the ends), Backspace, Delete,
@@ -18,15 +16,15 @@
 // platform has a selection clipboard (X11), the selection is offered there
 // and decoded only when another program asks for it.
 //
-// NMEA 0183: every complete line that is a sentence with a checksum is
-// marked in the margin as it is drawn, quietly when its checksum is right,
-// in red over a red line when it is wrong. The received sentences are
-// counted, and their count is the pane's tooltip, until Clear.
+// NMEA 0183: every received line that is a sentence with a checksum is
+// marked in the margin, quietly when its checksum is right, in red over a
+// red line when it is wrong. The received sentences are counted, and their
+// count is the pane's tooltip, until Clear.
 //
 // "Сохранить в файл…" in the context menu, and Ctrl+S, run the handler the
 // owner gives (SetSaveHandler); without one they are not offered.
 
-#include "PaneText.h"
+#include "PaneModel.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
@@ -64,13 +62,8 @@ public:
     bool isReadOnly() const { return m_readOnly; }
     void setReadOnly(bool readOnly);
 
-    // Sentences among the received lines since the last Clear.
-    struct SentenceCounts
-    {
-        std::size_t seen = 0;
-        std::size_t broken = 0;
-    };
-    SentenceCounts Sentences() const { return m_sentences; }
+    using SentenceCounts = CPaneModel::SentenceCounts;
+    SentenceCounts Sentences() const { return m_model.Sentences(); }
     QString SentencesText() const;
 
     void SetSaveHandler(std::function<void()> save) { m_save = std::move(save); }
@@ -80,9 +73,10 @@ public:
     void cut();
     void paste();
 
-    const CPaneText& Text() const { return m_text; }
-    std::size_t CaretPosition() const { return m_caret; }
-    std::size_t AnchorPosition() const { return m_anchor; }
+    const CPaneModel& Model() const { return m_model; }
+    const CPaneText& Text() const { return m_model.Text(); }
+    std::size_t CaretPosition() const { return m_model.Caret(); }
+    std::size_t AnchorPosition() const { return m_model.Anchor(); }
     // Selects [anchor, caret) or [caret, anchor); equal positions just place
     // the caret. Positions past the end are taken as the end.
     void SetSelection(std::size_t anchor, std::size_t caret);
@@ -133,40 +127,29 @@ private:
 
     void PaintLine(QPainter& painter, std::size_t line, int y, std::size_t selBegin, std::size_t selEnd) const;
     void PaintSentenceMark(QPainter& painter, std::size_t line, int y) const;
-    void CountSentences(std::size_t firstLine, std::size_t endLine);
     QRect CaretRect() const;
     void UpdateCaret();
     void RestartBlink();
     void EnsureCaretVisible();
 
-    std::size_t ColumnOf(std::size_t pos) const;
     std::size_t PositionAt(const QPoint& point) const;
-    std::size_t LineWithColumn(std::size_t line, std::size_t column) const;
-    std::size_t WordStart(std::size_t pos) const;
-    std::size_t WordEnd(std::size_t pos) const;
 
-    void MoveCaret(std::size_t pos, Move move, bool keepGoalColumn = false);
-    void MoveCaretByLines(long lines, Move move);
+    // After the model's caret or selection moved: repaint what changed,
+    // offer the selection, keep the caret in view.
+    void CaretMoved(bool hadSelection);
+    void MoveCaret(std::size_t pos, Move move);
     bool HandleEditKey(QKeyEvent* event);
     bool HandleMoveKey(QKeyEvent* event);
     void ReplaceSelection(const std::string& bytes);
-    void RemoveRange(std::size_t begin, std::size_t end);
     void AfterEdit();
     void DragScroll();
     void OfferSelection();
     QMenu* MakeContextMenu();
 
-    CPaneText m_text;
-    bool m_afterCr = false;  // the last received byte was a CR
-    std::string m_staging;   // received bytes on their way into the text, a slice at a time
-    std::size_t m_caret = 0;
-    std::size_t m_anchor = 0;
-    std::size_t m_goalColumn = 0;  // where Up and Down aim
+    CPaneModel m_model;
     std::size_t m_firstColumn = 0; // the leftmost column in view
     class SelectionData;
-    SentenceCounts m_sentences;
     std::function<void()> m_save;
-    std::uint64_t m_edits = 0;     // changes other than received bytes at the end
     bool m_readOnly = false;
     bool m_caretOn = true;         // blink phase
     bool m_dragging = false;

@@ -25,16 +25,29 @@ std::size_t CPaneText::BlockAt(std::size_t pos) const
     return b;
 }
 
+std::pair<std::size_t, std::size_t> CPaneText::BreakAt(std::size_t k) const
+{
+    const auto after = std::upper_bound(m_breaksBefore.begin(), m_breaksBefore.end(), k);
+    const std::size_t b = static_cast<std::size_t>(std::distance(m_breaksBefore.begin(), after)) - 1;
+    return {b, k - m_breaksBefore[b]};
+}
+
 std::size_t CPaneText::LineStart(std::size_t line) const
 {
     if (line == 0)
         return 0;
     if (line > m_breaks)
         return m_size;
-    const std::size_t k = line - 1;  // the break that ends the line before
-    const auto after = std::upper_bound(m_breaksBefore.begin(), m_breaksBefore.end(), k);
-    const std::size_t b = static_cast<std::size_t>(std::distance(m_breaksBefore.begin(), after)) - 1;
-    return m_bytesBefore[b] + m_blocks[b].breaks[k - m_breaksBefore[b]] + 1;
+    const auto [b, i] = BreakAt(line - 1);  // the break that ends the line before
+    return m_bytesBefore[b] + m_blocks[b].breaks[i] + 1;
+}
+
+std::uint8_t CPaneText::LineTag(std::size_t line) const
+{
+    if (line >= m_breaks)
+        return 0;
+    const auto [b, i] = BreakAt(line);
+    return m_blocks[b].tags[i];
 }
 
 std::size_t CPaneText::LineEnd(std::size_t line) const
@@ -64,23 +77,23 @@ char CPaneText::At(std::size_t pos) const
     return m_blocks[b].bytes[pos - m_bytesBefore[b]];
 }
 
-void CPaneText::Append(const char* data, std::size_t size)
+void CPaneText::Append(const char* data, std::size_t size, std::uint8_t tag)
 {
     if (size == 0)
         return;
     if (m_blocks.empty())
         m_blocks.push_back(NewBlock());
     const std::size_t last = m_blocks.size() - 1;
-    Fill(last, data, size);
+    Fill(last, data, size, tag);
     Recount(last);
 }
 
-void CPaneText::Insert(std::size_t pos, const char* data, std::size_t size)
+void CPaneText::Insert(std::size_t pos, const char* data, std::size_t size, std::uint8_t tag)
 {
     if (size == 0)
         return;
     if (pos >= m_size) {
-        Append(data, size);
+        Append(data, size, tag);
         return;
     }
     const std::size_t b = BlockAt(pos);
@@ -91,19 +104,25 @@ void CPaneText::Insert(std::size_t pos, const char* data, std::size_t size)
         std::memmove(at + size, at, block.size - offset);
         std::memcpy(at, data, size);
         block.size += size;
-        Index(block, offset);
+        IndexInserted(block, offset, offset + size, tag);
     } else {
         // Split at the insertion point; the text goes between the halves.
         if (offset < block.size) {
             Block tail = NewBlock();
             tail.size = block.size - offset;
             std::memcpy(tail.bytes.get(), block.bytes.get() + offset, tail.size);
-            Index(tail, 0);
+            const auto first = std::lower_bound(block.breaks.begin(), block.breaks.end(), offset);
+            const auto split = static_cast<std::size_t>(std::distance(block.breaks.begin(), first));
+            for (std::size_t i = split; i < block.breaks.size(); ++i) {
+                tail.breaks.push_back(static_cast<std::uint32_t>(block.breaks[i] - offset));
+                tail.tags.push_back(block.tags[i]);
+            }
+            block.breaks.resize(split);
+            block.tags.resize(split);
             block.size = offset;
-            Index(block, offset);
             m_blocks.insert(m_blocks.begin() + static_cast<std::ptrdiff_t>(b) + 1, std::move(tail));
         }
-        Fill(b, data, size);
+        Fill(b, data, size, tag);
     }
     Recount(b);
 }
@@ -126,7 +145,7 @@ void CPaneText::Erase(std::size_t pos, std::size_t size)
         char* at = block.bytes.get() + offset;
         std::memmove(at, at + cut, block.size - offset - cut);
         block.size -= cut;
-        Index(block, offset);
+        IndexErased(block, offset, cut);
         left -= cut;
     }
     const auto firstIt = m_blocks.begin() + static_cast<std::ptrdiff_t>(first);
@@ -156,7 +175,7 @@ std::string CPaneText::Bytes(std::size_t begin, std::size_t end) const
     return bytes;
 }
 
-std::size_t CPaneText::Fill(std::size_t at, const char* data, std::size_t size)
+std::size_t CPaneText::Fill(std::size_t at, const char* data, std::size_t size, std::uint8_t tag)
 {
     for (;;) {
         Block& block = m_blocks[at];
@@ -164,9 +183,11 @@ std::size_t CPaneText::Fill(std::size_t at, const char* data, std::size_t size)
         const std::size_t count = std::min(size, m_blockSize - start);
         std::memcpy(block.bytes.get() + start, data, count);
         block.size += count;
-        Index(block, start);
-        if (block.size == m_blockSize)
+        IndexInserted(block, start, block.size, tag);
+        if (block.size == m_blockSize) {
             block.breaks.shrink_to_fit();  // a full block keeps its breaks as they are
+            block.tags.shrink_to_fit();
+        }
         data += count;
         size -= count;
         if (size == 0)
@@ -175,21 +196,37 @@ std::size_t CPaneText::Fill(std::size_t at, const char* data, std::size_t size)
     }
 }
 
-// Re-reads the block's line breaks from `from` on.
-void CPaneText::Index(Block& block, std::size_t from) const
+void CPaneText::IndexInserted(Block& block, std::size_t from, std::size_t to, std::uint8_t tag)
 {
     std::vector<std::uint32_t>& breaks = block.breaks;
-    breaks.erase(std::lower_bound(breaks.begin(), breaks.end(), from), breaks.end());
+    auto at = std::lower_bound(breaks.begin(), breaks.end(), from);
+    std::size_t index = static_cast<std::size_t>(std::distance(breaks.begin(), at));
+    for (auto later = at; later != breaks.end(); ++later)
+        *later += static_cast<std::uint32_t>(to - from);
     const char* const begin = block.bytes.get();
-    const char* const end = begin + block.size;
+    const char* const end = begin + to;
     for (const char* p = begin + from; p < end;) {
         const void* found = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
         if (!found)
             break;
-        const char* at = static_cast<const char*>(found);
-        breaks.push_back(static_cast<std::uint32_t>(at - begin));
-        p = at + 1;
+        const char* lf = static_cast<const char*>(found);
+        breaks.insert(breaks.begin() + static_cast<std::ptrdiff_t>(index), static_cast<std::uint32_t>(lf - begin));
+        block.tags.insert(block.tags.begin() + static_cast<std::ptrdiff_t>(index), tag);
+        ++index;
+        p = lf + 1;
     }
+}
+
+void CPaneText::IndexErased(Block& block, std::size_t from, std::size_t size)
+{
+    std::vector<std::uint32_t>& breaks = block.breaks;
+    const auto first = std::lower_bound(breaks.begin(), breaks.end(), from);
+    const auto last = std::lower_bound(first, breaks.end(), from + size);
+    for (auto later = last; later != breaks.end(); ++later)
+        *later -= static_cast<std::uint32_t>(size);
+    block.tags.erase(block.tags.begin() + std::distance(breaks.begin(), first),
+                     block.tags.begin() + std::distance(breaks.begin(), last));
+    breaks.erase(first, last);
 }
 
 // Brings the running totals up to date from block `from` on.

@@ -5,7 +5,11 @@
 // of its line breaks. Appending at the end costs what it copies; lines are
 // found by position or by number in logarithmic time; an insertion or an
 // erasure elsewhere costs at most a block's bytes plus a pass over the
-// blocks. Memory is about one byte a byte plus four bytes a line.
+// blocks. Memory is about one byte a byte plus five bytes a line.
+//
+// Every line break carries a small tag given when it was added (where it
+// came from, what its line is); an edit elsewhere moves a break with its
+// tag, and an erasure takes the tag with the break.
 //
 // Positions are byte offsets from the start; line n (from 0) starts after
 // the n-th line break. Not thread-safe: one thread owns it.
@@ -15,6 +19,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace ui {
@@ -35,10 +40,13 @@ public:
     std::size_t LineEnd(std::size_t line) const;
     std::size_t LineOf(std::size_t pos) const;
     char At(std::size_t pos) const;
+    // The tag of the break that ends `line`; 0 for the last line, which has none.
+    std::uint8_t LineTag(std::size_t line) const;
 
-    void Append(const char* data, std::size_t size);
-    void Append(const std::string& bytes) { Append(bytes.data(), bytes.size()); }
-    void Insert(std::size_t pos, const char* data, std::size_t size);
+    // Every line break in the bytes gets `tag`.
+    void Append(const char* data, std::size_t size, std::uint8_t tag = 0);
+    void Append(const std::string& bytes, std::uint8_t tag = 0) { Append(bytes.data(), bytes.size(), tag); }
+    void Insert(std::size_t pos, const char* data, std::size_t size, std::uint8_t tag = 0);
     void Erase(std::size_t pos, std::size_t size);
     void Clear();
 
@@ -55,16 +63,24 @@ private:
         std::unique_ptr<char[]> bytes;
         std::size_t size = 0;
         std::vector<std::uint32_t> breaks;  // offsets of the '\n' bytes, ascending
+        std::vector<std::uint8_t> tags;     // one per break
     };
 
     Block NewBlock() const;
     // The block holding `pos`; a position at the end of a block belongs to
     // that block, so that an insertion there extends it.
     std::size_t BlockAt(std::size_t pos) const;
+    // The block holding break `k` (from 0) and the break's index in it.
+    std::pair<std::size_t, std::size_t> BreakAt(std::size_t k) const;
     // Fills `at` from its end and blocks inserted after it; returns the
     // index of the block that took the last byte.
-    std::size_t Fill(std::size_t at, const char* data, std::size_t size);
-    void Index(Block& block, std::size_t from) const;
+    std::size_t Fill(std::size_t at, const char* data, std::size_t size, std::uint8_t tag);
+    // Inserts into the block's index the breaks of its bytes [from, to),
+    // which are new, moving the later ones by `to - from`.
+    static void IndexInserted(Block& block, std::size_t from, std::size_t to, std::uint8_t tag);
+    // Takes the breaks of [from, from + size), which are gone, out of the
+    // block's index, moving the later ones back by `size`.
+    static void IndexErased(Block& block, std::size_t from, std::size_t size);
     void Recount(std::size_t from);
 
     std::size_t m_blockSize;

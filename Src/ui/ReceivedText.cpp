@@ -22,12 +22,8 @@ struct Tables
 
     Tables()
     {
-        char all[256];
-        for (int b = 0; b < 256; ++b)
-            all[b] = static_cast<char>(b);
-        const QString decoded = text::FromCp1251(all, sizeof all);
         for (int b = 0; b < 256; ++b) {
-            const char16_t c = b < decoded.size() ? decoded.at(b).unicode() : kReplacement;
+            const char16_t c = text::Cp1251Char(static_cast<unsigned char>(b));
             if (b == '\n' || b == '\t')
                 charOf[b] = static_cast<char16_t>(b);
             else if (b < 0x20)
@@ -79,9 +75,9 @@ void AppendPaneBytes(std::string& out, const char* data, std::size_t size, bool&
     }
 }
 
-QChar PaneChar(unsigned char byte)
+char16_t PaneChar(unsigned char byte)
 {
-    return QChar(TheTables().charOf[byte]);
+    return TheTables().charOf[byte];
 }
 
 char16_t* DecodePaneBytes(const char* data, std::size_t size, char16_t* out)
@@ -92,19 +88,20 @@ char16_t* DecodePaneBytes(const char* data, std::size_t size, char16_t* out)
     return out + size;
 }
 
-std::string ToPaneBytes(const QString& text)
+std::string ToPaneBytes(const char16_t* text, std::size_t size)
 {
     const auto& byteOf = TheTables().byteOf;
+    const auto isHigh = [](char16_t c) { return c >= 0xD800 && c <= 0xDBFF; };
+    const auto isLow = [](char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; };
     std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(text.size()));
-    const qsizetype size = text.size();
-    for (qsizetype i = 0; i < size; ++i) {
-        const QChar c = text.at(i);
-        if (c == QLatin1Char('\r') && i + 1 < size && text.at(i + 1) == QLatin1Char('\n'))
+    bytes.reserve(size);
+    for (std::size_t i = 0; i < size; ++i) {
+        const char16_t c = text[i];
+        if (c == u'\r' && i + 1 < size && text[i + 1] == u'\n')
             continue;  // CR LF: the LF makes the break
-        if (c.isHighSurrogate() && i + 1 < size && text.at(i + 1).isLowSurrogate())
+        if (isHigh(c) && i + 1 < size && isLow(text[i + 1]))
             ++i;  // one character outside the code page, one '?'
-        bytes += static_cast<char>(byteOf[c.unicode()]);
+        bytes += static_cast<char>(byteOf[c]);
     }
     return bytes;
 }

@@ -20,8 +20,6 @@
 // each character shown becomes its byte again, CR LF and a CR alone become
 // LF, and a character the pane cannot hold becomes '?'.
 
-#include <QString>
-
 #include <cstddef>
 #include <string>
 
@@ -32,13 +30,14 @@ namespace ui {
 void AppendPaneBytes(std::string& out, const char* data, std::size_t size, bool& afterCr);
 
 // The character a pane byte shows as. Any thread.
-QChar PaneChar(unsigned char byte);
+char16_t PaneChar(unsigned char byte);
 
 // The text `size` pane bytes show as, into `out`, one character a byte;
 // returns where it ended.
 char16_t* DecodePaneBytes(const char* data, std::size_t size, char16_t* out);
 
-// The pane bytes of typed or pasted text.
-std::string ToPaneBytes(const QString& text);
+// The pane bytes of typed or pasted text (UTF-16).
+std::string ToPaneBytes(const char16_t* text, std::size_t size);
+inline std::string ToPaneBytes(const std::u16string& text) { return ToPaneBytes(text.data(), text.size()); }
 
 } // namespace ui

@@ -55,7 +55,7 @@ Entries Listed(const CCommandSet& set)
 {
     Entries items;
     for (const CCommandEntry& entry : set.m_commands)
-        items.emplace_back(text::FromCp1251(entry.m_description.data(), entry.m_description.size()).toStdString(),
+        items.emplace_back(text::Utf16ToUtf8(text::FromCp1251(entry.m_description)),
                            entry.m_command);
     return items;
 }

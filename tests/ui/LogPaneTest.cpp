@@ -180,6 +180,21 @@ TEST_F(Pane, SentencesAreMarkedAndCountedWhole)
 
     Receive({"\r\n"});  // the last sentence ends
     EXPECT_EQ(pane.Sentences().seen, 4u);
+
+    // A line the operator breaks is a note: neither marked nor counted,
+    // whatever it reads like; a received line keeps its verdict when the
+    // operator writes into it.
+    pane.setFocus();
+    Keys({Qt::Key_Home}, Qt::ControlModifier);
+    QTest::keyClicks(&pane, "$GPHDT,251.2,T*30");
+    Keys({Qt::Key_Return});
+    QTest::keyClicks(&pane, ">> ");
+    using Mark = ui::CPaneModel::LineMark;
+    const Mark expected[] = {Mark::None, Mark::Valid, Mark::Broken, Mark::None, Mark::Valid, Mark::None, Mark::Valid};
+    for (std::size_t line = 0; line < std::size(expected); ++line)
+        EXPECT_EQ(pane.Model().MarkOf(line), expected[line]) << "line " << line;
+    EXPECT_EQ(pane.Sentences().seen, 4u);
+    EXPECT_EQ(pane.Sentences().broken, 1u);
     pane.Clear();
     EXPECT_EQ(pane.Sentences().seen, 0u);
     EXPECT_EQ(pane.Sentences().broken, 0u);

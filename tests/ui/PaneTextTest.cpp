@@ -4,13 +4,41 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 
 namespace {
 
+// A string doing the same edits, with the tag of each of its line breaks
+// kept beside it.
+struct Model
+{
+    std::string bytes;
+    std::string tags;  // one per '\n' of bytes, in order
+
+    std::size_t BreaksBefore(std::size_t pos) const
+    {
+        return static_cast<std::size_t>(std::count(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(pos), '\n'));
+    }
+    void Insert(std::size_t pos, const std::string& more, char tag)
+    {
+        tags.insert(BreaksBefore(pos), static_cast<std::size_t>(std::count(more.begin(), more.end(), '\n')), tag);
+        bytes.insert(pos, more);
+    }
+    void Erase(std::size_t pos, std::size_t size)
+    {
+        size = std::min(size, bytes.size() - std::min(pos, bytes.size()));
+        if (pos >= bytes.size())
+            return;
+        const std::size_t first = BreaksBefore(pos);
+        tags.erase(first, BreaksBefore(pos + size) - first);
+        bytes.erase(pos, size);
+    }
+};
+
 // Everything the store answers, compared with what the string says.
-void ExpectSame(const ui::CPaneText& text, const std::string& model)
+void ExpectSame(const ui::CPaneText& text, const std::string& model, const std::string& tags = std::string())
 {
     ASSERT_EQ(text.Size(), model.size());
     ASSERT_EQ(text.Bytes(0, text.Size()), model);
@@ -24,6 +52,8 @@ void ExpectSame(const ui::CPaneText& text, const std::string& model)
         if (pos == model.size() || model[pos] == '\n') {
             ASSERT_EQ(text.LineStart(line), lineStart) << "line " << line;
             ASSERT_EQ(text.LineEnd(line), pos) << "line " << line;
+            if (!tags.empty() || pos == model.size())
+                ASSERT_EQ(text.LineTag(line), pos == model.size() ? 0 : tags[line]) << "line " << line;
             lineStart = pos + 1;
             ++line;
         }
@@ -42,35 +72,37 @@ void ExpectSame(const ui::CPaneText& text, const std::string& model)
 
 // Blocks of a few bytes, so that appends, insertions and erasures cross
 // block boundaries, split blocks and empty them all the time; reads of a
-// range (Bytes, ForEachPiece) cross them too.
+// range (Bytes, ForEachPiece) cross them too. Every line break keeps the tag
+// it came with wherever the edits move it.
 TEST(PaneText, AnySequenceOfEditsReadsAsTheSameEditsOnAString)
 {
     for (const std::size_t blockSize : {1u, 3u, 8u, 64u}) {
         SCOPED_TRACE(blockSize);
         ui::CPaneText text(blockSize);
-        std::string model;
+        Model model;
         std::mt19937 random(static_cast<unsigned>(blockSize));
         const auto number = [&](std::size_t below) { return static_cast<std::size_t>(random() % below); };
         for (int step = 0; step < 300; ++step) {
-            const std::size_t pos = number(model.size() + 1);
+            const std::size_t pos = number(model.bytes.size() + 1);
             std::string more;
             for (std::size_t size = number(3 * blockSize + 2); more.size() < size;)
                 more += "ab\n\xE9\0"[number(5)];
             const std::size_t size = number(4 * blockSize + 2);
+            const auto tag = static_cast<std::uint8_t>(1 + number(5));
             switch (number(4)) {
             case 0:
-                text.Insert(pos, more.data(), more.size());
-                model.insert(pos, more);
+                text.Insert(pos, more.data(), more.size(), tag);
+                model.Insert(pos, more, static_cast<char>(tag));
                 break;
             case 1:
                 text.Erase(pos, size);
-                model.erase(pos, size);
+                model.Erase(pos, size);
                 break;
             default:
-                text.Append(more);
-                model += more;
+                text.Append(more, tag);
+                model.Insert(model.bytes.size(), more, static_cast<char>(tag));
             }
-            ASSERT_NO_FATAL_FAILURE(ExpectSame(text, model)) << "after step " << step;
+            ASSERT_NO_FATAL_FAILURE(ExpectSame(text, model.bytes, model.tags)) << "after step " << step;
         }
         text.Clear();
         text.Append("x\ny");

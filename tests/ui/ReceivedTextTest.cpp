@@ -1,7 +1,10 @@
 // How received bytes read in a log pane, and typed text coming back to
 // bytes. Which files Send File refuses is shown by the channel tests.
 
+#include <Cp1251.h>
 #include <ReceivedText.h>
+
+#include <QString>
 
 #include <gtest/gtest.h>
 
@@ -58,5 +61,5 @@ TEST(ReceivedText, TypedAndPastedTextBecomesTheBytesItShows)
         {"€∑😀x", "\x88??x"},  // the euro sign is in the code page, the rest is not
     };
     for (const auto& c : cases)
-        EXPECT_EQ(ui::ToPaneBytes(QString::fromUtf8(c.typed)), c.bytes) << c.typed;
+        EXPECT_EQ(ui::ToPaneBytes(text::Utf8ToUtf16(c.typed)), c.bytes) << c.typed;
 }
