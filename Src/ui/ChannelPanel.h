@@ -1,14 +1,10 @@
 #pragma once
 
 #include "ComboBox.h"
+#include "LogPane.h"
+#include "Wnd.h"
 
 #include <ColorStatic.h>
-
-class QWidget;
-
-namespace ui {
-class CLogPane;
-}
 
 // One channel panel of the main window: the identifiers of the controls the
 // handlers address through the window, handles of the others, and the
@@ -22,14 +18,14 @@ struct CChannelPanel
     int m_enableId = 0;
     int m_portComboId = 0;
     int m_baudComboId = 0;
-    QWidget* m_openButton = nullptr;
-    QWidget* m_closeButton = nullptr;
+    ui::CWnd* m_openButton = nullptr;
+    ui::CWnd* m_closeButton = nullptr;
     ui::CComboBox m_commandCombo;
     int m_commandEditId = 0;
-    QWidget* m_addCrcButton = nullptr;
-    QWidget* m_sendButton = nullptr;
-    QWidget* m_sendFileButton = nullptr;
-    QWidget* m_clearButton = nullptr;
+    ui::CWnd* m_addCrcButton = nullptr;
+    ui::CWnd* m_sendButton = nullptr;
+    ui::CWnd* m_sendFileButton = nullptr;
+    ui::CWnd* m_clearButton = nullptr;
     ui::CLogPane* m_logEdit = nullptr;
     MfcExtControl::CColorStatic m_lamps[kLampCount];
 };

@@ -5,11 +5,11 @@
 // sorted style (CBS_SORT) inserts each new item in case-insensitive order.
 // Texts crossing this interface are Windows-1251.
 
-#include <cstdint>
-#include <string>
+#include "Wnd.h"
 
-class QComboBox;
-class QWidget;
+#include <cstdint>
+#include <functional>
+#include <string>
 
 namespace ui {
 
@@ -19,11 +19,11 @@ class CComboBox
 {
 public:
     CComboBox() = default;
-    explicit CComboBox(QWidget* control) { Attach(control); }
+    explicit CComboBox(CWnd* control) { Attach(control); }
 
     // Takes a combo box control; anything else leaves the handle empty.
-    void Attach(QWidget* control);
-    QComboBox* Control() const { return m_combo; }
+    void Attach(CWnd* control);
+    CWnd* Control() const { return m_combo; }
     explicit operator bool() const { return m_combo != nullptr; }
 
     // Index of the new item: at the end, or in sorted order.
@@ -45,10 +45,14 @@ public:
     // An item's text; empty when the index is out of range.
     std::string GetLBText(int index) const;
 
+    // Runs `refresh` each time the operator drops the list down, before it
+    // shows (the list may be filled again there).
+    void SetBeforeDropDown(std::function<void()> refresh);
+
 private:
     bool IsSorted() const;
 
-    QComboBox* m_combo = nullptr;
+    CWnd* m_combo = nullptr;
 };
 
 } // namespace ui

@@ -1,8 +1,7 @@
 #include "OrvelConfiguratorDlg.h"
 
-#include "ControlFactory.h"
-#include "DropDownList.h"
-#include "LogPane.h"
+#include "Dialogs.h"
+#include "Paths.h"
 #include "Resource.h"
 #include "WholeFile.h"
 
@@ -10,16 +9,11 @@
 #include <RecordSetting.h>
 #include <SerialPorts.h>
 
-#include <QDateTime>
-#include <QDir>
-#include <QFileDialog>
-#include <QMessageBox>
-#include <QPushButton>
-
 #include <boost/bind/bind.hpp>
 #include <boost/lexical_cast.hpp>
 
 #include <algorithm>
+#include <ctime>
 #include <exception>
 
 using boost::placeholders::_1;
@@ -43,8 +37,23 @@ constexpr int kSendProgressInterval = 100;  // ms
 // channels streaming at a serial line's rate cost twenty turns a second.
 constexpr int kShowInterval = 50;
 
-// The channels' names, as their panels are captioned.
+// The channels' names, as their panels are captioned (UTF-8).
 const char* const kChannelNames[3] = {"СНС", "KKC", "Эхолот"};
+
+// Local time now in the form of `format` (strftime's).
+std::string LocalTimeNow(const char* format)
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    char text[64] = {};
+    std::strftime(text, sizeof text, format, &local);
+    return text;
+}
 
 // Opens a port. An error the port raises (an option the device refuses, a
 // worker that cannot start) counts as a failed attempt, and whatever the port
@@ -144,9 +153,10 @@ const COrvelConfiguratorDlg::MessageMapEntry COrvelConfiguratorDlg::kMessageMap[
     {IDC_SON_CLEAR, ui::BN_CLICKED, &COrvelConfiguratorDlg::OnSonClear},
 };
 
-COrvelConfiguratorDlg::COrvelConfiguratorDlg(QWidget* parent)
+COrvelConfiguratorDlg::COrvelConfiguratorDlg(ui::CWnd* parent)
     : ui::CDialogEx(ui::MainDialogTemplate(), parent),
       m_receiveWakeUp([this] { ShowReceivedSoon(); }),
+      m_showTimer([this] { ShowAllReceived(); }),
       m_sendWakeUp([this] { ShowSendEnds(); }),
       // The worker that sees a read complete handles it itself rather than
       // waking another to watch the ports meanwhile: one wake-up per read.
@@ -155,14 +165,12 @@ COrvelConfiguratorDlg::COrvelConfiguratorDlg(QWidget* parent)
       m_kksPort(m_ioService, boost::bind(&COrvelConfiguratorDlg::OnKksReceive, this, _1, _2)),
       m_sonPort(m_ioService, boost::bind(&COrvelConfiguratorDlg::OnSonReceive, this, _1, _2)),
       m_kksCommands(MakeKksCommandSet()),
-      m_sendProgress{{this, QString::fromUtf8(kChannelNames[0]), [this] { m_snsPort.CancelSend(); }},
-                     {this, QString::fromUtf8(kChannelNames[1]), [this] { m_kksPort.CancelSend(); }},
-                     {this, QString::fromUtf8(kChannelNames[2]), [this] { m_sonPort.CancelSend(); }}},
+      m_sendProgress{{this, kChannelNames[0], [this] { m_snsPort.CancelSend(); }},
+                     {this, kChannelNames[1], [this] { m_kksPort.CancelSend(); }},
+                     {this, kChannelNames[2], [this] { m_sonPort.CancelSend(); }}},
+      m_sendTimer([this] { ShowSendProgress(); }),
       m_logSavers{ui::CRecordSaver(LogSaved()), ui::CRecordSaver(LogSaved()), ui::CRecordSaver(LogSaved())}
 {
-    m_showTimer.setSingleShot(true);
-    connect(&m_showTimer, &QTimer::timeout, this, [this] { ShowAllReceived(); });
-    connect(&m_sendTimer, &QTimer::timeout, this, [this] { ShowSendProgress(); });
 }
 
 COrvelConfiguratorDlg::~COrvelConfiguratorDlg()
@@ -178,7 +186,7 @@ bool COrvelConfiguratorDlg::DestroyWindow()
     ClosePort(m_snsPort);
     ClosePort(m_kksPort);
     ClosePort(m_sonPort);
-    m_sendTimer.stop();
+    m_sendTimer.Stop();
     for (ui::CSendProgress& progress : m_sendProgress)
         progress.Finish();
     return ui::CDialogEx::DestroyWindow();
@@ -219,8 +227,7 @@ bool COrvelConfiguratorDlg::OnInitDialog()
         CComboBox portCombo(GetDlgItem(ids.portCombo));
         FillPortCombo(portCombo, ports, settings.m_portName.m_value);
         CChannelPanel& panel = PanelOf(channel);
-        if (auto* list = dynamic_cast<ui::CDropDownList*>(portCombo.Control()))
-            list->SetBeforeDropDown([this, &panel] { RefreshPortList(panel); });
+        portCombo.SetBeforeDropDown([this, &panel] { RefreshPortList(panel); });
         CComboBox baudCombo(GetDlgItem(ids.baudCombo));
         FillBaudCombo(baudCombo, kBaudRates, settings.m_baudRate.m_dwValue);
         CheckDlgButton(ids.enable, settings.m_enabled.m_dwValue != 0 ? ui::BST_CHECKED : ui::BST_UNCHECKED);
@@ -255,7 +262,7 @@ void COrvelConfiguratorDlg::InitPanel(CChannelPanel& panel, int channel)
     panel.m_sendButton = GetDlgItem(ids.send);
     panel.m_sendFileButton = GetDlgItem(ids.sendFile);
     panel.m_clearButton = GetDlgItem(ids.clear);
-    panel.m_logEdit = qobject_cast<ui::CLogPane*>(GetDlgItem(ids.log));
+    panel.m_logEdit = ui::LogPaneOf(GetDlgItem(ids.log));
     if (panel.m_logEdit)
         panel.m_logEdit->SetSaveHandler([this, &panel] { SaveLog(panel); });
     for (int lamp = 0; lamp < CChannelPanel::kLampCount; ++lamp)
@@ -273,13 +280,12 @@ bool COrvelConfiguratorDlg::OnCommand(int id, int notifyCode)
     return false;
 }
 
-void COrvelConfiguratorDlg::OnEnterKey(QWidget* focus)
+void COrvelConfiguratorDlg::OnEnterKey(ui::CWnd* focus)
 {
     for (int channel = 0; channel < 3; ++channel) {
         CChannelPanel& panel = PanelOf(channel);
         if (focus && focus == GetDlgItem(panel.m_commandEditId)) {
-            if (panel.m_sendButton && panel.m_sendButton->isEnabled())
-                static_cast<QPushButton*>(panel.m_sendButton)->click();
+            ui::ClickButton(panel.m_sendButton);
             return;
         }
     }
@@ -459,25 +465,25 @@ void COrvelConfiguratorDlg::QueueReceived(int channel, const char* data, boost::
 
 void COrvelConfiguratorDlg::ShowReceivedSoon()
 {
-    if (m_showTimer.isActive())
+    if (m_showTimer.IsActive())
         return;
-    const qint64 since = m_sinceShown.isValid() ? m_sinceShown.elapsed() : kShowInterval;
-    if (since >= kShowInterval)
+    const auto since = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - m_shownAt);
+    if (since.count() >= kShowInterval)
         ShowAllReceived();
     else
-        m_showTimer.start(static_cast<int>(kShowInterval - since));
+        m_showTimer.StartOnce(static_cast<int>(kShowInterval - since.count()));
 }
 
 void COrvelConfiguratorDlg::ShowAllReceived()
 {
-    m_sinceShown.start();
+    m_shownAt = std::chrono::steady_clock::now();
     bool idle = true;
     for (int channel = 0; channel < 3; ++channel)
         idle = !ShowReceived(channel) && idle;
     for (int channel = 0; idle && channel < 3; ++channel)
         idle = m_receiveQueues[channel].Idle();
     if (!idle)
-        m_showTimer.start(kShowInterval);
+        m_showTimer.StartOnce(kShowInterval);
 }
 
 // True when the channel had something to show.
@@ -524,11 +530,11 @@ void COrvelConfiguratorDlg::SendCommand(CChannelPanel& panel, serialport::CSeria
 
 void COrvelConfiguratorDlg::SendFile(CChannelPanel& panel, serialport::CSerialPort& port)
 {
-    const QString path = QFileDialog::getOpenFileName(this);
-    if (path.isEmpty())
+    std::string path;
+    if (!ui::AskOpenFile(this, path))
         return;
     std::vector<char> contents;
-    if (!ui::ReadWholeFile(QFile::encodeName(path).constData(), contents)) {
+    if (!ui::ReadWholeFile(path.c_str(), contents)) {
         // Gone or unreadable since it was chosen: nothing goes out.
         panel.m_lamps[CChannelPanel::kTxErrLamp].Pulse(kFailedSendPulse, kRed);
         return;
@@ -551,8 +557,8 @@ void COrvelConfiguratorDlg::StartSend(CChannelPanel& panel, serialport::CSerialP
         return;  // nothing to send
     EnableWindow(panel.m_sendButton, false);
     EnableWindow(panel.m_sendFileButton, false);
-    if (!m_sendTimer.isActive())
-        m_sendTimer.start(kSendProgressInterval);
+    if (!m_sendTimer.IsActive())
+        m_sendTimer.Start(kSendProgressInterval);
 }
 
 void COrvelConfiguratorDlg::ShowSendProgress()
@@ -566,7 +572,7 @@ void COrvelConfiguratorDlg::ShowSendProgress()
         m_sendProgress[channel].Update(port.SendProgress());
     }
     if (!sending)
-        m_sendTimer.stop();
+        m_sendTimer.Stop();
 }
 
 void COrvelConfiguratorDlg::ShowSendEnds()
@@ -611,20 +617,18 @@ void COrvelConfiguratorDlg::SaveLog(CChannelPanel& panel)
     if (!panel.m_logEdit || saver.Busy())
         return;
     setting::CRecordSetting records;
-    const QString folder =
-        records.m_folder.m_value.empty() ? QDir::homePath() : QFile::decodeName(records.m_folder.m_value.c_str());
-    const QString name = QString::fromUtf8("%1-%2.log")
-                             .arg(QString::fromUtf8(kChannelNames[channel]),
-                                  QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
-    const QString path = QFileDialog::getSaveFileName(this, QString::fromUtf8("Сохранить в файл"),
-                                                      QDir(folder).filePath(name),
-                                                      QString::fromUtf8("Журналы (*.log);;Все файлы (*)"));
-    if (path.isEmpty())
+    ui::SaveFileQuestion question;
+    question.title = "Сохранить в файл";
+    question.folder = records.m_folder.m_value.empty() ? ui::HomeFolder() : records.m_folder.m_value;
+    question.name = std::string(kChannelNames[channel]) + "-" + LocalTimeNow("%Y%m%d-%H%M%S") + ".log";
+    question.filters = {{"Журналы", "*.log"}, {"Все файлы", "*"}};
+    std::string path;
+    if (!ui::AskSaveFile(this, question, path))
         return;
-    records.m_folder.SetValue(QFile::encodeName(QFileInfo(path).absolutePath()).constData());
+    records.m_folder.SetValue(ui::FolderOf(path).c_str());
     records.Save();
-    const ui::CPaneText& text = panel.m_logEdit->Text();
-    saver.Start(text.Bytes(0, text.Size()), QFile::encodeName(path).toStdString());
+    const ui::CPaneModel& pane = panel.m_logEdit->Model();
+    saver.Start(pane.Bytes(0, pane.Text().Size()), path);
 }
 
 ui::CRecordSaver::Done COrvelConfiguratorDlg::LogSaved()
@@ -636,7 +640,5 @@ void COrvelConfiguratorDlg::OnLogSaved(const std::string& path, const std::strin
 {
     if (error.empty())
         return;
-    QMessageBox::warning(this, QString::fromUtf8("Сохранить в файл"),
-                         QString::fromUtf8("Не удалось сохранить «%1»: %2")
-                             .arg(QFile::decodeName(path.c_str()), QString::fromLocal8Bit(error.c_str())));
+    ui::ShowWarning(this, "Сохранить в файл", "Не удалось сохранить «" + ui::ShownPath(path) + "»: " + error);
 }

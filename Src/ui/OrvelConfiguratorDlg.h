@@ -9,6 +9,7 @@
 #include "PaneRecord.h"
 #include "ReceiveQueue.h"
 #include "SendProgress.h"
+#include "Timer.h"
 #include "WakeUp.h"
 
 #include <CommandCatalog.h>
@@ -16,12 +17,10 @@
 #include <DeviceSettings.h>
 #include <SerialPort.h>
 
-#include <QElapsedTimer>
-#include <QTimer>
-
 #include <boost/asio/io_service.hpp>
 #include <boost/cstdint.hpp>
 
+#include <chrono>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -34,7 +33,7 @@ inline constexpr boost::uint32_t kBaudRates[] = {110,   300,   600,   1200,   24
 class COrvelConfiguratorDlg : public ui::CDialogEx
 {
 public:
-    explicit COrvelConfiguratorDlg(QWidget* parent = nullptr);
+    explicit COrvelConfiguratorDlg(ui::CWnd* parent = nullptr);
     ~COrvelConfiguratorDlg() override;
 
     // Closes the three ports, then ends the window.
@@ -45,7 +44,7 @@ protected:
     bool OnCommand(int id, int notifyCode) override;
     // Enter in a command edit presses that panel's "Передать" when it is
     // enabled; Enter never ends the window.
-    void OnEnterKey(QWidget* focus) override;
+    void OnEnterKey(ui::CWnd* focus) override;
 
 private:
     struct MessageMapEntry
@@ -141,8 +140,8 @@ private:
     ui::CReceiveQueue m_receiveQueues[3];
     ui::CWakeUp m_receiveWakeUp;
     ui::CReceiveQueue::Batch m_receivedBatch;
-    QTimer m_showTimer;          // the next turn
-    QElapsedTimer m_sinceShown;  // since the last turn
+    ui::CTimer m_showTimer;                          // the next turn
+    std::chrono::steady_clock::time_point m_shownAt;  // the last turn
 
     // How sends ended, on their way from the sending threads to the window's.
     // Declared before the ports too.
@@ -167,7 +166,7 @@ private:
     // The sends' progress windows, per channel, and the clock that updates
     // them while any send runs.
     ui::CSendProgress m_sendProgress[3];
-    QTimer m_sendTimer;
+    ui::CTimer m_sendTimer;
     // One record being written at a time per pane.
     ui::CRecordSaver m_logSavers[3];
 };

@@ -94,10 +94,7 @@ std::string WriteRecord(const std::string& paneBytes, const std::string& path)
     return std::string();
 }
 
-CRecordSaver::CRecordSaver(Done done) : m_done(std::move(done))
-{
-    QObject::connect(&m_poll, &QTimer::timeout, [this] { Poll(); });
-}
+CRecordSaver::CRecordSaver(Done done) : m_done(std::move(done)), m_poll([this] { Poll(); }) {}
 
 CRecordSaver::~CRecordSaver()
 {
@@ -119,7 +116,7 @@ bool CRecordSaver::Start(std::string paneBytes, std::string path)
     m_result = std::async(std::launch::async, [bytes = std::move(paneBytes), path = std::move(path)] {
         return WriteRecord(bytes, path);
     });
-    m_poll.start(kPollInterval);
+    m_poll.Start(kPollInterval);
     return true;
 }
 
@@ -127,7 +124,7 @@ void CRecordSaver::Poll()
 {
     if (!m_result.valid() || m_result.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
         return;
-    m_poll.stop();
+    m_poll.Stop();
     const std::string error = m_result.get();
     if (m_done)
         m_done(m_path, error);

@@ -5,7 +5,7 @@
 // as CR LF, the NMEA convention, so that a later tool can check the
 // sentences again. Text the operator typed into the pane is part of it.
 
-#include <QTimer>
+#include "Timer.h"
 
 #include <functional>
 #include <future>
@@ -41,7 +41,7 @@ private:
     Done m_done;
     std::string m_path;
     std::future<std::string> m_result;
-    QTimer m_poll;
+    CTimer m_poll;
 };
 
 } // namespace ui

@@ -7,22 +7,22 @@
 // "Отмена" asks for the send to be cancelled. It never blocks the window:
 // it is not modal.
 
+#include "ProgressWindow.h"
+
 #include <Sender.h>
 
-#include <QString>
-
+#include <chrono>
 #include <functional>
 #include <memory>
-
-class QProgressDialog;
-class QWidget;
+#include <string>
 
 namespace ui {
 
 class CSendProgress
 {
 public:
-    CSendProgress(QWidget* parent, QString title, std::function<void()> cancel);
+    // `title` is UTF-8.
+    CSendProgress(CWnd* parent, std::string title, std::function<void()> cancel);
     ~CSendProgress();
     CSendProgress(const CSendProgress&) = delete;
     CSendProgress& operator=(const CSendProgress&) = delete;
@@ -31,15 +31,19 @@ public:
     void Update(const serialport::CSender::Progress& progress);
     // The send has ended: the window goes.
     void Finish();
-    bool Shown() const { return m_dialog != nullptr; }
-    // What the window says, for whoever looks at it.
-    QString Text() const;
+    bool Shown() const { return m_window != nullptr; }
+    // What the window says (UTF-8), for whoever looks at it.
+    std::string Text() const;
+
+    // What the window says of `progress` at `now`.
+    static std::string Describe(const serialport::CSender::Progress& progress,
+                                std::chrono::steady_clock::time_point now);
 
 private:
-    QWidget* m_parent;
-    QString m_title;
+    CWnd* m_parent;
+    std::string m_title;
     std::function<void()> m_cancel;
-    std::unique_ptr<QProgressDialog> m_dialog;
+    std::unique_ptr<CProgressWindow> m_window;
 };
 
 } // namespace ui

@@ -6,10 +6,9 @@
 // busy producer posts at most one event per run. Made and destroyed on the
 // window's thread, after every thread that signals has stopped.
 
-#include <QObject>
-
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <mutex>
 
 namespace ui {
@@ -27,28 +26,19 @@ public:
     void Signal() noexcept;
 
 private:
-    // Receives the posted runs on the window's thread; they go with it.
-    class CReceiver : public QObject
-    {
-    public:
-        explicit CReceiver(CWakeUp& wakeUp) : m_wakeUp(wakeUp) {}
-
-    protected:
-        void customEvent(QEvent*) override { m_wakeUp.OnSignalled(); }
-
-    private:
-        CWakeUp& m_wakeUp;
-    };
+    // Posts a run to the window's thread's event queue and delivers it
+    // there to OnSignalled; one per window system (WakeUpPost.cpp).
+    class CPoster;
 
     void OnSignalled();
 
     std::function<void()> m_handler;
     std::atomic<bool> m_pending{false};  // a run is posted and has not begun
-    // Held while an event is made and posted, and taken by its run: the
-    // event's making then visibly happens before its run and its deletion
-    // (Qt's own queue lock is invisible to ThreadSanitizer).
+    // Held while a run is made and posted, and taken by the run: the making
+    // then visibly happens before the run and its end (the window system's
+    // own queue lock is invisible to ThreadSanitizer).
     std::mutex m_posting;
-    CReceiver m_receiver{*this};
+    std::unique_ptr<CPoster> m_poster;
 };
 
 } // namespace ui

@@ -155,6 +155,11 @@ CLogPane::CLogPane(QWidget* parent) : QAbstractScrollArea(parent)
 
 CLogPane::~CLogPane() = default;
 
+CLogPane* LogPaneOf(QWidget* control)
+{
+    return qobject_cast<CLogPane*>(control);
+}
+
 const CLogPane::Metrics& CLogPane::TextMetrics() const
 {
     if (m_metricsValid)

@@ -160,4 +160,7 @@ private:
     mutable bool m_metricsValid = false;
 };
 
+// The pane among a window's controls; nullptr for any other control.
+CLogPane* LogPaneOf(QWidget* control);
+
 } // namespace ui

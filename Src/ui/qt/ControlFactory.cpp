@@ -126,10 +126,4 @@ DWORD ControlStyle(const QWidget* control)
     return control ? control->property(kStyleProperty).toUInt() : 0;
 }
 
-void EnableWindow(QWidget* control, bool enable)
-{
-    if (control)
-        control->setEnabled(enable);
-}
-
 } // namespace ui

@@ -90,6 +90,7 @@ private:
     UINT_PTR SetTimer(UINT_PTR id, UINT elapse);
     void KillTimer(UINT_PTR id);
     void RepaintIfChanged();
+    void ReplaceLitBrush(COLORREF colour);
 
     COLORREF m_textColor;
     COLORREF m_textColorAlt;

@@ -22,7 +22,4 @@ QWidget* CreateControl(const DlgItemTemplate& item, QWidget* parent, const Dialo
 // The style bits a control was made with; 0 for widgets not made here.
 DWORD ControlStyle(const QWidget* control);
 
-// Enables or greys a control (nothing for a null control).
-void EnableWindow(QWidget* control, bool enable);
-
 } // namespace ui

@@ -1,0 +1,11 @@
+#pragma once
+
+// On this side a window or control is a Qt widget.
+
+class QWidget;
+
+namespace ui {
+
+using CWnd = QWidget;
+
+} // namespace ui
