@@ -165,9 +165,9 @@ COrvelConfiguratorDlg::COrvelConfiguratorDlg(ui::CWnd* parent)
       m_kksPort(m_ioService, boost::bind(&COrvelConfiguratorDlg::OnKksReceive, this, _1, _2)),
       m_sonPort(m_ioService, boost::bind(&COrvelConfiguratorDlg::OnSonReceive, this, _1, _2)),
       m_kksCommands(MakeKksCommandSet()),
-      m_sendProgress{{this, kChannelNames[0], [this] { m_snsPort.CancelSend(); }},
-                     {this, kChannelNames[1], [this] { m_kksPort.CancelSend(); }},
-                     {this, kChannelNames[2], [this] { m_sonPort.CancelSend(); }}},
+      m_sendProgress{{*this, kChannelNames[0], [this] { m_snsPort.CancelSend(); }},
+                     {*this, kChannelNames[1], [this] { m_kksPort.CancelSend(); }},
+                     {*this, kChannelNames[2], [this] { m_sonPort.CancelSend(); }}},
       m_sendTimer([this] { ShowSendProgress(); }),
       m_logSavers{ui::CRecordSaver(LogSaved()), ui::CRecordSaver(LogSaved()), ui::CRecordSaver(LogSaved())}
 {
@@ -266,7 +266,7 @@ void COrvelConfiguratorDlg::InitPanel(CChannelPanel& panel, int channel)
     if (panel.m_logEdit)
         panel.m_logEdit->SetSaveHandler([this, &panel] { SaveLog(panel); });
     for (int lamp = 0; lamp < CChannelPanel::kLampCount; ++lamp)
-        panel.m_lamps[lamp].SubclassDlgItem(ids.lamps[lamp], this);
+        panel.m_lamps[lamp].SubclassDlgItem(ids.lamps[lamp], GetSafeHwnd());
 }
 
 bool COrvelConfiguratorDlg::OnCommand(int id, int notifyCode)
@@ -531,7 +531,7 @@ void COrvelConfiguratorDlg::SendCommand(CChannelPanel& panel, serialport::CSeria
 void COrvelConfiguratorDlg::SendFile(CChannelPanel& panel, serialport::CSerialPort& port)
 {
     std::string path;
-    if (!ui::AskOpenFile(this, path))
+    if (!ui::AskOpenFile(GetSafeHwnd(), path))
         return;
     std::vector<char> contents;
     if (!ui::ReadWholeFile(path.c_str(), contents)) {
@@ -623,7 +623,7 @@ void COrvelConfiguratorDlg::SaveLog(CChannelPanel& panel)
     question.name = std::string(kChannelNames[channel]) + "-" + LocalTimeNow("%Y%m%d-%H%M%S") + ".log";
     question.filters = {{"Журналы", "*.log"}, {"Все файлы", "*"}};
     std::string path;
-    if (!ui::AskSaveFile(this, question, path))
+    if (!ui::AskSaveFile(GetSafeHwnd(), question, path))
         return;
     records.m_folder.SetValue(ui::FolderOf(path).c_str());
     records.Save();
@@ -640,5 +640,5 @@ void COrvelConfiguratorDlg::OnLogSaved(const std::string& path, const std::strin
 {
     if (error.empty())
         return;
-    ui::ShowWarning(this, "Сохранить в файл", "Не удалось сохранить «" + ui::ShownPath(path) + "»: " + error);
+    ui::ShowWarning(GetSafeHwnd(), "Сохранить в файл", "Не удалось сохранить «" + ui::ShownPath(path) + "»: " + error);
 }

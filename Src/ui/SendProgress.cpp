@@ -29,8 +29,8 @@ std::string CSendProgress::Describe(const serialport::CSender::Progress& progres
            + std::to_string(static_cast<long>(std::ceil(left))) + " с";
 }
 
-CSendProgress::CSendProgress(CWnd* parent, std::string title, std::function<void()> cancel)
-    : m_parent(parent), m_title(std::move(title)), m_cancel(std::move(cancel))
+CSendProgress::CSendProgress(const CDialogEx& owner, std::string title, std::function<void()> cancel)
+    : m_owner(owner), m_title(std::move(title)), m_cancel(std::move(cancel))
 {
 }
 
@@ -42,7 +42,7 @@ void CSendProgress::Update(const serialport::CSender::Progress& progress)
     if (!m_window) {
         if (now - progress.started < kShowAfter)
             return;
-        m_window = std::make_unique<CProgressWindow>(m_parent, m_title, [this] { m_cancel(); });
+        m_window = std::make_unique<CProgressWindow>(m_owner.GetSafeHwnd(), m_title, [this] { m_cancel(); });
     }
     const int permille =
         progress.total ? static_cast<int>(1000 * static_cast<double>(progress.sent) / progress.total) : 0;

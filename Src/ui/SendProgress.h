@@ -7,6 +7,7 @@
 // "Отмена" asks for the send to be cancelled. It never blocks the window:
 // it is not modal.
 
+#include "DialogEx.h"
 #include "ProgressWindow.h"
 
 #include <Sender.h>
@@ -21,8 +22,8 @@ namespace ui {
 class CSendProgress
 {
 public:
-    // `title` is UTF-8.
-    CSendProgress(CWnd* parent, std::string title, std::function<void()> cancel);
+    // The window of `owner`'s send; `title` is UTF-8.
+    CSendProgress(const CDialogEx& owner, std::string title, std::function<void()> cancel);
     ~CSendProgress();
     CSendProgress(const CSendProgress&) = delete;
     CSendProgress& operator=(const CSendProgress&) = delete;
@@ -40,7 +41,7 @@ public:
                                 std::chrono::steady_clock::time_point now);
 
 private:
-    CWnd* m_parent;
+    const CDialogEx& m_owner;
     std::string m_title;
     std::function<void()> m_cancel;
     std::unique_ptr<CProgressWindow> m_window;

@@ -157,7 +157,7 @@ bool CDialogEx::OnCommand(int, int)
     return false;
 }
 
-void CDialogEx::OnEnterKey(QWidget* focus)
+void CDialogEx::OnEnterKey(CWnd* focus)
 {
     auto* button = qobject_cast<QPushButton*>(focus);
     if (button && button->isEnabled())
@@ -177,7 +177,7 @@ void CDialogEx::keyPressEvent(QKeyEvent* event)
     QDialog::keyPressEvent(event);  // Escape ends the window
 }
 
-QWidget* CDialogEx::GetDlgItem(int id) const
+CWnd* CDialogEx::GetDlgItem(int id) const
 {
     return MfcExtControl::GetDlgItem(this, id);
 }

@@ -15,6 +15,8 @@
 #include "DialogTemplate.h"
 #include "DialogUnits.h"
 
+#include "Wnd.h"
+
 #include <WinTypes.h>
 
 #include <QDialog>
@@ -61,8 +63,10 @@ public:
     bool IsCreated() const { return m_created; }
     bool IsDestroyed() const { return m_destroyed; }
 
+    // The window's own handle (itself, on this side).
+    CWnd* GetSafeHwnd() const { return const_cast<CDialogEx*>(this); }
     // The control with this identifier, or nullptr.
-    QWidget* GetDlgItem(int id) const;
+    CWnd* GetDlgItem(int id) const;
     // Copies the control's text (an edit's text, a list's selected item, a
     // button's caption) and returns its length.
     int GetDlgItemText(int id, std::string& text) const;
@@ -79,7 +83,7 @@ protected:
     // A control's notification; false when the window has no handler for it.
     virtual bool OnCommand(int id, int notifyCode);
     // Enter was pressed; by default a focused push button is pressed.
-    virtual void OnEnterKey(QWidget* focus);
+    virtual void OnEnterKey(CWnd* focus);
 
     void keyPressEvent(QKeyEvent* event) override;
 
