@@ -5,6 +5,7 @@
 
 #include <ColorStatic.h>
 #include <DlgItem.h>
+#include <RegKey.h>
 #include <Resource.h>
 
 #include <QAbstractItemView>
@@ -26,7 +27,10 @@ TEST(WindowStart, SavedValuesSelectTheirEntriesAndAreWrittenBack)
     Stores stores({"/dev/ttyS2", "/dev/ttyS10", "/dev/ttyS1", "/run/ports/Beacon", "/run/ports/alpha"});
     SeedDevice("SnsPort", "/dev/ttyS1", 1, 0);         // exact name, before its longer twin; "1" after 110
     SeedDevice("KksPort", "/RUN/PORTS/B", 110, 7);     // prefix in another case; 110 after the wrap
-    SeedDevice("SonPort", "/dev/ttyUSB7", 250000, 1);  // neither offered: the port kept, the first rate
+    SeedDevice("SonPort", "/dev/ttyUSB7", 250000, 0);  // neither offered: the port kept, the first rate
+    registry::CRegKey son;  // an "Enabled" that cannot be read: its default alone
+    ASSERT_EQ(son.Open(registry::HKEY_CURRENT_USER, "SOFTWARE\\Lunder\\Orvel4\\SonPort"), registry::ERROR_SUCCESS);
+    ASSERT_EQ(son.SetStringValue("Enabled", "0"), registry::ERROR_SUCCESS);
     auto dlg = MakeWindow();
 
     EXPECT_EQ(Items(*dlg, IDC_SNS_PORT),
@@ -44,7 +48,10 @@ TEST(WindowStart, SavedValuesSelectTheirEntriesAndAreWrittenBack)
     EXPECT_EQ(dlg->IsDlgButtonChecked(IDC_KKS_ENABLE), ui::BST_CHECKED);
     EXPECT_TRUE(Enabled(*dlg, IDC_KKS_OPEN));
     EXPECT_EQ(StoredNumber("KksPort", "Enabled"), 1u);
-    // Only Open stores the port and rate the panel shows.
+    EXPECT_EQ(dlg->IsDlgButtonChecked(IDC_SON_ENABLE), ui::BST_CHECKED);
+    EXPECT_EQ(StoredNumber("SonPort", "Enabled"), 1u);
+    // Only Open stores the port and rate the panel shows; the start-up save
+    // keeps those that loaded beside a value that did not.
     EXPECT_EQ(StoredPortName("SonPort"), "/dev/ttyUSB7");
     EXPECT_EQ(StoredNumber("SonPort", "BaudRate"), 250000u);
 }
