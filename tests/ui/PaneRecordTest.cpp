@@ -103,10 +103,8 @@ TEST(PaneRecord, SavedWithTheUmaskOrTheReplacedFilesModeAndThroughLinks)
         struct stat st {};
         ASSERT_EQ(::stat(dir.File(c.written).c_str(), &st), 0);
         EXPECT_EQ(st.st_mode & 07777, c.mode);
-        EXPECT_EQ(fs::is_symlink(chosen), link);
-        if (link) {
-            EXPECT_EQ(fs::read_symlink(chosen), linkTarget) << "the link as it was";
-        }
+        std::error_code notALink;
+        EXPECT_EQ(fs::read_symlink(chosen, notALink), linkTarget) << "the link as it was";
         EXPECT_EQ(Listing(dir.Path()), c.after) << "nothing left beside";
     }
 }
