@@ -12,7 +12,8 @@ namespace detail {
 // The device map's values as they are now, in its order, or
 // ERROR_FILE_NOT_FOUND (on Windows: the registry's error) when there is
 // none. On Windows: HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM
-// (DeviceMap_win.cpp); elsewhere ScanSerialDevices' values, or those that
+// (DeviceMap_win.cpp), where a value that cannot be read ends the list
+// with the values before it; elsewhere ScanSerialDevices' values, or those that
 // RegistryHooks.h sets (Stores.cpp).
 LONG ReadDeviceMap(std::vector<RegValue>& values);
 

@@ -18,18 +18,32 @@ struct OpenKey
     }
 };
 
-// Every value of the open map, in its order; ERROR_MORE_DATA when one grew
-// after the sizes were asked for.
+// How often one value that does not fit the buffers is tried again with
+// the sizes asked anew: enough for a value rewritten while the map is read,
+// and an end for a name that never fits (the key gives its longest name in
+// characters, which a two-byte code page can need twice as many bytes for).
+constexpr int kRetriesPerValue = 3;
+
+// The key's longest value name, in characters, and longest value data.
+LONG AskSizes(HKEY map, DWORD& nameChars, DWORD& dataBytes)
+{
+    return ::RegQueryInfoKeyA(map, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &nameChars,
+                              &dataBytes, nullptr, nullptr);
+}
+
+// Every value of the open map, in its order. A value that does not fit
+// (it grew after the sizes were asked) is read again with the sizes asked
+// anew, a few times at most; then, as at any other failure on the way, the
+// list ends with the values read so far.
 LONG ReadValues(HKEY map, std::vector<RegValue>& values)
 {
     values.clear();
     DWORD nameChars = 0;
     DWORD dataBytes = 0;
-    if (const LONG e = ::RegQueryInfoKeyA(map, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                          &nameChars, &dataBytes, nullptr, nullptr);
-        e != ERROR_SUCCESS)
+    if (const LONG e = AskSizes(map, nameChars, dataBytes); e != ERROR_SUCCESS)
         return e;
-    for (DWORD index = 0;; ++index) {
+    int retries = 0;
+    for (DWORD index = 0;;) {
         RegValue value;
         value.name.resize(nameChars + 1);
         value.data.resize(dataBytes);
@@ -37,13 +51,18 @@ LONG ReadValues(HKEY map, std::vector<RegValue>& values)
         auto dataSize = static_cast<DWORD>(value.data.size());
         const LONG e = ::RegEnumValueA(map, index, value.name.data(), &nameSize, nullptr, &value.type,
                                        reinterpret_cast<BYTE*>(value.data.data()), &dataSize);
-        if (e == ERROR_NO_MORE_ITEMS)
-            return ERROR_SUCCESS;
+        if (e == ERROR_MORE_DATA && retries < kRetriesPerValue &&
+            AskSizes(map, nameChars, dataBytes) == ERROR_SUCCESS) {
+            ++retries;
+            continue;
+        }
         if (e != ERROR_SUCCESS)
-            return e;
+            return ERROR_SUCCESS;  // the end of the map, or a value that cannot be read
         value.name.resize(nameSize);
         value.data.resize(dataSize);
         values.push_back(std::move(value));
+        ++index;
+        retries = 0;
     }
 }
 
@@ -55,13 +74,10 @@ LONG ReadDeviceMap(std::vector<RegValue>& values)
 {
     values.clear();
     OpenKey map;
-    LONG e = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_QUERY_VALUE, &map.key);
+    const LONG e = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_QUERY_VALUE, &map.key);
     if (e != ERROR_SUCCESS)
         return e;
-    do {
-        e = ReadValues(map.key, values);
-    } while (e == ERROR_MORE_DATA);
-    return e;
+    return ReadValues(map.key, values);
 }
 
 } // namespace registry::detail

@@ -2,6 +2,8 @@
 
 #include "KeyPath.h"
 
+#include <string>
+
 namespace setting {
 
 CSerialPortDeviceSetting::CSerialPortDeviceSetting(const char* keyPath)
@@ -18,10 +20,26 @@ void CSerialPortDeviceSetting::SetDefaults()
 
 void CSerialPortDeviceSetting::LoadOrDefault()
 {
-    // All or nothing: one missing or malformed value and the device starts
-    // on its defaults, the values that did load included.
-    if (!Load())
-        SetDefaults();
+    // Value by value, each read whatever became of the one before: a value
+    // that fails must not cost the others what was stored, since the
+    // start-up save writes all three back.
+    const bool portLoaded = m_portName.Load(m_key);
+    const bool baudLoaded = m_baudRate.Load(m_key);
+    const bool enabledLoaded = m_enabled.Load(m_key);
+    if (portLoaded && baudLoaded && enabledLoaded)
+        return;
+    // The defaults are layered through the classes, so they are taken whole
+    // and the values that loaded put back over them.
+    const std::string port = m_portName.m_value;
+    const registry::DWORD baud = m_baudRate.m_dwValue;
+    const registry::DWORD enabled = m_enabled.m_dwValue;
+    SetDefaults();
+    if (portLoaded)
+        m_portName.SetValue(port.c_str());
+    if (baudLoaded)
+        m_baudRate.SetValue(baud);
+    if (enabledLoaded)
+        m_enabled.SetValue(enabled);
 }
 
 CSnsDeviceSetting::CSnsDeviceSetting() : CSerialPortDeviceSetting(MakeSoftwareKeyPath("SnsPort").c_str())

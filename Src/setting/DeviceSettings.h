@@ -17,8 +17,9 @@ public:
     CDwordSettingParam m_enabled;
 
 protected:
-    // Loads the three values; if any one of them fails, all three take the
-    // defaults. Writes nothing.
+    // Loads the three values; one that fails (missing, of another type,
+    // malformed) takes this device's default, the others keep what was
+    // stored. Writes nothing.
     void LoadOrDefault();
 };
 

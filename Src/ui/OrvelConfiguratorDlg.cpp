@@ -12,7 +12,6 @@
 #include <boost/bind/bind.hpp>
 #include <boost/lexical_cast.hpp>
 
-#include <algorithm>
 #include <ctime>
 #include <exception>
 
@@ -93,14 +92,26 @@ int FindExact(const CComboBox& combo, const std::string& text)
     return ui::CB_ERR;
 }
 
-// The item listed under its persistent name for a device remembered under
-// its kernel name; CB_ERR if none.
-int FindSameDevice(const CComboBox& combo, const std::string& kernelName)
+// The item that lists the same device as `portName` under another of its
+// names: its persistent by-id name for a kernel name, or the reverse;
+// CB_ERR if none.
+int FindSameDevice(const CComboBox& combo, const std::string& portName)
 {
+    if (portName.empty())
+        return ui::CB_ERR;
+    const std::string device = setting::KernelDeviceName(portName);
     for (int index = 0; index < combo.GetCount(); ++index)
-        if (setting::KernelDeviceName(combo.GetLBText(index)) == kernelName)
+        if (setting::KernelDeviceName(combo.GetLBText(index)) == device)
             return index;
     return ui::CB_ERR;
+}
+
+// The item of the device `portName` names, under that name or another of
+// its names; CB_ERR if none.
+int FindPort(const CComboBox& combo, const std::string& portName)
+{
+    const int index = FindExact(combo, portName);
+    return index != ui::CB_ERR ? index : FindSameDevice(combo, portName);
 }
 
 // Control identifiers of one panel.
@@ -298,37 +309,39 @@ void COrvelConfiguratorDlg::FillPortCombo(CComboBox& combo, const std::vector<st
     combo.ResetContent();
     for (const std::string& name : names)
         combo.AddString(name.c_str());
-    // The remembered name itself, else the first that begins with it, else
-    // the device it names under its persistent name.
-    int index = FindExact(combo, savedName);
+    if (savedName.empty())
+        return;  // nothing remembered: the operator picks
+    // The remembered device under any of its names, else the first name
+    // that begins with the remembered one (COM1 remembered, only COM10
+    // present), else the remembered name itself, listed though absent: Open
+    // then fails on it rather than opening another device, and the name is
+    // kept until the operator picks another.
+    int index = FindPort(combo, savedName);
     if (index == ui::CB_ERR)
         index = combo.FindString(-1, savedName.c_str());
-    if (index == ui::CB_ERR && !savedName.empty())
-        index = FindSameDevice(combo, savedName);
-    if (index == ui::CB_ERR) {
-        if (combo.GetCount() == 0)
-            return;
-        index = 0;
-    }
+    if (index == ui::CB_ERR)
+        index = combo.AddString(savedName.c_str());
     combo.SetCurSel(index);
 }
 
-// The ports present, read again. The selected port stays selected; one that
-// has gone stays listed, so the panel still shows what it uses, until the
-// operator picks another.
+// The ports present, read again. The selected port stays selected, under
+// its current name when it is now listed under another; one that has gone
+// stays listed, so the panel still shows what it uses, until the operator
+// picks another.
 void COrvelConfiguratorDlg::RefreshPortList(CChannelPanel& panel)
 {
     CComboBox combo(GetDlgItem(panel.m_portComboId));
     const int selected = combo.GetCurSel();
     const std::string current = selected == ui::CB_ERR ? std::string() : combo.GetLBText(selected);
-    std::vector<std::string> ports = setting::OfferedSerialPorts();
-    if (!current.empty() && std::find(ports.begin(), ports.end(), current) == ports.end())
-        ports.push_back(current);
     combo.ResetContent();
-    for (const std::string& name : ports)
+    for (const std::string& name : setting::OfferedSerialPorts())
         combo.AddString(name.c_str());
-    if (!current.empty())
-        combo.SetCurSel(FindExact(combo, current));
+    if (current.empty())
+        return;
+    int index = FindPort(combo, current);
+    if (index == ui::CB_ERR)
+        index = combo.AddString(current.c_str());
+    combo.SetCurSel(index);
 }
 
 void COrvelConfiguratorDlg::FillBaudCombo(CComboBox& combo, const boost::uint32_t (&rates)[15],
@@ -407,11 +420,15 @@ void COrvelConfiguratorDlg::CloseChannel(CChannelPanel& panel, serialport::CSeri
     ShowChannelState(panel, false);
 }
 
-// Open: the enable box and Open greyed, Close, Send and Send File active;
-// Ready: the other way round.
+// Open: the enable box, the port and rate lists and Open greyed, Close,
+// Send and Send File active; Ready: the other way round. The lists are
+// greyed so that they show the port and rate in effect: a change takes
+// effect only at the next Open.
 void COrvelConfiguratorDlg::ShowChannelState(CChannelPanel& panel, bool open)
 {
     EnableWindow(GetDlgItem(panel.m_enableId), !open);
+    EnableWindow(GetDlgItem(panel.m_portComboId), !open);
+    EnableWindow(GetDlgItem(panel.m_baudComboId), !open);
     EnableWindow(panel.m_openButton, !open);
     EnableWindow(panel.m_closeButton, open);
     EnableWindow(panel.m_sendButton, open);

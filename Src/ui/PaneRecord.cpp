@@ -1,8 +1,11 @@
 #include "PaneRecord.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -62,18 +65,67 @@ std::string FolderOf(const std::string& path)
     return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// Where `path` leads through any symbolic links; itself when it is none. A
+// record saved on a link goes to the file the link names, and the link
+// stays. Empty, with errno set, when the links go round in a loop.
+std::string Destination(const std::string& path)
+{
+    constexpr int kMaxLinks = 40;  // as many as the kernel follows in one path
+    std::filesystem::path target = path;
+    for (int hops = 0; hops <= kMaxLinks; ++hops) {
+        std::error_code notALink;
+        const std::filesystem::path next = std::filesystem::read_symlink(target, notALink);
+        if (notALink)
+            return target.string();  // a file, or none yet
+        target = next.is_absolute() ? next : target.parent_path() / next;
+    }
+    errno = ELOOP;
+    return std::string();
+}
+
+// Creates a file beside `path`, named after it, for writing: with `mode`
+// when it is to replace a file that has it, else with what the umask and
+// the folder's default permissions leave of 0666, as an editor's new file.
+// Returns its descriptor and its name in `temporary`; -1 with errno set.
+int CreateTemporary(const std::string& path, const mode_t* mode, std::string& temporary)
+{
+    std::random_device device;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, ".saving-%06x", static_cast<unsigned>(device() & 0xFFFFFF));
+        temporary = path + suffix;
+        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode ? 0600 : 0666);
+        if (fd < 0 && errno == EEXIST)
+            continue;
+        if (fd >= 0 && mode && ::fchmod(fd, *mode) != 0) {
+            const int error = errno;
+            ::close(fd);
+            ::unlink(temporary.c_str());
+            errno = error;
+            return -1;
+        }
+        return fd;
+    }
+    return -1;
+}
+
 } // namespace
 
-std::string WriteRecord(const std::string& paneBytes, const std::string& path)
+std::string WriteRecord(const std::string& paneBytes, const std::string& chosenPath)
 {
-    std::string temporary = path + ".saving-XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
+    const std::string path = Destination(chosenPath);
+    if (path.empty())
+        return Failure("cannot follow the link");
+    // A file replaced keeps its permissions.
+    struct stat replaced {};
+    const bool replacing = ::stat(path.c_str(), &replaced) == 0;
+    const mode_t kept = replaced.st_mode & 07777;
+    std::string temporary;
+    const int fd = CreateTemporary(path, replacing ? &kept : nullptr, temporary);
     if (fd < 0)
         return Failure("cannot create a file in the folder");
     std::string error;
-    if (::fchmod(fd, 0644) != 0)
-        error = Failure("cannot set the file's permissions");
-    else if (!WriteWithCrLf(fd, paneBytes))
+    if (!WriteWithCrLf(fd, paneBytes))
         error = Failure("cannot write");
     else if (::fsync(fd) != 0)
         error = Failure("cannot write to the disk");

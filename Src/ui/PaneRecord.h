@@ -15,8 +15,10 @@ namespace ui {
 
 // Writes `paneBytes` as a record to `path`, through a temporary file beside
 // it that is flushed to the disk and renamed into place: a file already at
-// `path` is replaced by a whole new one or not at all. Returns what went
-// wrong; empty when the record is saved.
+// `path` is replaced by a whole new one or not at all, and keeps its
+// permissions; a new one has what the umask leaves of 0666. When `path` is
+// a symbolic link, the record goes to the file it leads to and the link
+// stays. Returns what went wrong; empty when the record is saved.
 std::string WriteRecord(const std::string& paneBytes, const std::string& path);
 
 // Writes records on a thread of its own, one at a time, and reports each on

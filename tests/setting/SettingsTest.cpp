@@ -139,25 +139,27 @@ TEST_F(SettingsTest, ParametersLoadOnlyWellFormedValues)
     }
 }
 
-TEST_F(SettingsTest, EachDeviceLoadsItsOwnValuesOrAllItsDefaults)
+// A value that fails takes its device's own default (not the serial link's
+// COM1 at 9600); the device's other values keep what was stored.
+TEST_F(SettingsTest, EachDeviceLoadsItsOwnValuesAndADefaultForEachThatFails)
 {
     EXPECT_EQ(StartDevices(), kDefaults);
-    // Each device with two good values and one missing, of the wrong type, too long.
+    // Each device with two good values and one of the wrong type, too long, missing.
     Put(kDevices[0], "PortName", REG_SZ, Sz("/dev/ttyUSB1"));
-    Put(kDevices[0], "BaudRate", REG_DWORD, Dword(57600));
-    Put(kDevices[1], "PortName", REG_SZ, Sz("COM99"));
+    Put(kDevices[0], "BaudRate", REG_SZ, Sz("57600"));
+    Put(kDevices[0], "Enabled", REG_DWORD, Dword(0));
+    Put(kDevices[1], "PortName", REG_SZ, Sz(std::string(300, 'p')));
     Put(kDevices[1], "BaudRate", REG_DWORD, Dword(250000));
-    Put(kDevices[1], "Enabled", REG_SZ, Sz("0"));
-    Put(kDevices[2], "PortName", REG_SZ, Sz(std::string(300, 'p')));
-    Put(kDevices[2], "BaudRate", REG_DWORD, Dword(4800));
-    Put(kDevices[2], "Enabled", REG_DWORD, Dword(1));
-    EXPECT_EQ(StartDevices(), kDefaults);
-
-    // Made whole; any non-zero "Enabled" stays as it is.
-    Put(kDevices[0], "Enabled", REG_DWORD, Dword(7));
     Put(kDevices[1], "Enabled", REG_DWORD, Dword(0));
     Put(kDevices[2], "PortName", REG_SZ, Sz("C"));
-    EXPECT_EQ(StartDevices(), (Devices{{"/dev/ttyUSB1", 57600, 7}, {"COM99", 250000, 0}, {"C", 4800, 1}}));
+    Put(kDevices[2], "BaudRate", REG_DWORD, Dword(4800));
+    EXPECT_EQ(StartDevices(), (Devices{{"/dev/ttyUSB1", 115200, 0}, {"COM4", 250000, 0}, {"C", 4800, 1}}));
+
+    // Made whole; any non-zero "Enabled" stays as it is.
+    Put(kDevices[0], "BaudRate", REG_DWORD, Dword(57600));
+    Put(kDevices[1], "PortName", REG_SZ, Sz("COM99"));
+    Put(kDevices[2], "Enabled", REG_DWORD, Dword(7));
+    EXPECT_EQ(StartDevices(), (Devices{{"/dev/ttyUSB1", 57600, 0}, {"COM99", 250000, 0}, {"C", 4800, 7}}));
 }
 
 // data/hkcu-v1.sqlite3 was saved by the previous version of the program:

@@ -212,14 +212,15 @@ protected:
         ASSERT_FALSE(Enabled(*dlg, kSns.send) || Enabled(*dlg, kSns.sendFile));
     }
 
-    // The channel is Open (true) or Ready (false).
+    // The channel is Open (true) or Ready (false). Open, the port and rate
+    // lists are greyed: they show what is in effect.
     void ExpectOpen(const Panel& panel, bool open)
     {
-        EXPECT_EQ(Enabled(*dlg, panel.enable), !open);
-        EXPECT_EQ(Enabled(*dlg, panel.open), !open);
+        for (int id : {panel.enable, panel.port, panel.baud, panel.open})
+            EXPECT_EQ(Enabled(*dlg, id), !open) << id;
         for (int id : {panel.close, panel.send, panel.sendFile})
             EXPECT_EQ(Enabled(*dlg, id), open) << id;
-        for (int id : {panel.port, panel.baud, panel.edit, panel.clear, panel.log})
+        for (int id : {panel.edit, panel.clear, panel.log})
             EXPECT_TRUE(Enabled(*dlg, id)) << id;  // never greyed
     }
 

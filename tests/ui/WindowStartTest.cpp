@@ -3,7 +3,9 @@
 
 #include "WindowTestSupport.h"
 
+#include <ColorStatic.h>
 #include <DlgItem.h>
+#include <RegKey.h>
 #include <Resource.h>
 
 #include <QAbstractItemView>
@@ -25,15 +27,18 @@ TEST(WindowStart, SavedValuesSelectTheirEntriesAndAreWrittenBack)
     Stores stores({"/dev/ttyS2", "/dev/ttyS10", "/dev/ttyS1", "/run/ports/Beacon", "/run/ports/alpha"});
     SeedDevice("SnsPort", "/dev/ttyS1", 1, 0);         // exact name, before its longer twin; "1" after 110
     SeedDevice("KksPort", "/RUN/PORTS/B", 110, 7);     // prefix in another case; 110 after the wrap
-    SeedDevice("SonPort", "/dev/ttyUSB7", 250000, 1);  // neither offered: the first entries
+    SeedDevice("SonPort", "/dev/ttyUSB7", 250000, 0);  // neither offered: the port kept, the first rate
+    registry::CRegKey son;  // an "Enabled" that cannot be read: its default alone
+    ASSERT_EQ(son.Open(registry::HKEY_CURRENT_USER, "SOFTWARE\\Lunder\\Orvel4\\SonPort"), registry::ERROR_SUCCESS);
+    ASSERT_EQ(son.SetStringValue("Enabled", "0"), registry::ERROR_SUCCESS);
     auto dlg = MakeWindow();
 
-    EXPECT_EQ(Items(*dlg, IDC_SON_PORT),
+    EXPECT_EQ(Items(*dlg, IDC_SNS_PORT),
               QStringList({"/dev/ttyS1", "/dev/ttyS10", "/dev/ttyS2", "/run/ports/alpha", "/run/ports/Beacon"}));
     // The rate "1" is looked for after 110, so it finds 1200.
     const std::pair<int, const char*> shown[] = {{IDC_SNS_PORT, "/dev/ttyS1"}, {IDC_KKS_PORT, "/run/ports/Beacon"},
-                                                 {IDC_SON_PORT, "/dev/ttyS1"}, {IDC_SNS_BAUD, "1200"},
-                                                 {IDC_KKS_BAUD, "110"},        {IDC_SON_BAUD, "110"}};
+                                                 {IDC_SON_PORT, "/dev/ttyUSB7"}, {IDC_SNS_BAUD, "1200"},
+                                                 {IDC_KKS_BAUD, "110"},          {IDC_SON_BAUD, "110"}};
     for (const auto& [id, text] : shown)
         EXPECT_EQ(Text(*dlg, id), text) << id;
 
@@ -43,9 +48,60 @@ TEST(WindowStart, SavedValuesSelectTheirEntriesAndAreWrittenBack)
     EXPECT_EQ(dlg->IsDlgButtonChecked(IDC_KKS_ENABLE), ui::BST_CHECKED);
     EXPECT_TRUE(Enabled(*dlg, IDC_KKS_OPEN));
     EXPECT_EQ(StoredNumber("KksPort", "Enabled"), 1u);
-    // Only Open stores the port and rate the panel shows.
+    EXPECT_EQ(dlg->IsDlgButtonChecked(IDC_SON_ENABLE), ui::BST_CHECKED);
+    EXPECT_EQ(StoredNumber("SonPort", "Enabled"), 1u);
+    // Only Open stores the port and rate the panel shows; the start-up save
+    // keeps those that loaded beside a value that did not.
     EXPECT_EQ(StoredPortName("SonPort"), "/dev/ttyUSB7");
     EXPECT_EQ(StoredNumber("SonPort", "BaudRate"), 250000u);
+}
+
+// The remembered port is found under any of its names before any name that
+// merely begins with it; one not present stays listed and selected, so that
+// Open fails on it instead of opening another device, and it stays stored.
+TEST(WindowStart, TheRememberedPortIsFoundUnderAnyNameAndAnAbsentOneStaysSelected)
+{
+    testsupport::TempDir dir;
+    std::filesystem::create_directories(dir.File("serial/by-id"));
+    const std::string adapter = dir.File("serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0");
+    const std::string second = dir.File("serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0-alias");
+    ASSERT_EQ(::symlink("../../ttyUSB1", adapter.c_str()), 0);
+    ASSERT_EQ(::symlink("../../ttyUSB1", second.c_str()), 0);
+    struct Case
+    {
+        const char* what;
+        std::vector<std::string> ports;
+        std::string saved;
+        QStringList items;  // as listed, sorted
+        QString selected;   // empty: nothing
+    };
+    const QString a = U(adapter.c_str());
+    const Case cases[] = {
+        {"the same device under its by-id name before a longer kernel name", {"/dev/ttyUSB10", adapter},
+         "/dev/ttyUSB1", {"/dev/ttyUSB10", a}, a},
+        {"another by-id name of the same device", {"/dev/ttyUSB10", adapter}, second, {"/dev/ttyUSB10", a}, a},
+        {"a name that begins with it, when the device is not there", {"COM10", "COM2"}, "COM1", {"COM10", "COM2"},
+         "COM10"},
+        {"absent: kept, listed with the others", {"/dev/ttyS0", "/dev/ttyS1"}, "/dev/ttyUSB7",
+         {"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyUSB7"}, "/dev/ttyUSB7"},
+        {"no ports at all: the remembered one alone", {}, "/dev/ttyUSB7", {"/dev/ttyUSB7"}, "/dev/ttyUSB7"},
+        {"nothing remembered: nothing chosen", {"/dev/ttyS0"}, "", {"/dev/ttyS0"}, ""},
+        {"nothing remembered, no ports", {}, "", {}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Stores stores(c.ports);
+        SeedDevice("SnsPort", c.saved, 9600, 1);
+        auto dlg = MakeWindow();
+        EXPECT_EQ(Items(*dlg, IDC_SNS_PORT), c.items);
+        EXPECT_EQ(Text(*dlg, IDC_SNS_PORT), c.selected);
+        EXPECT_EQ(Item<QComboBox>(*dlg, IDC_SNS_PORT)->currentIndex() >= 0, !c.selected.isEmpty());
+        Click(*dlg, IDC_SNS_OPEN);
+        EXPECT_TRUE(Enabled(*dlg, IDC_SNS_OPEN)) << "opened nothing";
+        EXPECT_EQ(StoredPortName("SnsPort"), c.selected.toStdString()) << "Open stores what the panel shows";
+        EXPECT_EQ(Item<MfcExtControl::CColorStatic>(*dlg, IDC_SNS_LAMP_PORT)->IsLit(), !c.selected.isEmpty())
+            << "a failed attempt shows";
+    }
 }
 
 // Each command list holds its set from the catalogue (whose entries the
@@ -107,7 +163,8 @@ TEST(WindowStart, DefaultsCaptionsBaudRatesAndTabOrder)
         EXPECT_EQ(StoredNumber(device, "BaudRate"), rate);
         EXPECT_EQ(StoredNumber(device, "Enabled"), 1u);
         EXPECT_EQ(Text(*dlg, baudId), QString::number(rate));
-        EXPECT_TRUE(Items(*dlg, portId).isEmpty());
+        EXPECT_EQ(Items(*dlg, portId), QStringList({port})) << "no ports: the remembered one alone";
+        EXPECT_EQ(Text(*dlg, portId), port);
         EXPECT_EQ(dlg->IsDlgButtonChecked(enableId), ui::BST_CHECKED);
     }
     // UTF-8; the port lamps' "CHC" and "KKC" are Latin.
@@ -145,23 +202,31 @@ TEST(WindowStart, DefaultsCaptionsBaudRatesAndTabOrder)
 }
 
 // Each drop-down of a port list reads the ports present again. The selected
-// port stays selected; gone, it stays listed until another is picked. A
-// device remembered under its kernel name is found under its persistent
-// name. A name longer than its box stays tellable: the full name is the
-// box's tooltip, and the dropped list is wide enough to show it whole.
+// port stays selected, once, under the name it is listed under now; gone, it
+// stays listed until another is picked. A name longer than its box stays
+// tellable: the full name is the box's tooltip, and the dropped list is wide
+// enough to show it whole.
 TEST(WindowStart, PortListsAreReadAgainAtEachDropDownAndShowLongNamesWhole)
 {
     testsupport::TempDir dir;
     std::filesystem::create_directories(dir.File("serial/by-id"));
     const std::string adapter = dir.File("serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0");
     ASSERT_EQ(::symlink("../../ttyUSB0", adapter.c_str()), 0);
-    Stores stores({"/dev/ttyS0", adapter});
+    Stores stores({"/dev/ttyS0", "/dev/ttyUSB0"});
     SeedDevice("SnsPort", "/dev/ttyUSB0", 9600, 1);
     auto dlg = MakeWindow();
     dlg->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
-    EXPECT_EQ(Text(*dlg, IDC_SNS_PORT).toStdString(), adapter);
+    EXPECT_EQ(Text(*dlg, IDC_SNS_PORT), "/dev/ttyUSB0");
     auto* combo = Item<QComboBox>(*dlg, IDC_SNS_PORT);
+
+    // The adapter is now listed under its by-id name.
+    registry::SetDeviceMapValues({registry::RegValue::String("a", "/dev/ttyS0"),
+                                  registry::RegValue::String("b", adapter)});
+    combo->showPopup();
+    combo->hidePopup();
+    EXPECT_EQ(Items(*dlg, IDC_SNS_PORT), QStringList({"/dev/ttyS0", U(adapter.c_str())}));
+    EXPECT_EQ(Text(*dlg, IDC_SNS_PORT).toStdString(), adapter);
     const int nameWidth = combo->fontMetrics().horizontalAdvance(U(adapter.c_str()));
     EXPECT_EQ(combo->toolTip().toStdString(), adapter);
     ASSERT_GT(nameWidth, combo->width()) << "the name must not fit the box";
@@ -174,7 +239,7 @@ TEST(WindowStart, PortListsAreReadAgainAtEachDropDownAndShowLongNamesWhole)
     combo->hidePopup();
     EXPECT_EQ(Items(*dlg, IDC_SNS_PORT), QStringList({"/dev/ttyACM0", "/dev/ttyS0", U(adapter.c_str())}));
     EXPECT_EQ(Text(*dlg, IDC_SNS_PORT).toStdString(), adapter);
-    EXPECT_EQ(Items(*dlg, IDC_KKS_PORT), QStringList({"/dev/ttyS0", U(adapter.c_str())}))
+    EXPECT_EQ(Items(*dlg, IDC_KKS_PORT), QStringList({"/dev/ttyS0", "/dev/ttyUSB0", "COM4"}))
         << "each list is read at its own drop-down";
     PickItem(*dlg, IDC_SNS_PORT, "/dev/ttyACM0");
     combo->showPopup();
