@@ -12,35 +12,16 @@
 // The window ends by its close box or Escape. Enter never ends it: it goes
 // to OnEnterKey.
 
+#include "DialogCommands.h"
 #include "DialogTemplate.h"
 #include "DialogUnits.h"
-
 #include "Wnd.h"
-
-#include <WinTypes.h>
 
 #include <QDialog>
 
 #include <string>
 
 namespace ui {
-
-using MfcExtControl::UINT;
-
-// Command notifications.
-constexpr int BN_CLICKED = 0;
-constexpr int CBN_SELCHANGE = 1;
-
-// Check box states.
-constexpr UINT BST_UNCHECKED = 0;
-constexpr UINT BST_CHECKED = 1;
-constexpr UINT BST_INDETERMINATE = 2;
-
-// The silent abandon of a command handler; the dispatch swallows it.
-struct CUserException
-{
-};
-[[noreturn]] void AfxThrowUserException();
 
 class CDialogEx : public QDialog
 {

@@ -1,0 +1,28 @@
+#pragma once
+
+// What a dialog window and its handlers share on every window system: the
+// notifications controls send, the check box states, and the silent
+// abandon of a command handler.
+
+#include <WinTypes.h>
+
+namespace ui {
+
+using MfcExtControl::UINT;
+
+// Command notifications.
+constexpr int BN_CLICKED = 0;
+constexpr int CBN_SELCHANGE = 1;
+
+// Check box states.
+constexpr UINT BST_UNCHECKED = 0;
+constexpr UINT BST_CHECKED = 1;
+constexpr UINT BST_INDETERMINATE = 2;
+
+// The silent abandon of a command handler; the dispatch swallows it.
+struct CUserException
+{
+};
+[[noreturn]] void AfxThrowUserException();
+
+} // namespace ui
