@@ -77,11 +77,6 @@ void SetTextOf(QWidget* control, const QString& text)
 
 } // namespace
 
-void AfxThrowUserException()
-{
-    throw CUserException();
-}
-
 CDialogEx::CDialogEx(const DlgTemplate& dialogTemplate, QWidget* parent)
     : QDialog(parent), m_template(dialogTemplate)
 {

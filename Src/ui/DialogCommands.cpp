@@ -1,0 +1,10 @@
+#include "DialogCommands.h"
+
+namespace ui {
+
+void AfxThrowUserException()
+{
+    throw CUserException();
+}
+
+} // namespace ui
