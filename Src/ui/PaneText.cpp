@@ -50,6 +50,14 @@ std::uint8_t CPaneText::LineTag(std::size_t line) const
     return m_blocks[b].tags[i];
 }
 
+void CPaneText::SetLineTag(std::size_t line, std::uint8_t tag)
+{
+    if (line >= m_breaks)
+        return;
+    const auto [b, i] = BreakAt(line);
+    m_blocks[b].tags[i] = tag;
+}
+
 std::size_t CPaneText::LineEnd(std::size_t line) const
 {
     if (line >= m_breaks)

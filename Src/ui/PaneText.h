@@ -42,6 +42,8 @@ public:
     char At(std::size_t pos) const;
     // The tag of the break that ends `line`; 0 for the last line, which has none.
     std::uint8_t LineTag(std::size_t line) const;
+    // Gives the break that ends `line` another tag; nothing for the last line.
+    void SetLineTag(std::size_t line, std::uint8_t tag);
 
     // Every line break in the bytes gets `tag`.
     void Append(const char* data, std::size_t size, std::uint8_t tag = 0);
