@@ -1,6 +1,7 @@
 #include "OrvelConfiguratorDlg.h"
 
 #include "Dialogs.h"
+#include "LocalTime.h"
 #include "Paths.h"
 #include "Resource.h"
 #include "WholeFile.h"
@@ -12,7 +13,6 @@
 #include <boost/bind/bind.hpp>
 #include <boost/lexical_cast.hpp>
 
-#include <ctime>
 #include <exception>
 
 using boost::placeholders::_1;
@@ -38,21 +38,6 @@ constexpr int kShowInterval = 50;
 
 // The channels' names, as their panels are captioned (UTF-8).
 const char* const kChannelNames[3] = {"СНС", "KKC", "Эхолот"};
-
-// Local time now in the form of `format` (strftime's).
-std::string LocalTimeNow(const char* format)
-{
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    char text[64] = {};
-    std::strftime(text, sizeof text, format, &local);
-    return text;
-}
 
 // Opens a port. An error the port raises (an option the device refuses, a
 // worker that cannot start) counts as a failed attempt, and whatever the port
@@ -637,7 +622,7 @@ void COrvelConfiguratorDlg::SaveLog(CChannelPanel& panel)
     ui::SaveFileQuestion question;
     question.title = "Сохранить в файл";
     question.folder = records.m_folder.m_value.empty() ? ui::HomeFolder() : records.m_folder.m_value;
-    question.name = std::string(kChannelNames[channel]) + "-" + LocalTimeNow("%Y%m%d-%H%M%S") + ".log";
+    question.name = std::string(kChannelNames[channel]) + "-" + ui::LocalTime(ui::NowMs(), "%Y%m%d-%H%M%S") + ".log";
     question.filters = {{"Журналы", "*.log"}, {"Все файлы", "*"}};
     std::string path;
     if (!ui::AskSaveFile(GetSafeHwnd(), question, path))

@@ -1,5 +1,6 @@
 #include "PaneModel.h"
 
+#include "LocalTime.h"
 #include "ReceivedText.h"
 
 #include <algorithm>
@@ -117,6 +118,12 @@ void CPaneModel::EndLine(LineEnd end)
 void CPaneModel::AddSentNote(const std::string& paneBytes)
 {
     InsertText(m_text.LineStart(m_text.LineCount() - 1), paneBytes + '\n', kSent);
+}
+
+std::string CPaneModel::EventText(const Event& event)
+{
+    static const char* const kWhat[] = {"открыт", "связь потеряна", "связь восстановлена", "закрыт"};
+    return std::string(kWhat[static_cast<int>(event.kind)]) + " " + LocalTime(event.timeMs, "%H:%M:%S");
 }
 
 void CPaneModel::AddEvent(Event::Kind kind, std::int64_t timeMs)
@@ -399,17 +406,15 @@ char16_t* CPaneModel::Decode(std::size_t begin, std::size_t end, char16_t* out) 
 
 namespace ui {
 
-PaneViewStart ViewShowing(const CPaneModel& model, std::size_t pos, PaneViewStart now, std::size_t rows,
+PaneViewStart ViewShowing(std::size_t line, std::size_t column, PaneViewStart now, std::size_t rows,
                           std::size_t columns)
 {
     PaneViewStart start = now;
-    const std::size_t line = model.Text().LineOf(pos);
     if (line < now.line)
         start.line = line;
     else if (line >= now.line + rows)
         start.line = line - rows + 1;
 
-    const std::size_t column = model.ColumnOf(pos);
     if (column < now.column)
         start.column = column > columns / 4 ? column - columns / 4 : 0;
     else if (column >= now.column + columns)

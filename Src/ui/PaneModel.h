@@ -117,6 +117,8 @@ public:
     void AddEvent(Event::Kind kind, std::int64_t timeMs);
     // The events, in the order they happened.
     const std::vector<Event>& Events() const { return m_events; }
+    // What the margin says of an event (UTF-8), e.g. "связь потеряна 21:32:13".
+    static std::string EventText(const Event& event);
     SentenceCounts Sentences() const { return m_sentences; }
     // The counts as the pane's tooltip says them (UTF-8).
     std::string SentencesText() const;
@@ -197,9 +199,9 @@ struct PaneViewStart
 };
 
 // Where a view of `rows` full lines and `columns` columns, now starting at
-// `now`, must start to show position `pos`: it moves as few lines as it
+// `now`, must start to show `line` and `column`: it moves as few lines as it
 // can, and sideways by a quarter of its width more than it must.
-PaneViewStart ViewShowing(const CPaneModel& model, std::size_t pos, PaneViewStart now, std::size_t rows,
+PaneViewStart ViewShowing(std::size_t line, std::size_t column, PaneViewStart now, std::size_t rows,
                           std::size_t columns);
 
 } // namespace ui

@@ -24,6 +24,8 @@
 // "Сохранить в файл…" in the context menu, and Ctrl+S, run the handler the
 // owner gives (SetSaveHandler); without one they are not offered.
 
+#include "PaneLayout.h"
+#include "PaneMenu.h"
 #include "PaneModel.h"
 
 #include <QAbstractScrollArea>
@@ -36,6 +38,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 class QMenu;
 
@@ -67,6 +70,11 @@ public:
     QString SentencesText() const;
 
     void SetSaveHandler(std::function<void()> save) { m_save = std::move(save); }
+    // Items the window adds to the context menu.
+    void SetMenuItems(std::vector<CPaneMenuItem> items) { m_menuItems = std::move(items); }
+    // Lines shown as the hex of their bytes beside their characters.
+    void SetHex(bool hex);
+    bool IsHex() const { return m_hex; }
 
     void selectAll();
     void copy() const;
@@ -125,8 +133,10 @@ private:
     // With `toEnd`, the view goes to the new end.
     void UpdateScrollRange(bool toEnd = false);
 
-    void PaintLine(QPainter& painter, std::size_t line, int y, std::size_t selBegin, std::size_t selEnd) const;
+    CPaneLayout Layout() const { return CPaneLayout(m_model, m_hex); }
+    void PaintLine(QPainter& painter, std::size_t line, int y) const;
     void PaintSentenceMark(QPainter& painter, std::size_t line, int y) const;
+    void PaintEvents(QPainter& painter, std::size_t first, std::size_t end) const;
     QRect CaretRect() const;
     void UpdateCaret();
     void RestartBlink();
@@ -147,9 +157,12 @@ private:
     QMenu* MakeContextMenu();
 
     CPaneModel m_model;
+    bool m_hex = false;            // lines shown as the hex of their bytes
+    mutable std::vector<PaneCell> m_cells;  // the row being painted
     std::size_t m_firstColumn = 0; // the leftmost column in view
     class SelectionData;
     std::function<void()> m_save;
+    std::vector<CPaneMenuItem> m_menuItems;
     bool m_readOnly = false;
     bool m_caretOn = true;         // blink phase
     bool m_dragging = false;
