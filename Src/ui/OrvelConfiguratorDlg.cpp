@@ -461,7 +461,7 @@ void COrvelConfiguratorDlg::OnAddCrc()
 // ports close before the queues and the wake-up go.
 void COrvelConfiguratorDlg::QueueReceived(int channel, const char* data, boost::uint32_t count)
 {
-    if (m_receiveQueues[channel].Push(data, count))
+    if (m_receiveQueues[channel].Push(data, count, ui::NowMs()))
         m_receiveWakeUp.Signal();
 }
 
@@ -499,7 +499,7 @@ bool COrvelConfiguratorDlg::ShowReceived(int channel)
     // A running pulse ignores further pulses, so one call per turn lights
     // the lamps exactly as one call per read would.
     if (!bytes.empty()) {
-        AppendLog(kPanelIds[channel].log, bytes.data(), static_cast<boost::uint32_t>(bytes.size()));
+        AppendLog(kPanelIds[channel].log, bytes.data(), static_cast<boost::uint32_t>(bytes.size()), m_receivedBatch.times);
         CColorStatic& rx = panel.m_lamps[CChannelPanel::kRxLamp];
         rx.Pulse(static_cast<MfcExtControl::UINT>(rx.m_pulseDuration));
     }
@@ -512,12 +512,13 @@ bool COrvelConfiguratorDlg::ShowReceived(int channel)
 // Appends at the end of the pane, whatever it holds, continuing the device's
 // last line; a view at the end stays there, and the operator's cursor and
 // selection stay where they are.
-void COrvelConfiguratorDlg::AppendLog(int id, const char* data, boost::uint32_t count)
+void COrvelConfiguratorDlg::AppendLog(int id, const char* data, boost::uint32_t count,
+                                      const ui::CPaneModel::ReadTimes& times)
 {
     for (int channel = 0; channel < 3; ++channel) {
         ui::CLogPane* pane = PanelOf(channel).m_logEdit;
         if (kPanelIds[channel].log == id && pane)
-            pane->AppendReceived(data, count);
+            pane->AppendReceived(data, count, times);
     }
 }
 
@@ -629,8 +630,7 @@ void COrvelConfiguratorDlg::SaveLog(CChannelPanel& panel)
         return;
     records.m_folder.SetValue(ui::FolderOf(path).c_str());
     records.Save();
-    const ui::CPaneModel& pane = panel.m_logEdit->Model();
-    saver.Start(pane.Bytes(0, pane.Text().Size()), path);
+    saver.Start(panel.m_logEdit->Model().RecordBytes(panel.m_logEdit->TimesShown()), path);
 }
 
 ui::CRecordSaver::Done COrvelConfiguratorDlg::LogSaved()

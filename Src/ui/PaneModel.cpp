@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace ui {
 
@@ -51,8 +52,16 @@ const char* NextBreak(const char* p, const char* end)
 
 // Received bytes -----------------------------------------------------------
 
-std::size_t CPaneModel::AppendReceived(const char* data, std::size_t size)
+std::size_t CPaneModel::AppendReceived(const char* data, std::size_t size, const ReadTimes& times)
 {
+    // The time of the byte at `p`: its read's.
+    auto read = times.begin();
+    const auto timeAt = [&](const char* p) -> std::int64_t {
+        const std::size_t offset = static_cast<std::size_t>(p - data);
+        while (read != times.end() && std::next(read) != times.end() && std::next(read)->first <= offset)
+            ++read;
+        return read != times.end() && read->first <= offset ? read->second : 0;
+    };
     const std::size_t oldEnd = m_text.Size();
     const std::size_t changedLine = m_text.LineCount() - 1;  // the line the bytes continue
     const char* p = data;
@@ -68,9 +77,10 @@ std::size_t CPaneModel::AppendReceived(const char* data, std::size_t size)
         m_afterCr = false;
     while (p != end) {
         const char* const brk = NextBreak(p, end);
-        AppendLine(p, static_cast<std::size_t>(brk - p));
+        AppendLine(p, static_cast<std::size_t>(brk - p), timeAt(p));
         if (brk == end)
             break;
+        const std::int64_t breakTime = timeAt(brk);
         LineEnd form = *brk == '\n' ? LineEnd::Lf : LineEnd::Cr;
         p = brk + 1;
         if (form == LineEnd::Cr && p != end && *p == '\n') {
@@ -79,7 +89,7 @@ std::size_t CPaneModel::AppendReceived(const char* data, std::size_t size)
         } else if (form == LineEnd::Cr && p == end) {
             m_afterCr = true;
         }
-        EndLine(form);
+        EndLine(form, breakTime);
     }
     if (m_caret == oldEnd)
         m_caret = m_text.Size();
@@ -90,21 +100,24 @@ std::size_t CPaneModel::AppendReceived(const char* data, std::size_t size)
 
 // A piece of the last line. Only a line that begins like a sentence is read
 // by the check, and each byte only once.
-void CPaneModel::AppendLine(const char* data, std::size_t size)
+void CPaneModel::AppendLine(const char* data, std::size_t size, std::int64_t time)
 {
     if (size == 0)
         return;
     if (!m_lineStarted) {
         m_lineStarted = true;
         m_lineChecked = StartsSentence(data[0]);
+        m_lineTime = time;
     }
     if (m_lineChecked)
         m_lineCheck.Add(data, size);
     m_text.Append(data, size);
 }
 
-void CPaneModel::EndLine(LineEnd end)
+void CPaneModel::EndLine(LineEnd end, std::int64_t time)
 {
+    // An empty line began with its break.
+    const std::int64_t began = m_lineStarted ? m_lineTime : time;
     const auto result = m_lineChecked ? m_lineCheck.Get() : commands::CSentenceCheck::Result::None;
     if (result == commands::CSentenceCheck::Result::Valid || result == commands::CSentenceCheck::Result::Broken)
         ++m_sentences.seen;
@@ -112,12 +125,32 @@ void CPaneModel::EndLine(LineEnd end)
         ++m_sentences.broken;
     m_lineCheck = commands::CSentenceCheck();
     m_lineChecked = m_lineStarted = false;
-    m_text.Append("\n", 1, TagOf(result, end));
+    m_lineTime = 0;
+    m_text.Append("\n", 1, TagOf(result, end), began);
 }
 
 void CPaneModel::AddSentNote(const std::string& paneBytes)
 {
     InsertText(m_text.LineStart(m_text.LineCount() - 1), paneBytes + '\n', kSent);
+}
+
+std::string CPaneModel::RecordBytes(bool withTimes) const
+{
+    if (!withTimes)
+        return m_text.Bytes(0, m_text.Size());
+    std::string bytes;
+    bytes.reserve(m_text.Size() + m_text.LineCount() * 13);
+    for (std::size_t line = 0; line < m_text.LineCount(); ++line) {
+        if (const std::int64_t time = LineTimeMs(line))
+            bytes += LocalTime(time, "%H:%M:%S", true) + ' ';
+        const std::size_t end = m_text.LineEnd(line);
+        m_text.ForEachPiece(m_text.LineStart(line), end < m_text.Size() ? end + 1 : end,
+                            [&](const char* data, std::size_t size) {
+                                bytes.append(data, size);
+                                return true;
+                            });
+    }
+    return bytes;
 }
 
 std::string CPaneModel::EventText(const Event& event)
@@ -139,6 +172,7 @@ void CPaneModel::Clear()
     m_text.Clear();
     m_lineCheck = commands::CSentenceCheck();
     m_lineChecked = m_lineStarted = false;
+    m_lineTime = 0;
     m_caret = m_anchor = 0;
     m_goalColumn = 0;
 }
@@ -174,6 +208,18 @@ CPaneModel::LineKind CPaneModel::KindOf(std::size_t line) const
         return LineKind::Sent;
     default:
         return LineKind::Received;
+    }
+}
+
+std::int64_t CPaneModel::LineTimeMs(std::size_t line) const
+{
+    switch (KindOf(line)) {
+    case LineKind::Received:
+        return m_text.LineTime(line);
+    case LineKind::Open:
+        return m_lineStarted ? m_lineTime : 0;
+    default:
+        return 0;
     }
 }
 

@@ -95,11 +95,19 @@ public:
 
     const CPaneText& Text() const { return m_text; }
     std::string Bytes(std::size_t begin, std::size_t end) const { return m_text.Bytes(begin, end); }
+    // The whole pane as a record is saved from it: its bytes, and with
+    // `withTimes` each received line's time ("HH:MM:SS.mmm ") before it.
+    std::string RecordBytes(bool withTimes) const;
 
-    // Bytes as the device sent them, added at the end. Returns the first
-    // line they changed (the one they continued); nothing changes when they
-    // hold nothing the pane shows (an LF that ends a CR of the read before).
-    std::size_t AppendReceived(const char* data, std::size_t size);
+    // When the reads of received bytes completed: from each offset into the
+    // bytes on, until the next, their time (ms since 1970), ascending.
+    using ReadTimes = std::vector<std::pair<std::size_t, std::int64_t>>;
+
+    // Bytes as the device sent them, added at the end, with the times of
+    // their reads. Returns the first line they changed (the one they
+    // continued); nothing changes when they hold nothing the pane shows (an
+    // LF that ends a CR of the read before).
+    std::size_t AppendReceived(const char* data, std::size_t size, const ReadTimes& times = {});
     // Empties the pane and its counts; the next bytes start at the top.
     void Clear();
     // Replaces everything by `paneBytes`, as if typed.
@@ -107,6 +115,9 @@ public:
 
     LineMark MarkOf(std::size_t line) const;
     LineKind KindOf(std::size_t line) const;
+    // When a received line began (ms since 1970): the read of its first
+    // byte; 0 for a line the device did not send or whose time is unknown.
+    std::int64_t LineTimeMs(std::size_t line) const;
     // How the device ended a received line; LF for any other line.
     LineEnd EndOf(std::size_t line) const;
 
@@ -169,8 +180,8 @@ public:
 
 private:
     // A piece of the last line as the device sent it, and its end.
-    void AppendLine(const char* data, std::size_t size);
-    void EndLine(LineEnd end);
+    void AppendLine(const char* data, std::size_t size, std::int64_t time);
+    void EndLine(LineEnd end, std::int64_t time);
     void InsertText(std::size_t pos, const std::string& paneBytes, std::uint8_t tag);
     void RemoveRange(std::size_t begin, std::size_t end);
 
@@ -179,6 +190,7 @@ private:
     commands::CSentenceCheck m_lineCheck;  // the received part of the last line
     bool m_lineChecked = false;     // that line began with a sentence's first byte
     bool m_lineStarted = false;     // and it has received bytes
+    std::int64_t m_lineTime = 0;    // when its first byte came
     SentenceCounts m_sentences;
     std::size_t m_caret = 0;
     std::size_t m_anchor = 0;

@@ -2,6 +2,7 @@
 // marked and counted, notes of what was sent and link events, as the
 // operator's edits move them.
 
+#include <LocalTime.h>
 #include <PaneModel.h>
 
 #include <gtest/gtest.h>
@@ -86,4 +87,28 @@ TEST(PaneModel, SentNotesAndEventsStandApartFromTheReceivedText)
 
     model.Clear();
     EXPECT_TRUE(model.Events().empty());
+}
+
+// A received line's time is the read of its first byte (of its break, for
+// an empty line), however the reads fell; lines the device did not send
+// have none. A record saved with times has each received line's time
+// before it.
+TEST(PaneModel, ReceivedLinesHaveTheTimeOfTheirFirstByte)
+{
+    Model model;
+    const std::string batch = "ab\r\ncd";
+    model.AppendReceived(batch.data(), batch.size(), {{0, 1000}, {3, 2000}, {5, 3000}});
+    const std::string more = "e\r\n\r\nf";
+    model.AppendReceived(more.data(), more.size(), {{0, 4000}, {3, 5000}});
+    model.MoveCaret(0, false);
+    model.ReplaceSelection("note\n");
+    const std::int64_t times[] = {0, 1000, 2000, 5000, 5000};
+    ASSERT_EQ(model.Text().LineCount(), std::size(times));
+    for (std::size_t line = 0; line < std::size(times); ++line)
+        EXPECT_EQ(model.LineTimeMs(line), times[line]) << "line " << line;
+
+    const std::string saved = model.RecordBytes(true);
+    const auto at = [](std::int64_t ms) { return ui::LocalTime(ms, "%H:%M:%S", true) + " "; };
+    EXPECT_EQ(saved, "note\n" + at(1000) + "ab\n" + at(2000) + "cde\n" + at(5000) + "\n" + at(5000) + "f");
+    EXPECT_EQ(model.RecordBytes(false), "note\nab\ncde\n\nf");
 }

@@ -1,5 +1,6 @@
 #include "LogPane.h"
 
+#include "LocalTime.h"
 #include "ReceivedText.h"
 
 #include <NmeaChecksum.h>
@@ -185,6 +186,13 @@ const CLogPane::Metrics& CLogPane::TextMetrics() const
     return m;
 }
 
+// Left of the text: the mark, and the lines' times when they are shown
+// ("HH:MM:SS.mmm" and a blank).
+int CLogPane::TextLeft() const
+{
+    return kMargin + (m_times ? 13 * TextMetrics().cell : 0);
+}
+
 int CLogPane::FullRows() const
 {
     return std::max(1, viewport()->height() / TextMetrics().lineHeight);
@@ -192,7 +200,7 @@ int CLogPane::FullRows() const
 
 int CLogPane::VisibleColumns() const
 {
-    return std::max(1, (viewport()->width() - kMargin) / TextMetrics().cell);
+    return std::max(1, (viewport()->width() - TextLeft()) / TextMetrics().cell);
 }
 
 std::size_t CLogPane::FirstVisibleLine() const
@@ -216,11 +224,11 @@ void CLogPane::UpdateScrollRange(bool toEnd)
 
 // Received bytes ------------------------------------------------------------
 
-void CLogPane::AppendReceived(const char* data, std::size_t size)
+void CLogPane::AppendReceived(const char* data, std::size_t size, const CPaneModel::ReadTimes& times)
 {
     const bool follow = FollowsEnd();
     const std::size_t oldEnd = m_model.Text().Size();
-    const std::size_t changedLine = m_model.AppendReceived(data, size);
+    const std::size_t changedLine = m_model.AppendReceived(data, size, times);
     if (m_model.Text().Size() == oldEnd)
         return;
 
@@ -359,7 +367,16 @@ void CLogPane::PaintLine(QPainter& painter, std::size_t line, int y) const
     const Metrics& m = TextMetrics();
     const std::size_t columns = static_cast<std::size_t>(VisibleColumns()) + 1;
     Layout().Row(line, m_firstColumn, columns, m_cells);
-    const auto xOf = [&](std::size_t column) { return kMargin + static_cast<int>(column - m_firstColumn) * m.cell; };
+    const int left = TextLeft();
+    const auto xOf = [&](std::size_t column) { return left + static_cast<int>(column - m_firstColumn) * m.cell; };
+    if (m_times) {
+        if (const std::int64_t time = m_model.LineTimeMs(line)) {
+            painter.setFont(m.font);
+            painter.setPen(palette().color(QPalette::PlaceholderText));
+            painter.drawText(QRect(kMargin, y, left - kMargin, m.lineHeight), Qt::AlignLeft | Qt::AlignVCenter,
+                             QString::fromStdString(LocalTime(time, "%H:%M:%S", true)));
+        }
+    }
 
     // The selection's runs of cells, then the glyphs by colour: text,
     // selected, dimmed.
@@ -480,7 +497,7 @@ QRect CLogPane::CaretRect() const
     const std::size_t row = line - first;
     if (row > static_cast<std::size_t>(viewport()->height() / m.lineHeight))
         return QRect();
-    return QRect(kMargin + static_cast<int>(column - m_firstColumn) * m.cell - 1, static_cast<int>(row) * m.lineHeight,
+    return QRect(TextLeft() + static_cast<int>(column - m_firstColumn) * m.cell - 1, static_cast<int>(row) * m.lineHeight,
                  2, m.lineHeight);
 }
 
@@ -521,7 +538,7 @@ std::size_t CLogPane::PositionAt(const QPoint& point) const
     const long row = point.y() < 0 ? -1 : point.y() / m.lineHeight;
     const long line = std::clamp<long>(static_cast<long>(FirstVisibleLine()) + row, 0,
                                        static_cast<long>(m_model.Text().LineCount()) - 1);
-    const int x = std::max(0, point.x() - kMargin + m.cell / 2);
+    const int x = std::max(0, point.x() - TextLeft() + m.cell / 2);
     return Layout().PositionAt(static_cast<std::size_t>(line), m_firstColumn + static_cast<std::size_t>(x / m.cell));
 }
 
@@ -767,6 +784,9 @@ QMenu* CLogPane::MakeContextMenu()
     QAction* hex = menu->addAction(QStringLiteral("Hex"), this, [this] { SetHex(!m_hex); });
     hex->setCheckable(true);
     hex->setChecked(m_hex);
+    QAction* times = menu->addAction(QString::fromUtf8("Время"), this, [this] { SetTimesShown(!m_times); });
+    times->setCheckable(true);
+    times->setChecked(m_times);
     if (m_save) {
         menu->addSeparator();
         add("Сохранить в файл…", QKeySequence::Save, true, [this] { m_save(); });
@@ -780,6 +800,15 @@ QMenu* CLogPane::MakeContextMenu()
         action->setEnabled(!item.enabled || item.enabled());
     }
     return menu;
+}
+
+void CLogPane::SetTimesShown(bool shown)
+{
+    if (shown == m_times)
+        return;
+    m_times = shown;
+    EnsureCaretVisible();
+    viewport()->update();
 }
 
 void CLogPane::SetHex(bool hex)

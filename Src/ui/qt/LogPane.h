@@ -55,7 +55,7 @@ public:
     ~CLogPane() override;
 
     // Bytes as the device sent them, added at the end (see ReceivedText.h).
-    void AppendReceived(const char* data, std::size_t size);
+    void AppendReceived(const char* data, std::size_t size, const CPaneModel::ReadTimes& times = {});
     // Empties the pane; the next bytes start at the top.
     void Clear();
 
@@ -75,6 +75,9 @@ public:
     // Lines shown as the hex of their bytes beside their characters.
     void SetHex(bool hex);
     bool IsHex() const { return m_hex; }
+    // Each received line's time in the margin.
+    void SetTimesShown(bool shown);
+    bool TimesShown() const { return m_times; }
 
     void selectAll();
     void copy() const;
@@ -128,6 +131,7 @@ private:
 
     const Metrics& TextMetrics() const;
     QString Decoded(std::size_t begin, std::size_t end) const;
+    int TextLeft() const;
     int FullRows() const;
     int VisibleColumns() const;
     // With `toEnd`, the view goes to the new end.
@@ -158,6 +162,7 @@ private:
 
     CPaneModel m_model;
     bool m_hex = false;            // lines shown as the hex of their bytes
+    bool m_times = false;          // each received line's time in the margin
     mutable std::vector<PaneCell> m_cells;  // the row being painted
     std::size_t m_firstColumn = 0; // the leftmost column in view
     class SelectionData;
