@@ -4,9 +4,13 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/mman.h>
 #include <unistd.h>
-#include <vector>
+#endif
 
 using commands::CSentenceCheck;
 using Kind = CSentenceCheck::Kind;
@@ -85,6 +89,29 @@ const std::vector<Case> kCases = {
     {"\xC8\xEC\xFF*00", Kind::Text, ""},
 };
 
+// Memory no one may read, `size` bytes of it, given back when it goes.
+class CUnreadable
+{
+public:
+#ifdef _WIN32
+    explicit CUnreadable(std::size_t size) : m_size(size), m_data(::VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_NOACCESS)) {}
+    ~CUnreadable() { ::VirtualFree(m_data, 0, MEM_RELEASE); }
+    bool Made() const { return m_data != nullptr; }
+#else
+    explicit CUnreadable(std::size_t size) : m_size(size), m_data(::mmap(nullptr, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)) {}
+    ~CUnreadable() { ::munmap(m_data, m_size); }
+    bool Made() const { return m_data != MAP_FAILED; }
+#endif
+    CUnreadable(const CUnreadable&) = delete;
+    CUnreadable& operator=(const CUnreadable&) = delete;
+    const char* Data() const { return static_cast<const char*>(m_data); }
+    std::size_t Size() const { return m_size; }
+
+private:
+    std::size_t m_size;
+    void* m_data;
+};
+
 struct Verdict
 {
     Kind kind;
@@ -132,15 +159,13 @@ TEST(SentenceCheck, TellsSentencesWithAndWithoutChecksumFromTextInAnyPieces)
 // it could not be: it lies in memory no one may read).
 TEST(SentenceCheck, ReadsNothingOfATextLineAfterItsFirstByte)
 {
-    const std::size_t size = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE)) * 256;
-    void* const unreadable = ::mmap(nullptr, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    ASSERT_NE(unreadable, MAP_FAILED);
+    const CUnreadable unreadable(1 << 20);
+    ASSERT_TRUE(unreadable.Made());
     CSentenceCheck check;
     check.Add("x", 1);
     for (int i = 0; i < 16; ++i)
-        check.Add(static_cast<const char*>(unreadable), size);
+        check.Add(unreadable.Data(), unreadable.Size());
     EXPECT_EQ(check.GetKind(), Kind::Text);
     EXPECT_EQ(check.Get(), Result::None);
     EXPECT_EQ(check.Type(), "");
-    ::munmap(unreadable, size);
 }

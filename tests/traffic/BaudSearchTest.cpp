@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -60,7 +59,7 @@ std::string Receiver(int second)
 struct CDevice
 {
     std::uint32_t rate;
-    std::function<std::string(int second)> talk;
+    std::string (*talk)(int second);
 };
 
 // The actions of a search, Listen aside, and the time spent at each rate.
@@ -139,19 +138,20 @@ TEST(BaudSearch, FindsTheRateOfDevicesThatSendSentencesOrText)
     const auto sounder = [](int second) {
         return Sentence("SDDBT,78.7,f," + std::to_string(20 + second % 9) + ".0,M,13.1,F") + Sentence("SDDPT,24.0,0.5,100");
     };
-    unsigned sent = 0;
-    const auto noisy = [&sent](int second) {  // every fifth sentence broken
+    const auto noisy = [](int second) {  // every fifth sentence broken
         std::string bytes;
+        int sent = second * 3;
         for (const char* body : {"GPGGA,1,2", "GPRMC,3,4", "GPHDT,5,T"})
             bytes += ++sent % 5 == 0 ? Broken(body + std::to_string(second)) : Sentence(body + std::to_string(second));
         return bytes;
     };
-    const struct
+    struct Case
     {
         const char* name;
         CDevice device;
         std::vector<std::uint32_t> tried;
-    } kCases[] = {
+    };
+    const std::vector<Case> kCases = {
         {"receiver at 4800", {4800, Receiver}, {4800}},
         {"receiver at 38400", {38400, Receiver}, {4800, 9600, 38400}},
         {"receiver at 115200", {115200, Receiver}, {4800, 9600, 38400, 115200}},
@@ -182,8 +182,8 @@ TEST(BaudSearch, SilenceAndGarbageEndWithTheChannelsRateBack)
 
     // Random bytes, a line break at least every 30: now and then a short
     // line happens to be printable, which keeps a rate for its full time.
-    std::uint32_t noise = 12345;
-    const auto garbage = [&noise](int) {
+    const auto garbage = [](int second) {
+        std::uint32_t noise = 12345u + static_cast<std::uint32_t>(second);
         std::string bytes;
         for (int i = 0; i < 400; ++i) {
             noise = noise * 1103515245 + 12345;
@@ -204,11 +204,10 @@ TEST(BaudSearch, SilenceAndGarbageEndWithTheChannelsRateBack)
     for (const Clock::duration dwell : hopeless.dwell)
         EXPECT_LT(dwell, CBaudSearch::kListenLimit);
 
-    unsigned sent = 0;
-    const auto halfBroken = [&sent](int second) {
+    const auto halfBroken = [](int second) {
         std::string bytes;
-        for (int i = 0; i < 3; ++i)
-            bytes += ++sent % 2 ? Broken("GPGGA,1," + std::to_string(second)) : Sentence("GPGGA,1," + std::to_string(second));
+        for (int i = second * 3; i < second * 3 + 3; ++i)
+            bytes += i % 2 ? Broken("GPGGA,1," + std::to_string(second)) : Sentence("GPGGA,1," + std::to_string(second));
         return bytes;
     };
     EXPECT_EQ(Search({38400, halfBroken}, 4800).actions, Switches(order, {Step::NoRateFound, 4800}));
