@@ -50,8 +50,8 @@ test-tsan: deps
 	cmake --build $(TSAN) -j $(JOBS) --target threads-tests
 	cd $(TSAN) && $(CTEST_ENV) $(TSAN_ENV) ctest --output-on-failure -L threads -j $(JOBS)
 
-# The serial port, the settings and the port discovery cross-compiled for
-# Windows with mingw-w64 and tested under Wine (scripts/wine-ports maps two
+# The serial port, the settings, the port discovery, the command sets and
+# the traffic logic cross-compiled for Windows with mingw-w64 and tested under Wine (scripts/wine-ports maps two
 # COM ports to pseudo-terminals for them). The window is not part of it.
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64 wine64 wine
 test-windows:

@@ -1,4 +1,5 @@
 # The Windows build (see cmake/mingw-w64-x86_64.cmake): the core libraries
+# (the serial port, the settings, the command sets and the traffic logic)
 # and their tests only. The window needs Qt, SQLite and log4cplus, which
 # Debian has no mingw builds of; it is built on Windows with Qt's own tools.
 
@@ -20,6 +21,8 @@ add_compile_options(-Wall -Wextra)
 
 add_subdirectory(Src/serialport)
 add_subdirectory(Src/setting)
+add_subdirectory(Src/commands)
+add_subdirectory(Src/traffic)
 
 option(ORVEL_BUILD_TESTS "Build the tests" ON)
 if(ORVEL_BUILD_TESTS)
