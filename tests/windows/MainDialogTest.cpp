@@ -239,7 +239,13 @@ TEST(Resources, ManifestMakesTheProcessDpiAwareOnCommonControls6AsInvoker)
 {
     INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
     ASSERT_TRUE(::InitCommonControlsEx(&controls));
-    EXPECT_TRUE(::IsProcessDPIAware());
+    // Wine makes every process DPI-aware: the setting Windows acts on, read
+    // from the process's activation context as Windows reads it.
+    wchar_t dpiAware[16] = {};
+    SIZE_T length = 0;
+    EXPECT_TRUE(::QueryActCtxSettingsW(0, nullptr, L"http://schemas.microsoft.com/SMI/2005/WindowsSettings",
+                                       L"dpiAware", dpiAware, 16, &length));
+    EXPECT_EQ(std::wstring(dpiAware), L"true");
     ACTCTX_SECTION_KEYED_DATA redirected{};
     redirected.cbSize = sizeof redirected;
     EXPECT_TRUE(::FindActCtxSectionStringW(0, nullptr, ACTIVATION_CONTEXT_SECTION_WINDOW_CLASS_REDIRECTION,
