@@ -1,5 +1,5 @@
 # The Windows build (see cmake/mingw-w64-x86_64.cmake): the core libraries
-# and their tests only. The window needs Qt, SQLite and log4cplus, which
+# (serial port, settings, port discovery, records) and their tests only. The window needs Qt, SQLite and log4cplus, which
 # Debian has no mingw builds of; it is built on Windows with Qt's own tools.
 
 find_package(Threads REQUIRED)
@@ -20,6 +20,7 @@ add_compile_options(-Wall -Wextra)
 
 add_subdirectory(Src/serialport)
 add_subdirectory(Src/setting)
+add_subdirectory(Src/record)
 
 option(ORVEL_BUILD_TESTS "Build the tests" ON)
 if(ORVEL_BUILD_TESTS)

@@ -1,6 +1,6 @@
 #include "RecordFile.h"
 
-#include <windows.h>
+#include "OwnerOnly_win.h"
 
 #include <algorithm>
 
@@ -52,9 +52,16 @@ void CRecordFile::Close()
 
 CRecordFile::CreateResult CRecordFile::Create(const std::string& path, int& error)
 {
-    // Others may read it, never write or remove it while it is open. The
-    // records folder's DACL, inherited, makes it the user's only.
-    const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+    // The user's only, whatever the folder allows. Others may read it while
+    // it is open, never write or remove it.
+    DWORD failure = ERROR_SUCCESS;
+    const SecurityDescriptor ownerOnly = OwnerOnlyDescriptor(false, failure);
+    if (!ownerOnly) {
+        error = static_cast<int>(failure);
+        return CreateResult::Failed;
+    }
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, ownerOnly.get(), FALSE};
+    const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, &attributes,
                                       CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         error = static_cast<int>(::GetLastError());

@@ -1,13 +1,10 @@
 #include "RecordFolder.h"
 
-#include <windows.h>
+#include "OwnerOnly_win.h"
 
-#include <sddl.h>
 #include <shlobj.h>
 
 #include <cstdlib>
-#include <memory>
-#include <vector>
 
 namespace record {
 
@@ -24,52 +21,6 @@ bool IsFolder(const std::string& path)
 {
     const DWORD attributes = ::GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-// The current user's SID as text ("S-1-5-21-..."); empty when it cannot be read.
-std::string UserSid()
-{
-    HANDLE token = nullptr;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token))
-        return "";
-    DWORD size = 0;
-    ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-    std::vector<char> buffer(size);
-    std::string sid;
-    char* text = nullptr;
-    if (size > 0 && ::GetTokenInformation(token, TokenUser, buffer.data(), size, &size) &&
-        ::ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) {
-        sid = text;
-        ::LocalFree(text);
-    }
-    ::CloseHandle(token);
-    return sid;
-}
-
-// A security descriptor whose DACL grants the user alone full control, of
-// the folder and, inherited, of everything made in it; protected, so that
-// nothing from the folders above is inherited.
-struct LocalFreeDeleter
-{
-    void operator()(void* p) const { ::LocalFree(p); }
-};
-using SecurityDescriptor = std::unique_ptr<void, LocalFreeDeleter>;
-
-SecurityDescriptor OwnerOnly(DWORD& error)
-{
-    const std::string sid = UserSid();
-    if (sid.empty()) {
-        error = ::GetLastError();
-        return nullptr;
-    }
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    const std::string sddl = "D:P(A;OICI;FA;;;" + sid + ")";
-    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &descriptor,
-                                                                nullptr)) {
-        error = ::GetLastError();
-        return nullptr;
-    }
-    return SecurityDescriptor(descriptor);
 }
 
 } // namespace
@@ -98,7 +49,7 @@ bool PrepareFolder(const std::string& folder, FolderError& error)
     if (folder.empty())
         return Fail(error, "no records folder", ERROR_PATH_NOT_FOUND);
     DWORD failure = ERROR_SUCCESS;
-    const SecurityDescriptor ownerOnly = OwnerOnly(failure);
+    const SecurityDescriptor ownerOnly = OwnerOnlyDescriptor(true, failure);
     if (!ownerOnly)
         return Fail(error, "owner-only security descriptor", failure);
     SECURITY_ATTRIBUTES attributes{sizeof attributes, ownerOnly.get(), FALSE};

@@ -186,6 +186,24 @@ TEST(RecordFolder, OnlyTheUserReadsTheRecords)
     }
 }
 
+// A record held open by a running program stays, however old: retention
+// tries it once and says so.
+TEST(Retention, AnOpenRecordPastTheAgeLimitStays)
+{
+    CTempFolder temp;
+    const auto record = CWatchRecord::Create(temp.Path(), "SnsPort", kOpen);
+    record->Append("$x\r\n", 4, kOpen + 1);
+    record->Flush();
+    const std::string path = record->BytesPath();
+    const timespec old[2] = {{0, UTIME_OMIT}, {1000000000, 0}};  // 2001
+    for (const std::string& file : {path, TimesPathOf(path)})
+        ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), old, 0), 0);
+    const PruneResult result = PruneRecords(temp.Path(), NowMillis(), DaysToMillis(30), 1);
+    EXPECT_TRUE(result.removed.empty());
+    EXPECT_EQ(result.inUse, std::vector<std::string>{std::filesystem::path(path).stem().string()});
+    EXPECT_EQ(WholeFile(path), "$x\r\n");
+}
+
 // The process may write no file beyond 300 kB: writes fail with EFBIG (the
 // record ignores SIGXFSZ, which would end the process).
 TEST(WatchRecordLimits, AFileSizeLimitStopsTheRecordNotTheReads)

@@ -60,30 +60,27 @@ TEST(Retention, RemovesTheOldThenTheOldestOverTheLimitAndNothingElse)
     // Old files that only look like records, and a folder named like one.
     const char* const others[] = {"notes.txt", "SnsPort-20240101-000000.log.bak", "SnsPort-20240101-000000.txt",
                                   "SnsPort-2024011-000000.log", "SnsPort-20240101-000000-1.log",
-                                  "Sns Port-20240101-000000.log", "SnsPort-20240101-000000.LOG"};
+                                  "Sns Port-20240101-000000.log", "SnsPort-20240101-000000.log~"};
     for (const char* other : others) {
         WriteFile(InFolder(folder, other), std::string(100000, 'o'));
         SetAge(InFolder(folder, other), 100);
     }
     fs::create_directory(InFolder(folder, "KksPort-20230101-000000.log"));
     WriteFile(InFolder(InFolder(folder, "KksPort-20230101-000000.log"), "inside"), "kept");
-    // A record open in this program, older than all: it stays.
+    // A record open in this program, the newest.
     auto open = CWatchRecord::Create(folder, "SonPort", NowMillis());
     open->Append("$open\r\n", 7, NowMillis());
     open->Flush();
     const std::string openPath = open->BytesPath();
     const std::string openBase = fs::path(openPath).stem().string();
-    const std::string openTimesPath = InFolder(folder, openBase + kTimesExtension);
-    SetAge(openPath, 50);
-    SetAge(openTimesPath, 50);
-    const std::uint64_t openSize = fs::file_size(openPath) + fs::file_size(openTimesPath);
+    const std::uint64_t openSize = fs::file_size(openPath) + fs::file_size(InFolder(folder, openBase + kTimesExtension));
 
     const std::set<std::string> before = Names(folder);
     const PruneResult result = PruneRecords(folder, NowMillis(), 30 * kDay, 3000 + 200 + 2000 + 100 + openSize + 5000);
 
     EXPECT_EQ(result.removed, (std::vector<std::string>{"SnsPort-20240101-000000", "KksPort-20240102-000000",
                                                         "SonPort-20240301-000000-2"}));
-    EXPECT_EQ(result.inUse, std::vector<std::string>{openBase});
+    EXPECT_TRUE(result.inUse.empty());
     EXPECT_TRUE(result.failed.empty());
     EXPECT_EQ(result.keptBytes, 3000u + 200 + 2000 + 100 + openSize);
     std::set<std::string> expected = before;
@@ -94,21 +91,20 @@ TEST(Retention, RemovesTheOldThenTheOldestOverTheLimitAndNothingElse)
     EXPECT_EQ(Names(folder), expected);
     EXPECT_EQ(WholeFile(InFolder(InFolder(folder, "KksPort-20230101-000000.log"), "inside")), "kept");
 
-    // Closed but still held (a pane shows it), it stays; let go, it goes
-    // like any other.
+    // Over any limit, the open record stays, the others go, oldest first;
+    // closed but still held (a pane shows it), it stays; let go, it goes.
+    const PruneResult overLimit = PruneRecords(folder, NowMillis(), 30 * kDay, 1);
+    EXPECT_EQ(overLimit.removed, (std::vector<std::string>{"SnsPort-20240305-000000", "SnsPort-20240310-000000"}));
+    EXPECT_EQ(overLimit.inUse, std::vector<std::string>{openBase});
+    EXPECT_EQ(overLimit.keptBytes, openSize);
     open->Close(NowMillis());
     open->WaitClosed();
-    SetAge(openPath, 50);
-    SetAge(openTimesPath, 50);
-    EXPECT_EQ(PruneRecords(folder, NowMillis(), 30 * kDay, 0).inUse, std::vector<std::string>{openBase});
+    EXPECT_EQ(PruneRecords(folder, NowMillis(), 30 * kDay, 1).inUse, std::vector<std::string>{openBase});
+    EXPECT_TRUE(fs::exists(openPath));
     open.reset();
-    SetAge(openPath, 50);
-    SetAge(openTimesPath, 50);
-    EXPECT_EQ(PruneRecords(folder, NowMillis(), 30 * kDay, 0).removed, std::vector<std::string>{openBase});
-    // No limits, nothing goes; a folder not there holds nothing.
+    // No limits: nothing goes.
     EXPECT_TRUE(PruneRecords(folder, NowMillis() + 1000 * kDay, 0, 0).removed.empty());
-    EXPECT_EQ(PruneRecords(folder, NowMillis(), 30 * kDay, 1).removed,
-              (std::vector<std::string>{"SnsPort-20240305-000000", "SnsPort-20240310-000000"}));
+    EXPECT_EQ(PruneRecords(folder, NowMillis(), 30 * kDay, 1).removed, std::vector<std::string>{openBase});
     EXPECT_TRUE(PruneRecords(temp.File("missing"), NowMillis(), kDay, 1).removed.empty());
     EXPECT_EQ(Names(folder).size(), std::size(others) + 1);
 }
