@@ -102,9 +102,10 @@ void CWatchRecord::Append(const char* data, std::size_t size, Millis readTime)
         AddMark(MarkKind::Bytes, readTime);
         data += count;
         size -= count;
-        // The writer sleeps until bytes come, then gathers them for a while;
-        // half a buffer cuts that short.
-        if (wasEmpty || (before < kBufferBytes / 2 && m_filling.bytes.size() >= kBufferBytes / 2) ||
+        // A writer that found nothing to do sleeps until bytes come; one that
+        // writes as they come looks again by itself. Half a buffer is taken
+        // at once.
+        if ((wasEmpty && m_writerAsleep) || (before < kBufferBytes / 2 && m_filling.bytes.size() >= kBufferBytes / 2) ||
             m_filling.marks.size() == kBufferReads / 2)
             m_writerWake.notify_one();
     }
@@ -115,9 +116,8 @@ void CWatchRecord::NoteLost(Millis time)
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_closing || Failed())
         return;
-    const bool wasEmpty = m_filling.Empty();
     AddMark(MarkKind::Lost, time);
-    if (wasEmpty)
+    if (m_writerAsleep)
         m_writerWake.notify_one();
 }
 
@@ -126,9 +126,8 @@ void CWatchRecord::NoteBack(Millis time)
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_closing || Failed())
         return;
-    const bool wasEmpty = m_filling.Empty();
     AddMark(MarkKind::Back, time);
-    if (wasEmpty)
+    if (m_writerAsleep)
         m_writerWake.notify_one();
 }
 
@@ -243,25 +242,31 @@ bool CWatchRecord::TakeBuffer(Buffer& into, bool& closing)
         const Clock::time_point now = Clock::now();
         const Clock::time_point syncAt =
             m_unsyncedSince ? *m_unsyncedSince + kSyncDelay : Clock::time_point::max();
-        if (!m_filling.Empty()) {
-            // Gather reads for a while: one write for many.
-            const Clock::time_point writeAt = m_filling.first + kWriteDelay;
-            if (now >= writeAt || now >= syncAt || m_flushTo > m_takenSequence ||
-                m_filling.bytes.size() >= kBufferBytes / 2 || m_filling.marks.size() >= kBufferReads / 2)
-                break;
+        // Whatever came since the last take waits no longer than this: one
+        // write for many reads.
+        const Clock::time_point writeAt = m_lastTake + kWriteDelay;
+        if (m_filling.Empty() ? now >= syncAt
+                              : now >= writeAt || now >= syncAt || m_flushTo > m_takenSequence ||
+                                    m_filling.bytes.size() >= kBufferBytes / 2 ||
+                                    m_filling.marks.size() >= kBufferReads / 2)
+            break;
+        if (!m_filling.Empty() || now < writeAt) {
             m_writerWake.wait_until(lock, std::min(writeAt, syncAt));
-        } else if (now >= syncAt) {
-            break;  // nothing to write, only to sync
-        } else if (m_unsyncedSince) {
-            m_writerWake.wait_until(lock, syncAt);
-        } else {
-            m_writerWake.wait(lock);
+            continue;
         }
+        // Nothing came for a while: the next read wakes the writer.
+        m_writerAsleep = true;
+        if (m_unsyncedSince)
+            m_writerWake.wait_until(lock, syncAt);
+        else
+            m_writerWake.wait(lock);
+        m_writerAsleep = false;
     }
     std::swap(into, m_filling);
     into.sequence = m_sequence;
     closing = m_closing;
     m_takenSequence = m_sequence;
+    m_lastTake = Clock::now();
     ++m_takes;
     lock.unlock();
     m_room.notify_all();

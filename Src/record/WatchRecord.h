@@ -9,9 +9,10 @@
 //
 // Writing. Append copies a read into a bounded buffer and returns; a writer
 // thread of the record's own takes the buffer and writes it, at the latest
-// kWriteDelay after its first byte came, and makes it durable (fdatasync,
-// FlushFileBuffers) at the latest kSyncDelay after that, one sync for
-// everything written by then. When the disk cannot keep up and the buffer
+// kWriteDelay after its first byte came (reads that keep coming are taken
+// every kWriteDelay, without waking the writer each time), and makes it
+// durable (fdatasync, FlushFileBuffers) at the latest kSyncDelay after the
+// first byte not yet durable came, one sync for everything written by then. When the disk cannot keep up and the buffer
 // is full, Append waits for the writer; if the writer takes nothing for
 // kStallLimit, the record stops rather than the channel.
 //
@@ -80,8 +81,8 @@ class CWatchRecord
 public:
     static constexpr std::size_t kBufferBytes = 4 * 1024 * 1024;  // taken by the writer as a whole, so twice this at most
     static constexpr std::size_t kBufferReads = 64 * 1024;        // reads of different times in one buffer
-    static constexpr std::chrono::milliseconds kWriteDelay{50};
-    static constexpr std::chrono::milliseconds kSyncDelay{500};
+    static constexpr std::chrono::milliseconds kWriteDelay{100};
+    static constexpr std::chrono::milliseconds kSyncDelay{800};
     static constexpr std::uint64_t kSyncBytes = 32 * 1024 * 1024;  // written since the last sync
     static constexpr std::chrono::milliseconds kStallLimit{2000};
 
@@ -201,6 +202,8 @@ private:
     std::uint64_t m_takes = 0;          // buffers taken by the writer
     std::uint64_t m_takenSequence = 0;  // the sequence of the last one
     std::uint64_t m_flushTo = 0;        // a Flush waits for this sequence
+    std::chrono::steady_clock::time_point m_lastTake;  // when the writer last took the buffer
+    bool m_writerAsleep = false;        // waiting with no write due: the next read wakes it
     bool m_closing = false;
     std::atomic<bool> m_failed{false};
 

@@ -224,6 +224,11 @@ TEST(WatchRecord, HoldsEveryByteInOrderAndTheTimeEachLineBegan)
         ASSERT_EQ(record->LineTimes(line, 3), std::vector<Millis>(times.begin() + line,
                                                                   times.begin() + std::min(line + 3, times.size())));
     }
+    // Around the long line, whose checkpoints fall inside it.
+    const std::size_t longLine = static_cast<std::size_t>(
+        std::upper_bound(begins.begin(), begins.end(), 2'000'000 + 350'000) - begins.begin() - 1);
+    for (std::size_t line = longLine - 3; line < longLine + 4; ++line)
+        ASSERT_EQ(record->LineStart(line), begins[line]) << "line " << line;
     EXPECT_EQ(record->LineStart(begins.size() - 1), begins.back());
     EXPECT_EQ(record->LineStart(begins.size()), std::nullopt);
     EXPECT_EQ(record->LineTime(begins.size()), std::nullopt);
