@@ -105,28 +105,19 @@ void CWatchRecord::Append(const char* data, std::size_t size, Millis readTime)
         // A writer that found nothing to do sleeps until bytes come; one that
         // writes as they come looks again by itself. Half a buffer is taken
         // at once.
-        if ((wasEmpty && m_writerAsleep) || (before < kBufferBytes / 2 && m_filling.bytes.size() >= kBufferBytes / 2) ||
-            m_filling.marks.size() == kBufferReads / 2)
+        const bool halfFull = (before < kBufferBytes / 2 && m_filling.bytes.size() >= kBufferBytes / 2) ||
+                              m_filling.marks.size() == kBufferReads / 2;
+        if ((wasEmpty && m_writerAsleep) || halfFull)
             m_writerWake.notify_one();
     }
 }
 
-void CWatchRecord::NoteLost(Millis time)
+void CWatchRecord::Note(MarkKind kind, Millis time)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_closing || Failed())
         return;
-    AddMark(MarkKind::Lost, time);
-    if (m_writerAsleep)
-        m_writerWake.notify_one();
-}
-
-void CWatchRecord::NoteBack(Millis time)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_closing || Failed())
-        return;
-    AddMark(MarkKind::Back, time);
+    AddMark(kind, time);
     if (m_writerAsleep)
         m_writerWake.notify_one();
 }
@@ -136,7 +127,8 @@ void CWatchRecord::Close(Millis closeTime)
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_closing)
         return;
-    AddMark(MarkKind::Close, closeTime);
+    if (!Failed())
+        AddMark(MarkKind::Close, closeTime);
     m_closing = true;
     m_writerWake.notify_one();
     m_room.notify_all();

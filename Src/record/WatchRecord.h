@@ -77,6 +77,7 @@ struct RecordFailure
 class CWatchRecord
 {
     struct Token {};
+    enum class MarkKind : std::uint8_t { Bytes, Open, Lost, Back, Close };
 
 public:
     static constexpr std::size_t kBufferBytes = 4 * 1024 * 1024;  // taken by the writer as a whole, so twice this at most
@@ -106,8 +107,8 @@ public:
     void Append(const char* data, std::size_t size, Millis readTime);
     // The device was lost (a read failed for good, the device went away),
     // and is back reading into this record.
-    void NoteLost(Millis time);
-    void NoteBack(Millis time);
+    void NoteLost(Millis time) { Note(MarkKind::Lost, time); }
+    void NoteBack(Millis time) { Note(MarkKind::Back, time); }
 
     // Ends the record at `closeTime`: later Appends are ignored; the writer
     // writes what is left, syncs and closes. Returns at once; a second Close
@@ -153,7 +154,6 @@ public:
     std::size_t IndexMemory() const;
 
 private:
-    enum class MarkKind : std::uint8_t { Bytes, Open, Lost, Back, Close };
     // Where a read or an event ends in the buffer, and its time.
     struct Mark
     {
@@ -171,8 +171,9 @@ private:
         bool Empty() const { return marks.empty(); }
     };
 
-    // The I/O side, m_mutex held.
-    void AddMark(MarkKind kind, Millis time);
+    // The I/O side.
+    void Note(MarkKind kind, Millis time);
+    void AddMark(MarkKind kind, Millis time);  // m_mutex held
     bool WaitForRoom(std::unique_lock<std::mutex>& lock);
 
     // The writer thread.

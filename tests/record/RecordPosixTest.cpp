@@ -125,6 +125,8 @@ void ExpectTheRecordStopsAndTheReadsGoOn(const std::string& folder, std::size_t 
     EXPECT_FALSE(times.bad);
     EXPECT_EQ(times.unread, 0u);
     EXPECT_EQ(times.lines, record->LineTimes(0, lines));
+    // Nothing after the failure, not even the loss and the close.
+    EXPECT_EQ(times.events, (std::vector<std::tuple<EventKind, Millis, std::uint64_t>>{{EventKind::Open, kOpen, 0}}));
     EXPECT_EQ(record->Events(), (std::vector<RecordEvent>{{EventKind::Open, kOpen, 0, 0}}));
 }
 
