@@ -245,27 +245,14 @@ TEST(WatchRecordLimits, AFullDiskStopsTheRecordNotTheReads)
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
 }
 
-// Appends the endless text in reads of every size, and after every
-// thousand reads waits until they are written and reports Written() on
-// descriptor 3.
+// The child of the kill test; reports on descriptor 3.
 TEST(RecordChild, DISABLED_AppendsAndReportsWhatIsWritten)
 {
     const char* folder = std::getenv(kFolderVariable);
     ASSERT_TRUE(folder);
-    const auto record = CWatchRecord::Create(folder, "SnsPort", NowMillis());
-    std::string read;
-    std::uint64_t at = 0;
-    for (unsigned k = 1;; ++k) {
-        read = Text(at, 1 + (k * 97) % 300);
-        record->Append(read.data(), read.size(), NowMillis());
-        at += read.size();
-        if (k % 1000 == 0) {
-            record->Flush();
-            const std::uint64_t written = record->Written();
-            if (::write(3, &written, sizeof written) != sizeof written)
-                return;
-        }
-    }
+    AppendAndReportWhatIsWritten(folder, [](std::uint64_t written) {
+        return ::write(3, &written, sizeof written) == sizeof written;
+    });
 }
 
 // kill -9 in the middle of a flood of reads: the record keeps at least what
@@ -287,23 +274,8 @@ TEST(WatchRecord, AKilledProgramLeavesEveryByteItHadWritten)
     ::close(report[0]);
     ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "status " << status;
 
-    std::vector<std::string> files;
-    for (const auto& entry : std::filesystem::directory_iterator(temp.Path()))
-        files.push_back(entry.path().string());
-    ASSERT_EQ(files.size(), 2u);
-    const std::string bytesPath = files[0].size() < files[1].size() ? files[0] : files[1];
+    const std::string bytesPath = ExpectTheKilledChildsRecordWhole(temp.Path(), reported);
     const std::string bytes = WholeFile(bytesPath);
-    EXPECT_GE(bytes.size(), reported);
-    EXPECT_GT(reported, 1000000u);
-    EXPECT_TRUE(bytes == Text(0, bytes.size()));
-    const DecodedTimes times = DecodeTimesFile(TimesPathOf(bytesPath));
-    EXPECT_FALSE(times.bad);
-    EXPECT_LE(times.lines.size(), LineBegins(bytes).size());
-    EXPECT_GT(times.lines.size(), 1000u);
-    EXPECT_TRUE(std::is_sorted(times.lines.begin(), times.lines.end()));
-    ASSERT_FALSE(times.events.empty());
-    EXPECT_EQ(std::get<0>(times.events.front()), EventKind::Open);
-
     const PruneResult kept = PruneRecords(temp.Path(), NowMillis(), DaysToMillis(30), MebibytesToBytes(2048));
     EXPECT_TRUE(kept.removed.empty());
     EXPECT_EQ(WholeFile(bytesPath), bytes);

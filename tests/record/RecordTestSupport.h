@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <random>
 #include <string>
@@ -195,6 +196,52 @@ inline std::string ReadAll(const record::CWatchRecord& record)
     std::string bytes(static_cast<std::size_t>(record.Written()), '\0');
     bytes.resize(record.Read(0, bytes.data(), bytes.size()));
     return bytes;
+}
+
+// The child of a kill test: appends the endless text in reads of every size
+// and, after every thousand reads, waits until they are written and reports
+// Written() through `report`, until that fails or the child is killed.
+template <typename Report>
+void AppendAndReportWhatIsWritten(const std::string& folder, Report report)
+{
+    const auto record = record::CWatchRecord::Create(folder, "SnsPort", record::NowMillis());
+    std::string read;
+    std::uint64_t at = 0;
+    for (unsigned k = 1;; ++k) {
+        read = Text(at, 1 + (k * 97) % 300);
+        record->Append(read.data(), read.size(), record::NowMillis());
+        at += read.size();
+        if (k % 1000 == 0) {
+            record->Flush();
+            if (!report(record->Written()))
+                return;
+        }
+    }
+}
+
+// The record a killed child left in `folder`: at least what it `reported`
+// written, exactly the text up to where it ends, its times whole entries
+// in order, the Open first. Returns its bytes file.
+inline std::string ExpectTheKilledChildsRecordWhole(const std::string& folder, std::uint64_t reported)
+{
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        files.push_back(entry.path().string());
+    EXPECT_EQ(files.size(), 2u);
+    if (files.size() != 2)
+        return "";
+    const std::string bytesPath = files[0].size() < files[1].size() ? files[0] : files[1];
+    const std::string bytes = WholeFile(bytesPath);
+    EXPECT_GE(bytes.size(), reported);
+    EXPECT_GT(reported, 1000000u);
+    EXPECT_TRUE(bytes == Text(0, bytes.size()));
+    const DecodedTimes times = DecodeTimesFile(TimesPathOf(bytesPath));
+    EXPECT_FALSE(times.bad);
+    EXPECT_LE(times.lines.size(), LineBegins(bytes).size());
+    EXPECT_GT(times.lines.size(), 1000u);
+    EXPECT_TRUE(std::is_sorted(times.lines.begin(), times.lines.end()));
+    EXPECT_TRUE(!times.events.empty() && std::get<0>(times.events.front()) == record::EventKind::Open);
+    return bytesPath;
 }
 
 } // namespace recordtest

@@ -175,29 +175,16 @@ TEST(WatchRecordWin, AnOpenRecordIsReadableButNotWritableNorRemovable)
     EXPECT_TRUE(::DeleteFileA(path.c_str()));
 }
 
-// Appends the endless text in reads of every size, and after every
-// thousand reads waits until they are written and reports Written() on the
-// descriptor the environment names.
+// The child of the kill test; reports on the descriptor the environment names.
 TEST(RecordChildWin, DISABLED_AppendsAndReportsWhatIsWritten)
 {
     const char* folder = std::getenv("ORVEL_RECORD_TEST_FOLDER");
     const char* report = std::getenv("ORVEL_RECORD_TEST_REPORT");
     ASSERT_TRUE(folder && report);
     const int fd = std::atoi(report);
-    const auto record = CWatchRecord::Create(folder, "SnsPort", NowMillis());
-    std::string read;
-    std::uint64_t at = 0;
-    for (unsigned k = 1;; ++k) {
-        read = Text(at, 1 + (k * 97) % 300);
-        record->Append(read.data(), read.size(), NowMillis());
-        at += read.size();
-        if (k % 1000 == 0) {
-            record->Flush();
-            const std::uint64_t written = record->Written();
-            if (_write(fd, &written, sizeof written) != static_cast<int>(sizeof written))
-                return;
-        }
-    }
+    AppendAndReportWhatIsWritten(folder, [fd](std::uint64_t written) {
+        return _write(fd, &written, sizeof written) == static_cast<int>(sizeof written);
+    });
 }
 
 // TerminateProcess in the middle of a flood of reads: the record keeps at
@@ -223,20 +210,7 @@ TEST(WatchRecordWin, AKilledProgramLeavesEveryByteItHadWritten)
     _close(report[0]);
     EXPECT_EQ(status, 9);
 
-    std::vector<std::string> files;
-    for (const auto& entry : std::filesystem::directory_iterator(temp.Path()))
-        files.push_back(entry.path().string());
-    ASSERT_EQ(files.size(), 2u);
-    const std::string bytesPath = files[0].size() < files[1].size() ? files[0] : files[1];
-    const std::string bytes = WholeFile(bytesPath);
-    EXPECT_GE(bytes.size(), reported);
-    EXPECT_GT(reported, 1000000u);
-    EXPECT_TRUE(bytes == Text(0, bytes.size()));
-    const DecodedTimes times = DecodeTimesFile(TimesPathOf(bytesPath));
-    EXPECT_FALSE(times.bad);
-    EXPECT_LE(times.lines.size(), LineBegins(bytes).size());
-    EXPECT_GT(times.lines.size(), 1000u);
-    EXPECT_TRUE(std::is_sorted(times.lines.begin(), times.lines.end()));
+    ExpectTheKilledChildsRecordWhole(temp.Path(), reported);
     // Not held by a program any more: retention may take it.
     EXPECT_EQ(PruneRecords(temp.Path(), NowMillis(), DaysToMillis(30), 1).removed.size(), 1u);
 }
