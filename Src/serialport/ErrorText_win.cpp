@@ -4,6 +4,9 @@
 
 namespace serialport::detail {
 
+// ERROR_NO_SUCH_DEVICE, which mingw's headers lack.
+constexpr DWORD kNoSuchDevice = 433;
+
 namespace {
 
 bool IsSystem(const boost::system::error_code& error)
@@ -26,7 +29,7 @@ Reason PlatformPortReason(const boost::system::error_code& error)
         return Reason::HeldByAnotherProgram;
     case ERROR_BAD_UNIT:
     case ERROR_DEV_NOT_EXIST:
-    case ERROR_NO_SUCH_DEVICE:
+    case kNoSuchDevice:
     case ERROR_DEVICE_NOT_CONNECTED:
     case ERROR_DEVICE_REMOVED:
         return Reason::NoSuchDevice;

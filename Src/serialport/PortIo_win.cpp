@@ -11,6 +11,9 @@
 namespace serialport {
 namespace detail {
 
+// ERROR_NO_SUCH_DEVICE, which mingw's headers lack.
+constexpr DWORD kNoSuchDevice = 433;
+
 namespace {
 
 // One overlapped write on a port asio opened for overlapped I/O and tied to
@@ -133,7 +136,7 @@ bool ReadFailureMeansGone(NativeHandle port, const boost::system::error_code& er
     case ERROR_DEVICE_NOT_CONNECTED:
     case ERROR_DEVICE_REMOVED:
     case ERROR_DEV_NOT_EXIST:
-    case ERROR_NO_SUCH_DEVICE:
+    case kNoSuchDevice:
     case ERROR_BAD_COMMAND:
     case ERROR_GEN_FAILURE:
     case ERROR_ACCESS_DENIED:
