@@ -100,6 +100,13 @@ TEST(RecentRate, NewSendsLateSamplesAndSparseSamples)
     EXPECT_EQ(sparse.BytesPerSecond(), 1000.0);
     sparse.Add(start + milliseconds(14000), 7700);
     EXPECT_EQ(sparse.BytesPerSecond(), 100.0) << "the sample before the window's start spans it";
+
+    // Samples off the window's grid: the rate spans the whole window, from
+    // the last sample before its start, rather than only the part after it.
+    CRecentRate offGrid;
+    for (const auto& [at, sent] : {std::pair{0, 0}, {2000, 2000}, {4000, 2000}, {6500, 2000}})
+        offGrid.Add(start + milliseconds(at), static_cast<std::size_t>(sent));
+    EXPECT_EQ(offGrid.BytesPerSecond(), 2000 / 6.5);
     rate.Reset();
     EXPECT_EQ(rate.BytesPerSecond(), std::nullopt);
 }
