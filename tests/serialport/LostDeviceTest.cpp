@@ -1,7 +1,6 @@
 // A device that goes away while its port is open: reported once, the dead
 // handle no longer read, the device let go, and the port ready to open again.
 
-#include "ChildProcess.h"
 #include "ErrorText.h"
 #include "PortLock.h"
 #include "PortTestSupport.h"
@@ -170,29 +169,4 @@ TEST(LostDevice, CloseEndsTheWaiting)
     port.Close();
     testsupport::PtyPair again;
     EXPECT_TRUE(port.Open(again.SlavePath().c_str(), 9600));
-}
-
-// The simulator's cable pull: its link goes and its pseudo-terminal closes;
-// plugged back, the same link name leads to a new one, which the port
-// opens again and reads from.
-TEST(LostDevice, SimulatorCablePullAndPlugBack)
-{
-    testsupport::TempDir dir;
-    devsimtest::CSimulator simulator(dir.Path());
-    boost::asio::io_service ioService;
-    Events events;
-    CSerialPort port(ioService, events.Receive(), events.Lost());
-    const std::string link = simulator.Port(1);
-    ASSERT_TRUE(port.Open(link.c_str(), 4800));
-    ASSERT_TRUE(simulator.WaitFor("opened beacon"));
-
-    simulator.Send("pull beacon");
-    ASSERT_TRUE(simulator.WaitFor("pulled beacon"));
-    ASSERT_TRUE(WaitUntil([&] { return events.Saw("lost"); }));
-    EXPECT_TRUE(port.IsLost());
-    simulator.Send("plug beacon");
-    ASSERT_TRUE(simulator.WaitFor("back beacon"));
-    ASSERT_TRUE(port.Open(link.c_str(), 4800));
-    EXPECT_TRUE(simulator.WaitFor("opened beacon"));
-    port.Close();
 }
