@@ -50,6 +50,9 @@ void COrvelConfiguratorDlg::EndRecord(int channel)
         return;
     record->Close(record::NowMillis());
     if (ui::CLogPane* pane = PanelOf(channel).m_logEdit) {
+        // The port's last reads went into this record: the pane takes them
+        // while it reads from it, so the pane's next record starts clean.
+        ShowReceived(channel);
         pane->AddEvent(ui::CPaneModel::Event::Kind::Closed, ui::NowMs());
         pane->SetRecord(nullptr);
     }

@@ -650,7 +650,7 @@ void COrvelConfiguratorDlg::SaveLog(CChannelPanel& panel)
         return;
     records.m_folder.SetValue(ui::FolderOf(path).c_str());
     records.Save();
-    saver.Start(panel.m_logEdit->Model().RecordBytes(panel.m_logEdit->TimesShown()), path);
+    saver.Start(panel.m_logEdit->Model().Snapshot(panel.m_logEdit->TimesShown()), path);
 }
 
 ui::CRecordSaver::Done COrvelConfiguratorDlg::LogSaved()

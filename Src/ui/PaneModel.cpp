@@ -68,9 +68,9 @@ std::size_t CPaneModel::AppendReceived(const char* data, std::size_t size, const
     const char* const end = data + size;
     if (m_afterCr && p != end && *p == '\n') {
         // The second half of a CR LF split between two reads.
-        const std::size_t line = m_text.LineCount() - 2;
-        const std::uint8_t tag = m_text.LineTag(line);
-        m_text.SetLineTag(line, static_cast<std::uint8_t>((tag & kKindBits) | static_cast<std::uint8_t>(LineEnd::CrLf) << kEndShift));
+        const std::uint8_t tag = m_text.LastReceivedTag();
+        m_text.ExtendReceivedBreak(
+            static_cast<std::uint8_t>((tag & kKindBits) | static_cast<std::uint8_t>(LineEnd::CrLf) << kEndShift));
         ++p;
     }
     if (size > 0)
@@ -95,6 +95,7 @@ std::size_t CPaneModel::AppendReceived(const char* data, std::size_t size, const
         m_caret = m_text.Size();
     if (m_anchor == oldEnd)
         m_anchor = m_text.Size();
+    m_text.Settle();
     return changedLine;
 }
 
@@ -111,7 +112,7 @@ void CPaneModel::AppendLine(const char* data, std::size_t size, std::int64_t tim
     }
     if (m_lineChecked)
         m_lineCheck.Add(data, size);
-    m_text.Append(data, size);
+    m_text.AppendReceived(data, size);
 }
 
 void CPaneModel::EndLine(LineEnd end, std::int64_t time)
@@ -128,7 +129,7 @@ void CPaneModel::EndLine(LineEnd end, std::int64_t time)
     m_lineCheck = commands::CSentenceCheck();
     m_lineChecked = m_lineStarted = false;
     m_lineTime = 0;
-    m_text.Append("\n", 1, TagOf(result, end), began);
+    m_text.AppendReceivedBreak(TagOf(result, end), began, end == LineEnd::CrLf ? 2 : 1);
 }
 
 void CPaneModel::AddSentNote(const std::string& paneBytes)
@@ -136,23 +137,16 @@ void CPaneModel::AddSentNote(const std::string& paneBytes)
     InsertText(m_text.LineStart(m_text.LineCount() - 1), paneBytes + '\n', kSent);
 }
 
+CPaneSnapshot CPaneModel::Snapshot(bool withTimes) const
+{
+    CPaneSnapshot snapshot = m_text.Snapshot(withTimes);
+    snapshot.SetLastLineTime(LineTimeMs(m_text.LineCount() - 1));
+    return snapshot;
+}
+
 std::string CPaneModel::RecordBytes(bool withTimes) const
 {
-    if (!withTimes)
-        return m_text.Bytes(0, m_text.Size());
-    std::string bytes;
-    bytes.reserve(m_text.Size() + m_text.LineCount() * 13);
-    for (std::size_t line = 0; line < m_text.LineCount(); ++line) {
-        if (const std::int64_t time = LineTimeMs(line))
-            bytes += LocalTime(time, "%H:%M:%S", true) + ' ';
-        const std::size_t end = m_text.LineEnd(line);
-        m_text.ForEachPiece(m_text.LineStart(line), end < m_text.Size() ? end + 1 : end,
-                            [&](const char* data, std::size_t size) {
-                                bytes.append(data, size);
-                                return true;
-                            });
-    }
-    return bytes;
+    return Snapshot(withTimes).Bytes();
 }
 
 std::string CPaneModel::EventText(const Event& event)

@@ -28,10 +28,6 @@
 
 #include <NmeaChecksum.h>
 
-namespace record {
-class CWatchRecord;
-}
-
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -102,7 +98,10 @@ public:
     const CPaneText& Text() const { return m_text; }
     std::string Bytes(std::size_t begin, std::size_t end) const { return m_text.Bytes(begin, end); }
     // The whole pane as a record is saved from it: its bytes, and with
-    // `withTimes` each received line's time ("HH:MM:SS.mmm ") before it.
+    // `withTimes` each received line's time ("HH:MM:SS.mmm ") before it;
+    // taken now, written out on any thread (PaneSnapshot.h).
+    CPaneSnapshot Snapshot(bool withTimes) const;
+    // The same at once, as bytes.
     std::string RecordBytes(bool withTimes) const;
 
     // When the reads of received bytes completed: from each offset into the
@@ -137,8 +136,15 @@ public:
     void AddSentNote(const std::string& paneBytes);
     // The record the received bytes go on into, from now on (none: they are
     // the pane's alone); they reach the record on the I/O side before they
-    // reach the pane.
-    void SetRecord(std::shared_ptr<record::CWatchRecord> record) { m_record = std::move(record); }
+    // reach the pane, and the pane gets every byte the record gets, from its
+    // first on. What the record has written is read back from it rather
+    // than held (PaneText.h); the record is kept as long as the pane shows
+    // any of it.
+    void SetRecord(std::shared_ptr<record::CWatchRecord> record) { m_text.SetRecord(std::move(record)); }
+    // Lets go of received text the records have written since; done by each
+    // AppendReceived, and worth doing now and then after a Close, when
+    // nothing comes any more and the record writes the rest.
+    void Settle() { m_text.Settle(); }
 
     // A link event, at the place the next received byte will take.
     void AddEvent(Event::Kind kind, std::int64_t timeMs);
@@ -214,7 +220,6 @@ private:
     std::uint64_t m_edits = 0;
     std::vector<Event> m_events;
     SentenceListener m_sentenceListener;
-    std::shared_ptr<record::CWatchRecord> m_record;
 };
 
 } // namespace ui

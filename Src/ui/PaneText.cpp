@@ -1,36 +1,38 @@
 #include "PaneText.h"
 
-#include <cstring>
 #include <iterator>
 
 namespace ui {
 
-CPaneText::CPaneText(std::size_t blockSize) : m_blockSize(blockSize > 0 ? blockSize : 1)
+CPaneText::CPaneText(std::size_t blockSize)
+    : m_blockSize(blockSize > 0 ? blockSize : 1), m_notes(std::make_unique<CPaneRun>(m_blockSize))
 {
+    m_streams.push_back(std::make_unique<CPaneStream>(nullptr, m_blockSize));
 }
 
-CPaneText::Block CPaneText::NewBlock() const
-{
-    Block block;
-    block.bytes.reset(new char[m_blockSize]);  // not zeroed: pages are touched only as they fill
-    return block;
-}
+// Finding pieces ---------------------------------------------------------------
 
-std::size_t CPaneText::BlockAt(std::size_t pos) const
+std::size_t CPaneText::PieceAt(std::size_t pos) const
 {
     const auto after = std::upper_bound(m_bytesBefore.begin(), m_bytesBefore.end(), pos);
-    std::size_t b = static_cast<std::size_t>(std::distance(m_bytesBefore.begin(), after)) - 1;
-    if (b > 0 && m_bytesBefore[b] == pos)
-        --b;
-    return b;
+    return static_cast<std::size_t>(std::distance(m_bytesBefore.begin(), after)) - 1;
 }
 
-std::pair<std::size_t, std::size_t> CPaneText::BreakAt(std::size_t k) const
+std::pair<std::size_t, std::uint64_t> CPaneText::PieceOfBreak(std::size_t k) const
 {
     const auto after = std::upper_bound(m_breaksBefore.begin(), m_breaksBefore.end(), k);
-    const std::size_t b = static_cast<std::size_t>(std::distance(m_breaksBefore.begin(), after)) - 1;
-    return {b, k - m_breaksBefore[b]};
+    const std::size_t i = static_cast<std::size_t>(std::distance(m_breaksBefore.begin(), after)) - 1;
+    return {i, m_pieces[i].firstBreak + (k - m_breaksBefore[i])};
 }
+
+std::size_t CPaneText::BreakPosition(std::size_t k) const
+{
+    const auto [i, brk] = PieceOfBreak(k);
+    const Range& piece = m_pieces[i];
+    return m_bytesBefore[i] + static_cast<std::size_t>(piece.source->BreakAt(brk) - piece.begin);
+}
+
+// Reading --------------------------------------------------------------------
 
 std::size_t CPaneText::LineStart(std::size_t line) const
 {
@@ -38,147 +40,70 @@ std::size_t CPaneText::LineStart(std::size_t line) const
         return 0;
     if (line > m_breaks)
         return m_size;
-    const auto [b, i] = BreakAt(line - 1);  // the break that ends the line before
-    return m_bytesBefore[b] + m_blocks[b].breaks[i] + 1;
-}
-
-std::uint8_t CPaneText::LineTag(std::size_t line) const
-{
-    if (line >= m_breaks)
-        return 0;
-    const auto [b, i] = BreakAt(line);
-    return m_blocks[b].tags[i];
-}
-
-std::int64_t CPaneText::LineTime(std::size_t line) const
-{
-    if (line >= m_breaks)
-        return 0;
-    const auto [b, i] = BreakAt(line);
-    return m_blocks[b].times[i];
-}
-
-void CPaneText::SetLineTag(std::size_t line, std::uint8_t tag)
-{
-    if (line >= m_breaks)
-        return;
-    const auto [b, i] = BreakAt(line);
-    m_blocks[b].tags[i] = tag;
+    return BreakPosition(line - 1) + 1;  // after the break that ends the line before
 }
 
 std::size_t CPaneText::LineEnd(std::size_t line) const
 {
-    if (line >= m_breaks)
-        return m_size;
-    return LineStart(line + 1) - 1;
+    return line >= m_breaks ? m_size : BreakPosition(line);
 }
 
 std::size_t CPaneText::LineOf(std::size_t pos) const
 {
     if (pos >= m_size)
         return m_breaks;
-    const auto after = std::upper_bound(m_bytesBefore.begin(), m_bytesBefore.end(), pos);
-    const std::size_t b = static_cast<std::size_t>(std::distance(m_bytesBefore.begin(), after)) - 1;
-    const std::vector<std::uint32_t>& breaks = m_blocks[b].breaks;
-    const auto below = std::lower_bound(breaks.begin(), breaks.end(), pos - m_bytesBefore[b]);
-    return m_breaksBefore[b] + static_cast<std::size_t>(std::distance(breaks.begin(), below));
+    const std::size_t i = PieceAt(pos);
+    const Range& piece = m_pieces[i];
+    return m_breaksBefore[i] +
+           static_cast<std::size_t>(piece.source->BreaksBefore(piece.begin + (pos - m_bytesBefore[i])) - piece.firstBreak);
 }
 
 char CPaneText::At(std::size_t pos) const
 {
     if (pos >= m_size)
         return '\0';
-    const auto after = std::upper_bound(m_bytesBefore.begin(), m_bytesBefore.end(), pos);
-    const std::size_t b = static_cast<std::size_t>(std::distance(m_bytesBefore.begin(), after)) - 1;
-    return m_blocks[b].bytes[pos - m_bytesBefore[b]];
+    const std::size_t i = PieceAt(pos);
+    return m_pieces[i].source->At(m_pieces[i].begin + (pos - m_bytesBefore[i]));
 }
 
-void CPaneText::Append(const char* data, std::size_t size, std::uint8_t tag, std::int64_t time)
+std::uint8_t CPaneText::LineTag(std::size_t line) const
 {
-    if (size == 0)
-        return;
-    if (m_blocks.empty())
-        m_blocks.push_back(NewBlock());
-    const std::size_t last = m_blocks.size() - 1;
-    Fill(last, data, size, tag, time);
-    Recount(last);
+    if (line >= m_breaks)
+        return 0;
+    const auto [i, brk] = PieceOfBreak(line);
+    return m_pieces[i].source->Tag(brk);
 }
 
-void CPaneText::Insert(std::size_t pos, const char* data, std::size_t size, std::uint8_t tag)
+std::int64_t CPaneText::LineTime(std::size_t line) const
 {
-    if (size == 0)
-        return;
-    if (pos >= m_size) {
-        Append(data, size, tag);
-        return;
-    }
-    const std::size_t b = BlockAt(pos);
-    Block& block = m_blocks[b];
-    const std::size_t offset = pos - m_bytesBefore[b];
-    if (block.size + size <= m_blockSize) {
-        char* at = block.bytes.get() + offset;
-        std::memmove(at + size, at, block.size - offset);
-        std::memcpy(at, data, size);
-        block.size += size;
-        IndexInserted(block, offset, offset + size, tag, 0);
-    } else {
-        // Split at the insertion point; the text goes between the halves.
-        if (offset < block.size) {
-            Block tail = NewBlock();
-            tail.size = block.size - offset;
-            std::memcpy(tail.bytes.get(), block.bytes.get() + offset, tail.size);
-            const auto first = std::lower_bound(block.breaks.begin(), block.breaks.end(), offset);
-            const auto split = static_cast<std::size_t>(std::distance(block.breaks.begin(), first));
-            for (std::size_t i = split; i < block.breaks.size(); ++i) {
-                tail.breaks.push_back(static_cast<std::uint32_t>(block.breaks[i] - offset));
-                tail.tags.push_back(block.tags[i]);
-                tail.times.push_back(block.times[i]);
-            }
-            block.breaks.resize(split);
-            block.tags.resize(split);
-            block.times.resize(split);
-            block.size = offset;
-            m_blocks.insert(m_blocks.begin() + static_cast<std::ptrdiff_t>(b) + 1, std::move(tail));
-        }
-        Fill(b, data, size, tag, 0);
-    }
-    Recount(b);
+    if (line >= m_breaks)
+        return 0;
+    const auto [i, brk] = PieceOfBreak(line);
+    return m_pieces[i].source->Time(brk);
 }
 
-void CPaneText::Erase(std::size_t pos, std::size_t size)
+void CPaneText::SetLineTag(std::size_t line, std::uint8_t tag)
 {
-    if (pos >= m_size || size == 0)
+    if (line >= m_breaks)
         return;
-    size = std::min(size, m_size - pos);
-    std::size_t b = BlockAt(pos);
-    std::size_t offset = pos - m_bytesBefore[b];
-    if (offset == m_blocks[b].size) {
-        ++b;
-        offset = 0;
-    }
-    const std::size_t first = b;
-    for (std::size_t left = size; left > 0; ++b, offset = 0) {
-        Block& block = m_blocks[b];
-        const std::size_t cut = std::min(left, block.size - offset);
-        char* at = block.bytes.get() + offset;
-        std::memmove(at, at + cut, block.size - offset - cut);
-        block.size -= cut;
-        IndexErased(block, offset, cut);
-        left -= cut;
-    }
-    const auto firstIt = m_blocks.begin() + static_cast<std::ptrdiff_t>(first);
-    const auto lastIt = m_blocks.begin() + static_cast<std::ptrdiff_t>(b);
-    m_blocks.erase(std::remove_if(firstIt, lastIt, [](const Block& block) { return block.size == 0; }), lastIt);
-    Recount(first);
+    const auto [i, brk] = PieceOfBreak(line);
+    m_pieces[i].source->SetTag(brk, tag);
 }
 
-void CPaneText::Clear()
+bool CPaneText::ReadPieces(std::size_t begin, std::size_t end, CPieceSink sink) const
 {
-    std::vector<Block>().swap(m_blocks);
-    std::vector<std::size_t>().swap(m_bytesBefore);
-    std::vector<std::size_t>().swap(m_breaksBefore);
-    m_size = 0;
-    m_breaks = 0;
+    end = std::min(end, m_size);
+    if (begin >= end)
+        return true;
+    for (std::size_t i = PieceAt(begin); i < m_pieces.size() && begin < end; ++i) {
+        const Range& piece = m_pieces[i];
+        const std::uint64_t from = piece.begin + (begin - m_bytesBefore[i]);
+        const std::uint64_t to = piece.begin + std::min<std::uint64_t>(piece.Size(), end - m_bytesBefore[i]);
+        if (!piece.source->Read(from, to, sink))
+            return false;
+        begin = m_bytesBefore[i] + static_cast<std::size_t>(to - piece.begin);
+    }
+    return true;
 }
 
 std::string CPaneText::Bytes(std::size_t begin, std::size_t end) const
@@ -193,85 +118,213 @@ std::string CPaneText::Bytes(std::size_t begin, std::size_t end) const
     return bytes;
 }
 
-std::size_t CPaneText::Fill(std::size_t at, const char* data, std::size_t size, std::uint8_t tag, std::int64_t time)
+CPaneSnapshot CPaneText::Snapshot(bool withTimes) const
 {
-    for (;;) {
-        Block& block = m_blocks[at];
-        const std::size_t start = block.size;
-        const std::size_t count = std::min(size, m_blockSize - start);
-        std::memcpy(block.bytes.get() + start, data, count);
-        block.size += count;
-        IndexInserted(block, start, block.size, tag, time);
-        if (block.size == m_blockSize) {
-            block.breaks.shrink_to_fit();  // a full block keeps its breaks as they are
-            block.tags.shrink_to_fit();
-            block.times.shrink_to_fit();
-        }
-        data += count;
-        size -= count;
-        if (size == 0)
-            return at;
-        m_blocks.insert(m_blocks.begin() + static_cast<std::ptrdiff_t>(++at), NewBlock());
+    CPaneSnapshot snapshot(withTimes);
+    for (const Range& piece : m_pieces)
+        piece.source->AddTo(snapshot, piece.begin, piece.end, piece.firstBreak);
+    return snapshot;
+}
+
+std::size_t CPaneText::MemoryBytes() const
+{
+    std::size_t bytes = sizeof(*this) + m_notes->MemoryBytes() + m_pieces.capacity() * sizeof(Range) +
+                        (m_bytesBefore.capacity() + m_breaksBefore.capacity()) * sizeof(std::size_t);
+    for (const auto& stream : m_streams)
+        bytes += stream->MemoryBytes();
+    return bytes;
+}
+
+// Editing --------------------------------------------------------------------
+
+void CPaneText::AddAtEnd(CPaneSource* source, std::uint64_t begin, std::uint64_t end, std::uint64_t firstBreak,
+                         std::uint64_t breaks)
+{
+    if (begin == end)
+        return;
+    Range* last = m_pieces.empty() ? nullptr : &m_pieces.back();
+    if (last && last->source == source && last->end == begin) {
+        last->end = end;
+        last->breaks += breaks;
+    } else {
+        m_pieces.push_back(Range{source, begin, end, firstBreak, breaks});
+        m_bytesBefore.push_back(m_size);
+        m_breaksBefore.push_back(m_breaks);
     }
+    m_size += static_cast<std::size_t>(end - begin);
+    m_breaks += static_cast<std::size_t>(breaks);
 }
 
-void CPaneText::IndexInserted(Block& block, std::size_t from, std::size_t to, std::uint8_t tag, std::int64_t time)
+void CPaneText::Append(const char* data, std::size_t size, std::uint8_t tag, std::int64_t time)
 {
-    std::vector<std::uint32_t>& breaks = block.breaks;
-    auto at = std::lower_bound(breaks.begin(), breaks.end(), from);
-    std::size_t index = static_cast<std::size_t>(std::distance(breaks.begin(), at));
-    for (auto later = at; later != breaks.end(); ++later)
-        *later += static_cast<std::uint32_t>(to - from);
-    const char* const begin = block.bytes.get();
-    const char* const end = begin + to;
-    for (const char* p = begin + from; p < end;) {
-        const void* found = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
-        if (!found)
-            break;
-        const char* lf = static_cast<const char*>(found);
-        breaks.insert(breaks.begin() + static_cast<std::ptrdiff_t>(index), static_cast<std::uint32_t>(lf - begin));
-        block.tags.insert(block.tags.begin() + static_cast<std::ptrdiff_t>(index), tag);
-        block.times.insert(block.times.begin() + static_cast<std::ptrdiff_t>(index), time);
-        ++index;
-        p = lf + 1;
+    const std::uint64_t begin = m_notes->End();
+    const std::uint64_t firstBreak = m_notes->Breaks();
+    m_notes->Append(data, size, tag, time);
+    AddAtEnd(m_notes.get(), begin, m_notes->End(), firstBreak, m_notes->Breaks() - firstBreak);
+}
+
+std::size_t CPaneText::Split(std::size_t pos)
+{
+    if (pos >= m_size)
+        return m_pieces.size();
+    const std::size_t i = PieceAt(pos);
+    const std::size_t offset = pos - m_bytesBefore[i];
+    if (offset == 0)
+        return i;
+    Range& piece = m_pieces[i];
+    const std::uint64_t cut = piece.begin + offset;
+    const std::uint64_t leftBreaks = piece.source->BreaksBefore(cut) - piece.firstBreak;
+    const Range right{piece.source, cut, piece.end, piece.firstBreak + leftBreaks, piece.breaks - leftBreaks};
+    piece.end = cut;
+    piece.breaks = leftBreaks;
+    const auto at = static_cast<std::ptrdiff_t>(i) + 1;
+    m_pieces.insert(m_pieces.begin() + at, right);
+    m_bytesBefore.insert(m_bytesBefore.begin() + at, pos);
+    m_breaksBefore.insert(m_breaksBefore.begin() + at, m_breaksBefore[i] + static_cast<std::size_t>(leftBreaks));
+    return i + 1;
+}
+
+void CPaneText::Insert(std::size_t pos, const char* data, std::size_t size, std::uint8_t tag)
+{
+    if (size == 0)
+        return;
+    if (pos >= m_size) {
+        Append(data, size, tag);
+        return;
     }
+    const std::uint64_t begin = m_notes->End();
+    const std::uint64_t firstBreak = m_notes->Breaks();
+    m_notes->Append(data, size, tag, 0);
+    const Range added{m_notes.get(), begin, m_notes->End(), firstBreak, m_notes->Breaks() - firstBreak};
+    const std::size_t i = Split(pos);
+    // Typing on where the last note ended grows that note's piece.
+    if (i > 0 && m_pieces[i - 1].source == m_notes.get() && m_pieces[i - 1].end == begin) {
+        m_pieces[i - 1].end = added.end;
+        m_pieces[i - 1].breaks += added.breaks;
+    } else {
+        const auto at = static_cast<std::ptrdiff_t>(i);
+        m_pieces.insert(m_pieces.begin() + at, added);
+        m_bytesBefore.insert(m_bytesBefore.begin() + at, pos);
+        m_breaksBefore.insert(m_breaksBefore.begin() + at, 0);
+    }
+    Recount(i > 0 ? i - 1 : 0);
 }
 
-void CPaneText::IndexErased(Block& block, std::size_t from, std::size_t size)
+void CPaneText::Erase(std::size_t pos, std::size_t size)
 {
-    std::vector<std::uint32_t>& breaks = block.breaks;
-    const auto first = std::lower_bound(breaks.begin(), breaks.end(), from);
-    const auto last = std::lower_bound(first, breaks.end(), from + size);
-    for (auto later = last; later != breaks.end(); ++later)
-        *later -= static_cast<std::uint32_t>(size);
-    block.tags.erase(block.tags.begin() + std::distance(breaks.begin(), first),
-                     block.tags.begin() + std::distance(breaks.begin(), last));
-    block.times.erase(block.times.begin() + std::distance(breaks.begin(), first),
-                      block.times.begin() + std::distance(breaks.begin(), last));
-    breaks.erase(first, last);
+    if (pos >= m_size || size == 0)
+        return;
+    size = std::min(size, m_size - pos);
+    const std::size_t first = Split(pos);
+    const std::size_t last = Split(pos + size);
+    const auto from = static_cast<std::ptrdiff_t>(first);
+    const auto to = static_cast<std::ptrdiff_t>(last);
+    m_pieces.erase(m_pieces.begin() + from, m_pieces.begin() + to);
+    m_bytesBefore.erase(m_bytesBefore.begin() + from, m_bytesBefore.begin() + to);
+    m_breaksBefore.erase(m_breaksBefore.begin() + from, m_breaksBefore.begin() + to);
+    Recount(first);
+    DropUnused();
 }
 
-// Brings the running totals up to date from block `from` on.
+void CPaneText::Clear()
+{
+    std::vector<Range>().swap(m_pieces);
+    std::vector<std::size_t>().swap(m_bytesBefore);
+    std::vector<std::size_t>().swap(m_breaksBefore);
+    m_size = 0;
+    m_breaks = 0;
+    m_notes = std::make_unique<CPaneRun>(m_blockSize);
+    m_streams.erase(m_streams.begin(), m_streams.end() - 1);
+    Received().ForgetAll();
+    if (m_lastReceivedIn != &Received())
+        m_lastReceivedIn = nullptr;
+}
+
+// Brings the running totals up to date from piece `from` on.
 void CPaneText::Recount(std::size_t from)
 {
-    m_bytesBefore.resize(m_blocks.size());
-    m_breaksBefore.resize(m_blocks.size());
     std::size_t bytes = 0;
     std::size_t breaks = 0;
-    if (from > 0 && from <= m_blocks.size()) {
-        bytes = m_bytesBefore[from - 1] + m_blocks[from - 1].size;
-        breaks = m_breaksBefore[from - 1] + m_blocks[from - 1].breaks.size();
+    if (from > 0 && from <= m_pieces.size()) {
+        bytes = m_bytesBefore[from - 1] + static_cast<std::size_t>(m_pieces[from - 1].Size());
+        breaks = m_breaksBefore[from - 1] + static_cast<std::size_t>(m_pieces[from - 1].breaks);
     } else {
         from = 0;
     }
-    for (std::size_t b = from; b < m_blocks.size(); ++b) {
-        m_bytesBefore[b] = bytes;
-        m_breaksBefore[b] = breaks;
-        bytes += m_blocks[b].size;
-        breaks += m_blocks[b].breaks.size();
+    for (std::size_t i = from; i < m_pieces.size(); ++i) {
+        m_bytesBefore[i] = bytes;
+        m_breaksBefore[i] = breaks;
+        bytes += static_cast<std::size_t>(m_pieces[i].Size());
+        breaks += static_cast<std::size_t>(m_pieces[i].breaks);
     }
     m_size = bytes;
     m_breaks = breaks;
+}
+
+void CPaneText::DropUnused()
+{
+    const auto used = [this](const CPaneSource* source) {
+        return std::any_of(m_pieces.begin(), m_pieces.end(), [source](const Range& p) { return p.source == source; });
+    };
+    for (auto stream = m_streams.begin(); stream + 1 < m_streams.end();) {
+        if (used(stream->get())) {
+            ++stream;
+            continue;
+        }
+        if (m_lastReceivedIn == stream->get())
+            m_lastReceivedIn = nullptr;
+        stream = m_streams.erase(stream);
+    }
+    if (m_notes->End() > 0 && !used(m_notes.get()))
+        m_notes = std::make_unique<CPaneRun>(m_blockSize);
+}
+
+// Received text ----------------------------------------------------------------
+
+void CPaneText::SetRecord(std::shared_ptr<record::CWatchRecord> record)
+{
+    if (record == Received().Record())
+        return;
+    Received().Finish();
+    m_streams.push_back(std::make_unique<CPaneStream>(std::move(record), m_blockSize));
+    DropUnused();
+}
+
+void CPaneText::AppendReceived(const char* data, std::size_t size)
+{
+    CPaneStream& stream = Received();
+    const std::uint64_t begin = stream.End();
+    stream.AppendText(data, size);
+    AddAtEnd(&stream, begin, stream.End(), stream.Breaks(), 0);
+}
+
+void CPaneText::AppendReceivedBreak(std::uint8_t tag, std::int64_t time, unsigned receivedBytes)
+{
+    CPaneStream& stream = Received();
+    const std::uint64_t begin = stream.End();
+    const std::uint64_t brk = stream.Breaks();
+    stream.AppendBreak(tag, time, receivedBytes);
+    AddAtEnd(&stream, begin, stream.End(), brk, 1);
+    m_lastReceivedIn = &stream;
+    m_lastReceived = brk;
+}
+
+std::uint8_t CPaneText::LastReceivedTag() const
+{
+    return m_lastReceivedIn ? m_lastReceivedIn->Tag(m_lastReceived) : 0;
+}
+
+void CPaneText::ExtendReceivedBreak(std::uint8_t tag)
+{
+    if (m_lastReceivedIn)
+        m_lastReceivedIn->SetTag(m_lastReceived, tag);
+    Received().TakeLf();
+}
+
+void CPaneText::Settle()
+{
+    for (const auto& stream : m_streams)
+        stream->Settle();
 }
 
 } // namespace ui

@@ -1,19 +1,37 @@
 #pragma once
 
-// The text of a log pane, kept once: one byte a character (Windows-1251),
-// '\n' the only line break, in blocks of fixed size, each with the positions
-// of its line breaks. Appending at the end costs what it copies; lines are
-// found by position or by number in logarithmic time; an insertion or an
-// erasure elsewhere costs at most a block's bytes plus a pass over the
-// blocks. Memory is about one byte a byte plus five bytes a line.
+// The text of a log pane: one byte a character (Windows-1251), '\n' the only
+// line break. It is a sequence of pieces, each a range of a source that only
+// grows (PaneSource.h):
+//   - received text, one stream per record it went into (CPaneStream): read
+//     back from the record once the record has written it, so that a pane
+//     of a gigabyte holds little more than a byte a line in memory; held in
+//     memory until then, and for good where there is no record or the
+//     record stopped;
+//   - the operator's notes and the notes of what was sent, in memory
+//     (CPaneRun).
+// An edit anywhere splits pieces and adds or drops some; the sources stay as
+// they are. Appending received text at the end grows the last piece. Lines
+// are found by position or by number through the pieces (a handful, unless
+// the operator edits a great deal) and their sources.
 //
 // Every line break carries a small tag and a time given when it was added
 // (where it came from, what its line is, when the line began; 0 for no
 // time); an edit elsewhere moves a break with them, and an erasure takes
 // them with the break.
 //
+// Received text comes as the pane's reads break it up (AppendReceived,
+// AppendReceivedBreak, ExtendReceivedBreak): it goes into the stream of the
+// record set last (SetRecord), which must take exactly the same bytes, from
+// its first on; Settle lets go of what the records have written since.
+//
 // Positions are byte offsets from the start; line n (from 0) starts after
-// the n-th line break. Not thread-safe: one thread owns it.
+// the n-th line break. Not thread-safe: one thread owns it; a snapshot
+// (PaneSnapshot.h) is taken to write it out elsewhere.
+
+#include "PaneRun.h"
+#include "PaneSnapshot.h"
+#include "PaneStream.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -28,9 +46,12 @@ namespace ui {
 class CPaneText
 {
 public:
-    static constexpr std::size_t kBlockSize = 256 * 1024;
+    static constexpr std::size_t kBlockSize = 64 * 1024;
 
+    // `blockSize`: the bytes a chunk of memory takes.
     explicit CPaneText(std::size_t blockSize = kBlockSize);
+    CPaneText(const CPaneText&) = delete;
+    CPaneText& operator=(const CPaneText&) = delete;
 
     std::size_t Size() const { return m_size; }
     bool Empty() const { return m_size == 0; }
@@ -48,71 +69,98 @@ public:
     // Gives the break that ends `line` another tag; nothing for the last line.
     void SetLineTag(std::size_t line, std::uint8_t tag);
 
-    // Every line break in the bytes gets `tag` and `time`.
+    // Text held in memory. Every line break in the bytes gets `tag` and `time`.
     void Append(const char* data, std::size_t size, std::uint8_t tag = 0, std::int64_t time = 0);
     void Append(const std::string& bytes, std::uint8_t tag = 0) { Append(bytes.data(), bytes.size(), tag); }
     void Insert(std::size_t pos, const char* data, std::size_t size, std::uint8_t tag = 0);
     void Erase(std::size_t pos, std::size_t size);
+    // Empties the text; received text goes on into the same record.
     void Clear();
 
+    // Received text, at the end. The record that the received bytes go into
+    // from now on (none: they are held in memory).
+    void SetRecord(std::shared_ptr<record::CWatchRecord> record);
+    // Pane bytes of the device's current line, no '\n' among them.
+    void AppendReceived(const char* data, std::size_t size);
+    // The device ended its line with `receivedBytes` bytes (1: CR or LF; 2: CR LF).
+    void AppendReceivedBreak(std::uint8_t tag, std::int64_t time, unsigned receivedBytes);
+    // The tag of the break received last (0 when there is none).
+    std::uint8_t LastReceivedTag() const;
+    // An LF that ends the CR that ended the last read: the break received
+    // last (a CR) stands for CR LF now, with `tag`.
+    void ExtendReceivedBreak(std::uint8_t tag);
+    // Lets go of the received text the records have written since the last
+    // call: it is read from them from now on.
+    void Settle();
+
     // Calls piece(const char* data, std::size_t size) for the bytes of
-    // [begin, end) in order, one call per block touched; stops early when
-    // piece returns false.
-    template <typename Piece>
-    void ForEachPiece(std::size_t begin, std::size_t end, Piece piece) const;
+    // [begin, end) in order, a stretch at a time; stops early when piece
+    // returns false. The piece must not read this text.
+    template <typename PieceFn>
+    void ForEachPiece(std::size_t begin, std::size_t end, PieceFn piece) const;
     std::string Bytes(std::size_t begin, std::size_t end) const;
 
+    // The text as it is now, for writing it out on another thread; with the
+    // times of the breaks when `withTimes`.
+    CPaneSnapshot Snapshot(bool withTimes) const;
+    // Memory held for the text, in bytes (its sources and its pieces).
+    std::size_t MemoryBytes() const;
+
 private:
-    struct Block
+    // A range of a source: bytes [begin, end) of it, holding its breaks
+    // [firstBreak, firstBreak + breaks).
+    struct Range
     {
-        std::unique_ptr<char[]> bytes;
-        std::size_t size = 0;
-        std::vector<std::uint32_t> breaks;  // offsets of the '\n' bytes, ascending
-        std::vector<std::uint8_t> tags;     // one per break
-        std::vector<std::int64_t> times;    // one per break
+        CPaneSource* source;
+        std::uint64_t begin;
+        std::uint64_t end;
+        std::uint64_t firstBreak;
+        std::uint64_t breaks;
+
+        std::uint64_t Size() const { return end - begin; }
     };
 
-    Block NewBlock() const;
-    // The block holding `pos`; a position at the end of a block belongs to
-    // that block, so that an insertion there extends it.
-    std::size_t BlockAt(std::size_t pos) const;
-    // The block holding break `k` (from 0) and the break's index in it.
-    std::pair<std::size_t, std::size_t> BreakAt(std::size_t k) const;
-    // Fills `at` from its end and blocks inserted after it; returns the
-    // index of the block that took the last byte.
-    std::size_t Fill(std::size_t at, const char* data, std::size_t size, std::uint8_t tag, std::int64_t time);
-    // Inserts into the block's index the breaks of its bytes [from, to),
-    // which are new, moving the later ones by `to - from`.
-    static void IndexInserted(Block& block, std::size_t from, std::size_t to, std::uint8_t tag, std::int64_t time);
-    // Takes the breaks of [from, from + size), which are gone, out of the
-    // block's index, moving the later ones back by `size`.
-    static void IndexErased(Block& block, std::size_t from, std::size_t size);
+    // The piece holding position `pos` (< Size()).
+    std::size_t PieceAt(std::size_t pos) const;
+    // The piece holding break `k` (< line breaks), and the break's number in its source.
+    std::pair<std::size_t, std::uint64_t> PieceOfBreak(std::size_t k) const;
+    // Where break `k` is.
+    std::size_t BreakPosition(std::size_t k) const;
+    // Makes `pos` the start of a piece; returns that piece (or the count of
+    // pieces, at the end).
+    std::size_t Split(std::size_t pos);
+    // Source bytes [begin, end) holding `breaks` breaks from `firstBreak` on,
+    // at the end: the last piece grows when it ends where they begin.
+    void AddAtEnd(CPaneSource* source, std::uint64_t begin, std::uint64_t end, std::uint64_t firstBreak,
+                  std::uint64_t breaks);
     void Recount(std::size_t from);
+    // Lets go of the streams no piece needs any more, and of the notes when
+    // no piece holds any of them.
+    void DropUnused();
+    CPaneStream& Received() { return *m_streams.back(); }
+
+    bool ReadPieces(std::size_t begin, std::size_t end, CPieceSink sink) const;
 
     std::size_t m_blockSize;
-    std::vector<Block> m_blocks;
-    std::vector<std::size_t> m_bytesBefore;   // per block: bytes in the blocks before it
-    std::vector<std::size_t> m_breaksBefore;  // per block: line breaks in the blocks before it
+    std::unique_ptr<CPaneRun> m_notes;  // what was typed and sent
+    // Received text, one stream per record; the last takes what comes.
+    std::vector<std::unique_ptr<CPaneStream>> m_streams;
+    // The break received last, in its stream.
+    CPaneStream* m_lastReceivedIn = nullptr;
+    std::uint64_t m_lastReceived = 0;
+
+    std::vector<Range> m_pieces;
+    std::vector<std::size_t> m_bytesBefore;   // per piece: bytes in the pieces before it
+    std::vector<std::size_t> m_breaksBefore;  // per piece: line breaks in the pieces before it
     std::size_t m_size = 0;
     std::size_t m_breaks = 0;
 };
 
-template <typename Piece>
-void CPaneText::ForEachPiece(std::size_t begin, std::size_t end, Piece piece) const
+template <typename PieceFn>
+void CPaneText::ForEachPiece(std::size_t begin, std::size_t end, PieceFn piece) const
 {
-    if (end > m_size)
-        end = m_size;
-    if (begin >= end)
-        return;
-    for (std::size_t b = BlockAt(begin); b < m_blocks.size() && begin < end; ++b) {
-        const std::size_t first = begin - m_bytesBefore[b];
-        const std::size_t count = std::min(m_blocks[b].size - first, end - begin);
-        if (count == 0)
-            continue;
-        if (!piece(m_blocks[b].bytes.get() + first, count))
-            return;
-        begin += count;
-    }
+    auto forward = [&piece](const char* data, std::size_t size) { return static_cast<bool>(piece(data, size)); };
+    ReadPieces(begin, end, forward);
 }
 
 } // namespace ui
