@@ -95,6 +95,9 @@ public:
         NextPage, PreviousPage, LineStart, LineEnd, TextStart, TextEnd,
     };
 
+    // `blockSize`: see CPaneText.
+    explicit CPaneModel(std::size_t blockSize = CPaneText::kBlockSize) : m_text(blockSize) {}
+
     const CPaneText& Text() const { return m_text; }
     std::string Bytes(std::size_t begin, std::size_t end) const { return m_text.Bytes(begin, end); }
     // The whole pane as a record is saved from it: its bytes, and with

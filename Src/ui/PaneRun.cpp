@@ -46,7 +46,7 @@ void CPaneRun::AppendBreak(std::uint8_t tag, std::int64_t time)
 {
     m_positions.push_back(m_end);
     m_times.push_back(time);
-    m_tags.push_back(tag);
+    m_tags.PushBack(tag);
     ++m_breaks;
     Put("\n", 1);
 }
@@ -72,14 +72,7 @@ void CPaneRun::DropBefore(std::uint64_t pos, std::uint64_t firstKept)
 
 void CPaneRun::ForgetTagsBefore(std::uint64_t k)
 {
-    while (m_firstTag < k && !m_tags.empty()) {
-        m_tags.pop_front();
-        ++m_firstTag;
-    }
-    if (m_tags.empty()) {
-        std::deque<std::uint8_t>().swap(m_tags);
-        m_firstTag = m_breaks;
-    }
+    m_tags.ForgetBefore(k);
 }
 
 std::uint64_t CPaneRun::BreakAt(std::uint64_t k) const
@@ -144,13 +137,12 @@ bool CPaneRun::Holds(std::uint64_t begin, const std::string& bytes) const
 
 std::uint8_t CPaneRun::Tag(std::uint64_t k) const
 {
-    return k >= m_firstTag && k < m_breaks ? m_tags[static_cast<std::size_t>(k - m_firstTag)] : 0;
+    return m_tags.Get(k);
 }
 
 void CPaneRun::SetTag(std::uint64_t k, std::uint8_t tag)
 {
-    if (k >= m_firstTag && k < m_breaks)
-        m_tags[static_cast<std::size_t>(k - m_firstTag)] = tag;
+    m_tags.Set(k, tag);
 }
 
 std::int64_t CPaneRun::Time(std::uint64_t k) const
@@ -177,7 +169,7 @@ void CPaneRun::AddTo(CPaneSnapshot& snapshot, std::uint64_t begin, std::uint64_t
 std::size_t CPaneRun::MemoryBytes() const
 {
     return m_chunks.size() * m_chunkSize + m_positions.size() * sizeof(std::uint64_t) +
-           m_times.size() * sizeof(std::int64_t) + m_tags.size();
+           m_times.size() * sizeof(std::int64_t) + m_tags.MemoryBytes();
 }
 
 } // namespace ui

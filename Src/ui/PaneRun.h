@@ -10,9 +10,11 @@
 // the breaks before it; their tags stay until ForgetTagsBefore. Offsets and
 // break numbers go on from where they were.
 //
-// Memory: the bytes, plus 17 bytes a line break held.
+// Memory: the bytes, plus 16 bytes a line break held, and half a byte a
+// tag (PaneTags.h).
 
 #include "PaneSource.h"
+#include "PaneTags.h"
 
 #include <deque>
 #include <memory>
@@ -58,6 +60,7 @@ public:
     std::int64_t Time(std::uint64_t k) const override;
     void AddTo(CPaneSnapshot& snapshot, std::uint64_t begin, std::uint64_t end, std::uint64_t firstBreak) const override;
     std::size_t MemoryBytes() const override;
+    std::uint64_t ReadBackBytes(std::uint64_t, std::uint64_t) const override { return 0; }
 
 private:
     void Put(const char* data, std::size_t size);
@@ -69,8 +72,7 @@ private:
     std::uint64_t m_breaks = 0;
     std::deque<std::uint64_t> m_positions;  // of breaks [FirstHeldBreak(), m_breaks)
     std::deque<std::int64_t> m_times;       // the same breaks'
-    std::deque<std::uint8_t> m_tags;        // of breaks [m_firstTag, m_breaks)
-    std::uint64_t m_firstTag = 0;
+    CPaneTags m_tags;
 };
 
 } // namespace ui

@@ -59,6 +59,8 @@ public:
                        std::uint64_t firstBreak) const = 0;
     // Memory held, in bytes.
     virtual std::size_t MemoryBytes() const = 0;
+    // The bytes of [begin, end) read back from a record rather than held.
+    virtual std::uint64_t ReadBackBytes(std::uint64_t begin, std::uint64_t end) const = 0;
 };
 
 } // namespace ui

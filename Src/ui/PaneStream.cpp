@@ -15,8 +15,8 @@ constexpr std::size_t kTimesRead = 1024;
 
 } // namespace
 
-CPaneStream::CPaneStream(std::shared_ptr<record::CWatchRecord> record, std::size_t chunkSize)
-    : m_record(std::move(record)), m_tail(chunkSize), m_points(1)
+CPaneStream::CPaneStream(std::shared_ptr<record::CWatchRecord> record, const Sizes& sizes)
+    : m_record(std::move(record)), m_sizes(sizes), m_tail(sizes.chunk), m_points(1)
 {
     m_spans.reserve(kCachedSpans);  // never moved: a span read stays where it is while it is read
 }
@@ -31,8 +31,11 @@ void CPaneStream::PointDue()
     if (!m_record || m_finished)
         return;
     const SpanPoint& last = m_points.back();
-    if (Breaks() - last.brk >= kSpanBreaks || End() - last.pane >= kSpanBytes)
-        m_points.push_back(SpanPoint{End(), m_raw, Breaks()});
+    if (Breaks() - last.brk < m_sizes.spanBreaks && End() - last.pane < m_sizes.spanBytes)
+        return;
+    if (m_points.size() == m_points.capacity())
+        m_points.reserve(m_points.size() + m_points.size() / 4 + 16);  // grows by a quarter, not twice
+    m_points.push_back(SpanPoint{End(), m_raw, Breaks()});
 }
 
 void CPaneStream::AppendText(const char* data, std::size_t size)
@@ -43,7 +46,7 @@ void CPaneStream::AppendText(const char* data, std::size_t size)
         PointDue();
         std::size_t count = size;
         if (m_record)
-            count = std::min<std::size_t>(size, static_cast<std::size_t>(kSpanBytes - (End() - m_points.back().pane)));
+            count = std::min<std::size_t>(size, static_cast<std::size_t>(m_sizes.spanBytes - (End() - m_points.back().pane)));
         m_tail.AppendText(data, count);
         m_raw += count;
         data += count;
@@ -252,6 +255,12 @@ void CPaneStream::AddTo(CPaneSnapshot& snapshot, std::uint64_t begin, std::uint6
     }
     if (begin < end)
         m_tail.AddTo(snapshot, begin, end, firstBreak);
+}
+
+std::uint64_t CPaneStream::ReadBackBytes(std::uint64_t begin, std::uint64_t end) const
+{
+    const std::uint64_t settledEnd = SettledEnd();
+    return begin < settledEnd ? std::min(end, settledEnd) - begin : 0;
 }
 
 std::size_t CPaneStream::MemoryBytes() const

@@ -7,8 +7,8 @@
 // CR, LF) as one '\n'.
 //
 // What the record has written is read back from it, not held: the stream
-// keeps one tag byte a line break and, every kSpanBreaks breaks or
-// kSpanBytes bytes, a point where pane bytes and record bytes line up (a
+// keeps one tag (half a byte) a line break and, every so many breaks or
+// bytes (Sizes), a point where pane bytes and record bytes line up (a
 // span between two points is read from the record at once). What the record
 // has not written yet stays in memory, in a run (CPaneRun), and is let go a
 // span at a time once the record has it (Settle), after a look at the
@@ -36,10 +36,16 @@ namespace ui {
 class CPaneStream final : public CPaneSource
 {
 public:
-    static constexpr std::uint64_t kSpanBreaks = 128;
-    static constexpr std::uint64_t kSpanBytes = 32 * 1024;
+    // How long a span is at most (its breaks, its bytes) and how much memory
+    // a chunk of the unwritten text takes.
+    struct Sizes
+    {
+        std::uint64_t spanBreaks = 128;
+        std::uint64_t spanBytes = 32 * 1024;
+        std::size_t chunk = 64 * 1024;
+    };
 
-    CPaneStream(std::shared_ptr<record::CWatchRecord> record, std::size_t chunkSize);
+    CPaneStream(std::shared_ptr<record::CWatchRecord> record, const Sizes& sizes);
 
     const std::shared_ptr<record::CWatchRecord>& Record() const { return m_record; }
     std::uint64_t End() const { return m_tail.End(); }
@@ -77,6 +83,7 @@ public:
     std::int64_t Time(std::uint64_t k) const override;
     void AddTo(CPaneSnapshot& snapshot, std::uint64_t begin, std::uint64_t end, std::uint64_t firstBreak) const override;
     std::size_t MemoryBytes() const override;
+    std::uint64_t ReadBackBytes(std::uint64_t begin, std::uint64_t end) const override;
 
 private:
     // A span read back, kept for the next reads.
@@ -99,6 +106,7 @@ private:
     std::uint64_t SettledBreaks() const { return m_points[m_settled].brk; }
 
     std::shared_ptr<record::CWatchRecord> m_record;
+    Sizes m_sizes;
     CPaneRun m_tail;
     std::uint64_t m_raw = 0;        // received bytes taken
     bool m_inLine = false;          // the last thing taken was text

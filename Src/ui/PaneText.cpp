@@ -4,10 +4,25 @@
 
 namespace ui {
 
-CPaneText::CPaneText(std::size_t blockSize)
-    : m_blockSize(blockSize > 0 ? blockSize : 1), m_notes(std::make_unique<CPaneRun>(m_blockSize))
+namespace {
+
+CPaneStream::Sizes StreamSizes(std::size_t blockSize)
 {
-    m_streams.push_back(std::make_unique<CPaneStream>(nullptr, m_blockSize));
+    CPaneStream::Sizes sizes;
+    sizes.chunk = blockSize;
+    sizes.spanBytes = std::max<std::size_t>(blockSize / 2, 1);
+    sizes.spanBreaks = std::min<std::uint64_t>(sizes.spanBreaks, blockSize);
+    return sizes;
+}
+
+} // namespace
+
+CPaneText::CPaneText(std::size_t blockSize)
+    : m_blockSize(blockSize > 0 ? blockSize : 1),
+      m_streamSizes(StreamSizes(m_blockSize)),
+      m_notes(std::make_unique<CPaneRun>(m_blockSize))
+{
+    m_streams.push_back(std::make_unique<CPaneStream>(nullptr, m_streamSizes));
 }
 
 // Finding pieces ---------------------------------------------------------------
@@ -132,6 +147,14 @@ std::size_t CPaneText::MemoryBytes() const
                         (m_bytesBefore.capacity() + m_breaksBefore.capacity()) * sizeof(std::size_t);
     for (const auto& stream : m_streams)
         bytes += stream->MemoryBytes();
+    return bytes;
+}
+
+std::uint64_t CPaneText::ReadBackBytes() const
+{
+    std::uint64_t bytes = 0;
+    for (const Range& piece : m_pieces)
+        bytes += piece.source->ReadBackBytes(piece.begin, piece.end);
     return bytes;
 }
 
@@ -286,7 +309,7 @@ void CPaneText::SetRecord(std::shared_ptr<record::CWatchRecord> record)
     if (record == Received().Record())
         return;
     Received().Finish();
-    m_streams.push_back(std::make_unique<CPaneStream>(std::move(record), m_blockSize));
+    m_streams.push_back(std::make_unique<CPaneStream>(std::move(record), m_streamSizes));
     DropUnused();
 }
 

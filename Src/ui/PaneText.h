@@ -48,7 +48,8 @@ class CPaneText
 public:
     static constexpr std::size_t kBlockSize = 64 * 1024;
 
-    // `blockSize`: the bytes a chunk of memory takes.
+    // `blockSize`: the bytes a chunk of memory takes, and twice the bytes of
+    // received text read back from a record at once (at most 128 lines).
     explicit CPaneText(std::size_t blockSize = kBlockSize);
     CPaneText(const CPaneText&) = delete;
     CPaneText& operator=(const CPaneText&) = delete;
@@ -105,6 +106,8 @@ public:
     CPaneSnapshot Snapshot(bool withTimes) const;
     // Memory held for the text, in bytes (its sources and its pieces).
     std::size_t MemoryBytes() const;
+    // The bytes of the text read back from records rather than held.
+    std::uint64_t ReadBackBytes() const;
 
 private:
     // A range of a source: bytes [begin, end) of it, holding its breaks
@@ -142,6 +145,7 @@ private:
     bool ReadPieces(std::size_t begin, std::size_t end, CPieceSink sink) const;
 
     std::size_t m_blockSize;
+    CPaneStream::Sizes m_streamSizes;
     std::unique_ptr<CPaneRun> m_notes;  // what was typed and sent
     // Received text, one stream per record; the last takes what comes.
     std::vector<std::unique_ptr<CPaneStream>> m_streams;

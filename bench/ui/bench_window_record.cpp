@@ -28,6 +28,11 @@
 #include <RegistryHooks.h>
 #include <Resource.h>
 
+// The pane's own count of the memory it holds, where it keeps one.
+#if __has_include(<PaneStream.h>)
+#define ORVEL_PANE_MEMORY 1
+#endif
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
@@ -307,6 +312,13 @@ void Flood(Window& w, Pty (&devices)[3], std::initializer_list<int> channels, st
     std::printf("%s, %.0f MB each: %.1f MB/s shown in all; resident memory %.1f MB above start-up (peak %.1f MB)\n",
                 label, sentences * kSentence / double(kMB), channels.size() * sentences * kSentence / double(kMB) / seconds,
                 (residentKb - startupKb) / 1024.0, (peakKb - startupKb) / 1024.0);
+#ifdef ORVEL_PANE_MEMORY
+    for (int ch : channels) {
+        const std::size_t held = w.panes[ch]->Text().MemoryBytes();
+        std::printf("  channel %d: the pane's text holds %.1f MB, %.2f bytes a line\n", ch, held / double(kMB),
+                    double(held) / double(w.panes[ch]->Text().LineCount()));
+    }
+#endif
     for (int ch : channels) {
         const bool pane = PaneShows(w.panes[ch], sentences);
         Click(w.dlg, kCloseButton[ch]);

@@ -1,6 +1,9 @@
-// The log pane's text store against a plain string doing the same edits.
+// The log pane's text store against a plain string doing the same edits,
+// in memory and over received text read back from a record.
 
 #include <PaneText.h>
+#include <TempDir.h>
+#include <WatchRecord.h>
 
 #include <gtest/gtest.h>
 
@@ -107,5 +110,77 @@ TEST(PaneText, AnySequenceOfEditsReadsAsTheSameEditsOnAString)
         text.Clear();
         text.Append("x\ny");
         ASSERT_NO_FATAL_FAILURE(ExpectSame(text, "x\ny"));
+    }
+}
+
+// The same over received text that a record takes: appended text comes as
+// the device sent it (each '\n' an LF, a CR or a CR LF, now and then a CR LF
+// split between two reads), and at random moments the record has written
+// it and the text is read back from there; block sizes of a few bytes read
+// back a few bytes at a time.
+TEST(PaneText, AnySequenceOfEditsOverARecordReadsAsTheSameEditsOnAString)
+{
+    for (const std::size_t blockSize : {1u, 3u, 8u, 64u}) {
+        SCOPED_TRACE(blockSize);
+        testsupport::TempDir folder;
+        const auto record = record::CWatchRecord::Create(folder.Path(), "SnsPort", 1700000000000);
+        ui::CPaneText text(blockSize);
+        text.SetRecord(record);
+        Model model;
+        std::mt19937 random(static_cast<unsigned>(blockSize) + 100);
+        const auto number = [&](std::size_t below) { return static_cast<std::size_t>(random() % below); };
+        bool afterCr = false;  // the device's last byte was a CR that ended a line
+        for (int step = 0; step < 300; ++step) {
+            const std::size_t pos = number(model.bytes.size() + 1);
+            std::string more;
+            for (std::size_t size = number(3 * blockSize + 2); more.size() < size;)
+                more += "ab\n\xE9\0"[number(5)];
+            const std::size_t size = number(4 * blockSize + 2);
+            const auto tag = static_cast<std::uint8_t>(1 + number(5));
+            switch (number(5)) {
+            case 0:
+                text.Insert(pos, more.data(), more.size(), tag);
+                model.Insert(pos, more, static_cast<char>(tag));
+                break;
+            case 1:
+                text.Erase(pos, size);
+                model.Erase(pos, size);
+                break;
+            case 2:
+                record->Flush();
+                text.Settle();
+                break;
+            default: {
+                std::string read;
+                if (afterCr && number(2) == 0) {
+                    read += '\n';  // the LF of the CR that ended the last read
+                    text.ExtendReceivedBreak(text.LastReceivedTag());
+                    afterCr = false;
+                }
+                for (std::size_t i = 0; i < more.size();) {
+                    const std::size_t lf = std::min(more.find('\n', i), more.size());
+                    read.append(more, i, lf - i);
+                    text.AppendReceived(more.data() + i, lf - i);
+                    afterCr = afterCr && lf == i;
+                    if (lf == more.size())
+                        break;
+                    // An LF right after a CR would end the CR's line, not one of its own.
+                    const char* const ends[] = {"\n", "\r", "\r\n"};
+                    const char* end = ends[afterCr ? 1 + number(2) : number(3)];
+                    read += end;
+                    text.AppendReceivedBreak(tag, 0, static_cast<unsigned>(std::char_traits<char>::length(end)));
+                    afterCr = std::string(end) == "\r";
+                    i = lf + 1;
+                }
+                record->Append(read.data(), read.size(), 1700000000000 + step);
+                model.Insert(model.bytes.size(), more, static_cast<char>(tag));
+            }
+            }
+            ASSERT_NO_FATAL_FAILURE(ExpectSame(text, model.bytes, model.tags)) << "after step " << step;
+        }
+        record->Flush();
+        text.Settle();
+        EXPECT_GT(text.ReadBackBytes(), 0u);
+        ASSERT_NO_FATAL_FAILURE(ExpectSame(text, model.bytes, model.tags));
     }
 }

@@ -1,0 +1,13 @@
+#include "FileSizeLimit.h"
+
+namespace panetest {
+
+// Windows has no limit of a process's file sizes.
+bool CFileSizeLimit::Set(std::uint64_t)
+{
+    return false;
+}
+
+CFileSizeLimit::~CFileSizeLimit() = default;
+
+} // namespace panetest
