@@ -417,7 +417,7 @@ TEST_F(Channels, AStalledDeviceNeverBlocksTheWindowAndCancelCloseAndQuitEndTheSe
     ASSERT_TRUE(ProcessUntil([&] { return (progress = dlg->findChild<QProgressDialog*>()) != nullptr; }));
     EXPECT_TRUE(progress->isVisible());
     EXPECT_EQ(progress->windowTitle(), U(kSns.name));
-    EXPECT_TRUE(progress->labelText().contains(U(" из 1048576 байт")));
+    EXPECT_TRUE(progress->labelText().contains(U(" из 1 048 576 байт")));
     ASSERT_TRUE(ProcessUntil([&] { return progress->labelText().contains(U("не принимает данные")); }));
     QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
     ASSERT_TRUE(SendEnds());
