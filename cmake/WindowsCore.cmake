@@ -1,6 +1,6 @@
-# The Windows build (see cmake/mingw-w64-x86_64.cmake): the core libraries
-# and their tests only. The window needs Qt, SQLite and log4cplus, which
-# Debian has no mingw builds of; it is built on Windows with Qt's own tools.
+# The Windows build (see cmake/mingw-w64-x86_64.cmake): the core libraries,
+# the start-up, log4cplus (cmake/Log4cplusMingw.cmake), the resources, and
+# their tests. The window's Win32 layer joins them to make the program.
 
 find_package(Threads REQUIRED)
 
@@ -16,10 +16,23 @@ target_compile_definitions(orvel_boost INTERFACE
   _WIN32_WINNT=0x0601 WIN32_LEAN_AND_MEAN NOMINMAX BOOST_BIND_GLOBAL_PLACEHOLDERS)
 target_link_libraries(orvel_boost INTERFACE ws2_32 mswsock Threads::Threads)
 
-add_compile_options(-Wall -Wextra)
+add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:-Wall$<SEMICOLON>-Wextra>)
+
+include(cmake/Log4cplusMingw.cmake)
+
+# The program's resources: dialog template 102, version information,
+# manifest and icon. Linking orvel_resources into an executable puts them
+# in it (an object library: nothing refers to the resources by symbol).
+enable_language(RC)
+string(APPEND CMAKE_RC_FLAGS " -c 65001")  # resource scripts are UTF-8
+add_library(orvel_resources OBJECT res/OrvelConfigurator.rc)
+target_include_directories(orvel_resources PRIVATE res Src/ui)
+set_source_files_properties(res/OrvelConfigurator.rc PROPERTIES OBJECT_DEPENDS
+  "${PROJECT_SOURCE_DIR}/res/OrvelConfigurator.ico;${PROJECT_SOURCE_DIR}/res/OrvelConfigurator.manifest")
 
 add_subdirectory(Src/serialport)
 add_subdirectory(Src/setting)
+add_subdirectory(Src/OrvelConfigurator)
 
 option(ORVEL_BUILD_TESTS "Build the tests" ON)
 if(ORVEL_BUILD_TESTS)
@@ -28,5 +41,6 @@ if(ORVEL_BUILD_TESTS)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
   set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
   add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  add_subdirectory(tests/support)
   add_subdirectory(tests/windows)
 endif()

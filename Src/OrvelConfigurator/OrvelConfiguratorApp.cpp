@@ -1,11 +1,5 @@
 #include "OrvelConfiguratorApp.h"
 
-#include <KeyPath.h>
-#include <OrvelConfiguratorDlg.h>
-
-#include <QCoreApplication>
-#include <QString>
-
 #include <log4cplus/configurator.h>
 #include <log4cplus/loggingmacros.h>
 
@@ -17,17 +11,6 @@ COrvelConfiguratorApp::COrvelConfiguratorApp()
 }
 
 COrvelConfiguratorApp::~COrvelConfiguratorApp() = default;
-
-bool COrvelConfiguratorApp::InitInstance()
-{
-    ConfigureLogging();
-    SetRegistryKey(setting::MakeAppKeyPath());
-    {
-        COrvelConfiguratorDlg dlg;
-        dlg.DoModal();
-    }
-    return false;
-}
 
 void COrvelConfiguratorApp::ConfigureLogging()
 {
@@ -44,14 +27,4 @@ void COrvelConfiguratorApp::ConfigureLogging()
     } catch (...) {
         LOG4CPLUS_ERROR(m_logger, "Exception log4cplus::ConfigureAndWatchThread");
     }
-}
-
-// The application key "maker\application" names the framework's own settings
-// root: the organisation and the application.
-void COrvelConfiguratorApp::SetRegistryKey(const std::string& key)
-{
-    const QString path = QString::fromStdString(key);
-    const int separator = path.indexOf(QLatin1Char('\\'));
-    QCoreApplication::setOrganizationName(path.left(separator));
-    QCoreApplication::setApplicationName(separator < 0 ? QString() : path.mid(separator + 1));
 }

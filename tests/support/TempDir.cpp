@@ -1,16 +1,30 @@
 #include "TempDir.h"
 
-#include <cstdlib>
+#include <cstdio>
 #include <filesystem>
+#include <random>
 #include <stdexcept>
 #include <thread>
 
 namespace testsupport {
 
-TempDir::TempDir() : m_path((std::filesystem::temp_directory_path() / "orvel-test-XXXXXX").string())
+// A new folder of a random name, readable by its owner only, made where
+// mkdtemp would make it; the same on Windows, which has no mkdtemp.
+TempDir::TempDir()
 {
-    if (!::mkdtemp(m_path.data()))
-        throw std::runtime_error("mkdtemp failed for " + m_path);
+    namespace fs = std::filesystem;
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char name[32];
+        std::snprintf(name, sizeof name, "orvel-test-%08x", static_cast<unsigned>(random()));
+        const fs::path path = fs::temp_directory_path() / name;
+        if (fs::create_directory(path)) {
+            fs::permissions(path, fs::perms::owner_all);
+            m_path = path.string();
+            return;
+        }
+    }
+    throw std::runtime_error("no new folder could be made in " + fs::temp_directory_path().string());
 }
 
 TempDir::~TempDir()
