@@ -1,0 +1,456 @@
+// The program's window as Windows shows it, under Wine: the real Win32
+// dialog from resource 102 with the window's own logic on it, driven through
+// window messages as an operator's keys and clicks drive it. The device is
+// COM6 of scripts/wine-ports, played through files (scripts/wine-device).
+
+#include <LogPane.h>
+#include <OrvelConfiguratorDlg.h>
+
+#include <ColorStatic.h>
+#include <Cp1251.h>
+
+#include <windows.h>
+#include <commctrl.h>
+#include <dlgs.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+using MfcExtControl::COLORREF;
+using MfcExtControl::RGB;
+
+constexpr COLORREF kGreen = RGB(0, 255, 0);
+constexpr COLORREF kRed = RGB(255, 0, 0);
+
+// Channel 0's controls.
+enum : int {
+    kEnable = 1000, kPort = 1001, kBaud = 1002, kOpen = 1003, kClose = 1004, kEdit = 1006,
+    kSend = 1008, kSendFile = 1009, kClear = 1010, kLog = 1011,
+    kPortLamp = 1012, kRxLamp = 1013, kRxErrLamp = 1014, kTxLamp = 1015, kTxErrLamp = 1016,
+};
+
+std::wstring Wide(const std::string& utf8)
+{
+    const std::u16string text = text::Utf8ToUtf16(utf8);
+    return std::wstring(text.begin(), text.end());
+}
+
+std::string Cp1251(const std::string& utf8)
+{
+    return text::Utf8ToCp1251(utf8);
+}
+
+// Runs one queued message, as the program's modal loop runs it.
+bool RunOne()
+{
+    MSG message;
+    if (!::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+        return false;
+    if (!ui::CDialogEx::PreTranslateMessage(message)) {
+        ::TranslateMessage(&message);
+        ::DispatchMessageW(&message);
+    }
+    return true;
+}
+
+void Pump()
+{
+    while (RunOne()) {
+    }
+}
+
+// Runs the window until `condition` holds, looking after every message, so
+// that a state one message makes and a later one ends is seen. The ceiling
+// only keeps a broken test from hanging.
+bool RunUntil(const std::function<bool()>& condition)
+{
+    const auto ceiling = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > ceiling)
+            return false;
+        if (!RunOne())
+            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+    return true;
+}
+
+// The device at the far end of COM6: its folder, as Windows reaches it.
+struct Device
+{
+    std::string com;
+    std::string folder;  // Z:/...
+
+    static Device FromEnvironment()
+    {
+        const char* mapped = std::getenv("ORVEL_WINE_DEVICE");  // "COM6=/tmp/..."
+        const std::string value = mapped ? mapped : "";
+        const std::size_t equals = value.find('=');
+        if (equals == std::string::npos)
+            return {};
+        return {value.substr(0, equals), "Z:" + value.substr(equals + 1)};
+    }
+
+    std::string File(const char* name) const { return folder + "/" + name; }
+
+    void Send(const std::string& bytes) const
+    {
+        std::ofstream(File("feed"), std::ios::binary | std::ios::app) << bytes;
+    }
+    std::string Received() const
+    {
+        std::ifstream file(File("sent"), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    }
+    void Hold(bool hold) const
+    {
+        if (hold)
+            std::ofstream(File("hold")) << "";
+        else
+            std::remove(File("hold").c_str());
+    }
+};
+
+// The lamp's colours as its parent's WM_CTLCOLORSTATIC paints it.
+COLORREF LampBack(HWND dialog, int id)
+{
+    const HDC dc = ::CreateCompatibleDC(nullptr);
+    ::SendMessageW(dialog, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
+    const COLORREF back = ::GetBkColor(dc);
+    ::DeleteDC(dc);
+    return back;
+}
+
+const COLORREF kDark = static_cast<COLORREF>(::GetSysColor(COLOR_BTNFACE));
+
+void Click(HWND dialog, int id)
+{
+    ::SendMessageW(::GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+}
+
+// Picks the item of that text as the operator does, with its notification.
+void Pick(HWND dialog, int id, const std::string& utf8)
+{
+    const HWND combo = ::GetDlgItem(dialog, id);
+    const LRESULT index = ::SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                         reinterpret_cast<LPARAM>(Wide(utf8).c_str()));
+    ASSERT_NE(index, ui::CB_ERR) << utf8;
+    ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, ui::CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+}
+
+bool Enabled(HWND dialog, int id)
+{
+    return ::IsWindowEnabled(::GetDlgItem(dialog, id)) != FALSE;
+}
+
+std::string PaneLine(const ui::CPaneModel& pane, std::size_t line)
+{
+    return pane.Bytes(pane.Text().LineStart(line), pane.Text().LineEnd(line));
+}
+
+// A lamp pulses: lit in `colour` now, dark again later by itself.
+void ExpectPulse(HWND dialog, int lamp, COLORREF colour)
+{
+    EXPECT_EQ(LampBack(dialog, lamp), colour) << "lamp " << lamp;
+    EXPECT_TRUE(RunUntil([&] { return LampBack(dialog, lamp) == kDark; })) << "lamp " << lamp << " stays lit";
+}
+
+// Answers the next file dialog of the thread with `path`, as the operator
+// would type it and press OK.
+std::wstring g_answer;
+void CALLBACK AnswerFileDialog(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    const HWND dialog = ::FindWindowW(L"#32770", nullptr);
+    if (!dialog || ::GetDlgItem(dialog, kSendFile))
+        return;  // not up yet (or the main window itself)
+    ::KillTimer(nullptr, timer);
+    for (const int nameField : {cmb13, edt1})
+        if (const HWND field = ::GetDlgItem(dialog, nameField))
+            ::SetWindowTextW(field, g_answer.c_str());
+    ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+}
+
+// A key pressed and let go at the focused control, through the queue.
+void PressKey(WPARAM key)
+{
+    ::PostMessageW(::GetFocus(), WM_KEYDOWN, key, 1);
+    ::PostMessageW(::GetFocus(), WM_KEYUP, key, 0xC0000001);
+}
+
+std::string ChecksumSentence(const std::string& body)
+{
+    unsigned sum = 0;
+    for (char c : body)
+        sum ^= static_cast<unsigned char>(c);
+    char tail[8];
+    std::snprintf(tail, sizeof tail, "*%02X", sum);
+    return "$" + body + tail;
+}
+
+class MainWindow : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, L"SOFTWARE\\Lunder\\Orvel4");
+        ASSERT_FALSE(m_device.com.empty()) << "run under scripts/wine-ports";
+        m_device.Hold(false);
+        ASSERT_TRUE(m_dialog.Create());
+        m_window = m_dialog.GetSafeHwnd();
+        m_pane = ui::LogPaneOf(::GetDlgItem(m_window, kLog));
+        ASSERT_NE(m_pane, nullptr);
+    }
+
+    void TearDown() override
+    {
+        m_device.Hold(false);
+        m_dialog.DestroyWindow();
+        Pump();
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, L"SOFTWARE\\Lunder\\Orvel4");
+    }
+
+    // Enable channel 0 and open it on the device.
+    void OpenDevice()
+    {
+        if (::IsDlgButtonChecked(m_window, kEnable) != ui::BST_CHECKED)
+            Click(m_window, kEnable);
+        Pick(m_window, kPort, m_device.com);
+        Pick(m_window, kBaud, "9600");
+        Click(m_window, kOpen);
+        ASSERT_EQ(LampBack(m_window, kPortLamp), kGreen);
+        ASSERT_TRUE(Enabled(m_window, kClose));
+    }
+
+    Device m_device = Device::FromEnvironment();
+    COrvelConfiguratorDlg m_dialog;
+    HWND m_window = nullptr;
+    ui::CLogPane* m_pane = nullptr;
+};
+
+// What the device sends is shown whole, its sentences checked; "Rx" pulses.
+TEST_F(MainWindow, DeviceOutputIsShownWholeWithSentencesCheckedAndRxPulses)
+{
+    OpenDevice();
+    const std::string gga = ChecksumSentence("GPGGA,120000.00,5545.0000,N,03737.0000,E,1,08,0.9,150.0,M,14.0,M,,");
+    std::string broken = ChecksumSentence("GPHDT,123.4,T");
+    broken[11] = '5';  // the heading changed on the way, its checksum not
+    const std::string half = gga.substr(0, 30);
+    const ui::CPaneModel& pane = m_pane->Model();
+
+    m_device.Send(half);
+    ASSERT_TRUE(RunUntil([&] { return pane.Text().Size() == half.size(); }));
+    // The "Rx" pulse began with the bytes' turn.
+    ExpectPulse(m_window, kRxLamp, kGreen);
+    m_device.Send(gga.substr(30) + "\r\n" + broken + "\r\n" + Cp1251("Глубина 12 м") + "\r\n");
+    ASSERT_TRUE(RunUntil([&] { return pane.Text().LineCount() == 4; }));
+
+    const struct { std::string text; ui::CPaneModel::LineMark mark; } kLines[] = {
+        {gga, ui::CPaneModel::LineMark::Valid},   // its two halves joined
+        {broken, ui::CPaneModel::LineMark::Broken},
+        {Cp1251("Глубина 12 м"), ui::CPaneModel::LineMark::None},
+    };
+    for (std::size_t line = 0; line < std::size(kLines); ++line) {
+        EXPECT_EQ(PaneLine(pane, line), kLines[line].text) << "line " << line;
+        EXPECT_EQ(pane.MarkOf(line), kLines[line].mark) << "line " << line;
+    }
+    EXPECT_EQ(pane.Sentences().seen, 2u);
+    EXPECT_EQ(pane.Sentences().broken, 1u);
+    EXPECT_TRUE(m_pane->FollowsEnd());
+    EXPECT_EQ(LampBack(m_window, kRxErrLamp), kDark);
+
+    // "Очистить" empties the pane and its counts.
+    Click(m_window, kClear);
+    EXPECT_TRUE(pane.Text().Empty());
+    EXPECT_EQ(pane.Sentences().seen, 0u);
+
+    // Close: the port lamp goes dark, the cancelled read pulses "Rx Err".
+    Click(m_window, kClose);
+    EXPECT_EQ(LampBack(m_window, kPortLamp), kDark);
+    EXPECT_TRUE(Enabled(m_window, kOpen));
+    EXPECT_FALSE(Enabled(m_window, kSend));
+    ASSERT_TRUE(RunUntil([&] { return LampBack(m_window, kRxErrLamp) == kRed; }));
+    ExpectPulse(m_window, kRxErrLamp, kRed);
+}
+
+// "Передать" sends the edit's text in Windows-1251 with CR LF; "Передать
+// Файл" a file whole, in the background, the window usable meanwhile; "Tx"
+// pulses for each.
+TEST_F(MainWindow, CommandAndFileAreSentWholeInTheBackground)
+{
+    OpenDevice();
+    ::SetDlgItemTextW(m_window, kEdit, Wide("$PORZA,Привет").c_str());
+    Click(m_window, kSend);
+    const std::string command = Cp1251("$PORZA,Привет") + "\r\n";
+    ASSERT_TRUE(RunUntil([&] { return m_device.Received().size() >= command.size(); }));
+    EXPECT_EQ(m_device.Received(), command);
+    ASSERT_TRUE(RunUntil([&] { return LampBack(m_window, kTxLamp) == kGreen; }));
+    ExpectPulse(m_window, kTxLamp, kGreen);
+
+    // A file larger than the line holds while the device takes nothing.
+    std::string file(1 << 20, '\0');
+    for (std::size_t i = 0; i < file.size(); ++i)
+        file[i] = static_cast<char>(i * 7 + i / 251);
+    wchar_t folder[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, folder);
+    const std::wstring path = std::wstring(folder) + L"orvel-send-file.bin";
+    {
+        std::ofstream out(path.c_str(), std::ios::binary);
+        out << file;
+    }
+    m_device.Hold(true);
+    g_answer = path;
+    ::SetTimer(nullptr, 0, 50, AnswerFileDialog);
+    Click(m_window, kSendFile);
+
+    // Sending: both send buttons greyed, a progress window titled with the
+    // channel, and the window does what the operator asks.
+    EXPECT_FALSE(Enabled(m_window, kSend));
+    EXPECT_FALSE(Enabled(m_window, kSendFile));
+    ASSERT_TRUE(RunUntil([] { return ::FindWindowW(L"OrvelProgressWindow", Wide("СНС").c_str()) != nullptr; }));
+    m_pane->AppendReceived("before", 6);
+    Click(m_window, kClear);
+    EXPECT_TRUE(m_pane->Model().Text().Empty());
+    ::SetDlgItemTextW(m_window, kEdit, L"typed while sending");
+    wchar_t typed[64];
+    ::GetDlgItemTextW(m_window, kEdit, typed, 64);
+    EXPECT_EQ(std::wstring(typed), L"typed while sending");
+    EXPECT_LT(m_device.Received().size(), command.size() + file.size());
+
+    m_device.Hold(false);
+    ASSERT_TRUE(RunUntil([&] { return Enabled(m_window, kSend); }));
+    EXPECT_EQ(m_device.Received(), command + file);
+    EXPECT_EQ(::FindWindowW(L"OrvelProgressWindow", nullptr), nullptr);
+    ExpectPulse(m_window, kTxLamp, kGreen);
+    EXPECT_EQ(LampBack(m_window, kTxErrLamp), kDark);
+    ::DeleteFileW(path.c_str());
+}
+
+// The pane's keys, mouse and clipboard, on what the device sent.
+TEST_F(MainWindow, PaneKeysSelectAndCopyUnicodeTextAndTakeNotes)
+{
+    const std::string received = "alpha beta\r\n" + Cp1251("гамма") + "\r\n";
+    m_pane->AppendReceived(received.data(), received.size());
+    const HWND pane = m_pane->GetSafeHwnd();
+    ::SetFocus(pane);
+
+    struct Key { WPARAM key; bool ctrl, shift; };
+    const auto press = [&](std::initializer_list<Key> keys) {
+        for (const Key& k : keys) {
+            BYTE state[256];
+            ::GetKeyboardState(state);
+            state[VK_CONTROL] = k.ctrl ? 0x80 : 0;
+            state[VK_SHIFT] = k.shift ? 0x80 : 0;
+            ::SetKeyboardState(state);
+            ::SendMessageW(pane, WM_KEYDOWN, k.key, 0);
+        }
+        BYTE state[256];
+        ::GetKeyboardState(state);
+        state[VK_CONTROL] = state[VK_SHIFT] = 0;
+        ::SetKeyboardState(state);
+    };
+    const auto clipboard = [&] {
+        std::wstring text;
+        if (::OpenClipboard(pane)) {
+            if (const HANDLE memory = ::GetClipboardData(CF_UNICODETEXT)) {
+                text = static_cast<const wchar_t*>(::GlobalLock(memory));
+                ::GlobalUnlock(memory);
+            }
+            ::CloseClipboard();
+        }
+        return text;
+    };
+
+    const struct {
+        const char* what;
+        std::initializer_list<Key> keys;
+        std::size_t anchor, caret;
+        std::wstring copied;  // after Ctrl+C: Unicode, line breaks CR LF
+    } kCases[] = {
+        {"Ctrl+Home, Shift+End", {{VK_HOME, true, false}, {VK_END, false, true}}, 0, 10, L"alpha beta"},
+        {"Ctrl+Right by word, Shift+Ctrl+Right", {{VK_HOME, true, false}, {VK_RIGHT, true, false}, {VK_RIGHT, true, true}}, 6, 10, L"beta"},
+        {"Down, Shift+End", {{VK_HOME, true, false}, {VK_DOWN, false, false}, {VK_END, false, true}}, 11, 16, Wide("гамма")},
+        {"Shift+Up", {{VK_UP, false, true}}, 11, 5, L" beta\r\n"},
+        {"Ctrl+A", {{'A', true, false}}, 0, received.size() - 2, L"alpha beta\r\n" + Wide("гамма") + L"\r\n"},
+    };
+    for (const auto& c : kCases) {
+        ::OpenClipboard(pane);
+        ::EmptyClipboard();
+        ::CloseClipboard();
+        press(c.keys);
+        EXPECT_EQ(m_pane->Model().Anchor(), c.anchor) << c.what;
+        EXPECT_EQ(m_pane->Model().Caret(), c.caret) << c.what;
+        press({{'C', true, false}});
+        EXPECT_EQ(clipboard(), c.copied) << c.what;
+    }
+
+    // A double click selects the word under the pointer.
+    ::SendMessageW(pane, WM_LBUTTONDBLCLK, 0, MAKELPARAM(8, 2));
+    EXPECT_EQ(m_pane->Model().SelectionBegin(), 0u);
+    EXPECT_EQ(m_pane->Model().SelectionEnd(), 5u);
+
+    // A typed note at the end: characters, Enter; then a paste, CR LF as one break.
+    press({{VK_END, true, false}});
+    for (const wchar_t c : Wide("Заметка") + L"\r")
+        ::SendMessageW(pane, WM_CHAR, c, 0);
+    const std::wstring pasted = L"x\r\ny";
+    if (::OpenClipboard(pane)) {
+        ::EmptyClipboard();
+        const HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, (pasted.size() + 1) * sizeof(wchar_t));
+        std::copy(pasted.c_str(), pasted.c_str() + pasted.size() + 1, static_cast<wchar_t*>(::GlobalLock(memory)));
+        ::GlobalUnlock(memory);
+        ::SetClipboardData(CF_UNICODETEXT, memory);
+        ::CloseClipboard();
+    }
+    press({{'V', true, false}});
+    const ui::CPaneModel& model = m_pane->Model();
+    EXPECT_EQ(model.Bytes(0, model.Text().Size()), "alpha beta\n" + Cp1251("гамма") + "\n" + Cp1251("Заметка") + "\nx\ny");
+    // Backspace takes the last byte; the note's lines get no sentence mark.
+    press({{VK_BACK, false, false}});
+    EXPECT_EQ(model.Bytes(model.Text().Size() - 3, model.Text().Size()), "\nx\n");
+    EXPECT_EQ(model.Sentences().seen, 0u);
+}
+
+// Enter in the command edit presses "Передать" and never ends the window;
+// Escape ends the modal run, closing the port first.
+TEST_F(MainWindow, EnterSendsAndEscapeEndsTheModalRunWithThePortClosed)
+{
+    OpenDevice();
+    ::SetDlgItemTextW(m_window, kEdit, L"PING");
+    ::SetFocus(::GetDlgItem(m_window, kEdit));
+    // The keys come while the modal loop runs: Enter first; once "PING" has
+    // reached the device, Escape.
+    static struct { const Device* device; HWND window; bool stillThereAfterEnter; } run;
+    run = {&m_device, m_window, false};
+    ::SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR timer, DWORD) {
+        ::KillTimer(nullptr, timer);
+        PressKey(VK_RETURN);
+        ::SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR timer, DWORD) {
+            if (run.device->Received().find("PING\r\n") == std::string::npos)
+                return;
+            ::KillTimer(nullptr, timer);
+            run.stillThereAfterEnter = ::IsWindow(run.window);
+            PressKey(VK_ESCAPE);
+        });
+    });
+    m_dialog.DoModal();
+
+    EXPECT_TRUE(run.stillThereAfterEnter);
+    EXPECT_FALSE(::IsWindow(m_window));
+    // The port is free again: Windows opens it for another program.
+    const std::wstring device = L"\\\\.\\" + Wide(m_device.com);
+    const HANDLE port = ::CreateFileW(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(port, INVALID_HANDLE_VALUE) << "the port is still held";
+    if (port != INVALID_HANDLE_VALUE)
+        ::CloseHandle(port);
+}
+
+} // namespace
