@@ -4,7 +4,7 @@
 #               sanitizer builds (ASan+UBSan: whole suite; TSan: threaded tests)
 #               and the core's Windows build under Wine
 # Further: make build, make bench, make demo, make screenshot,
-# make test-windows, make clean.
+# make test-windows, make screenshot-windows, make clean.
 
 JOBS      ?= $(shell nproc)
 BUILD     ?= build
@@ -57,10 +57,13 @@ test-tsan: deps
 # log4cplus (dpkg-dev, the archive's keyring; ca-certificates for an https
 # mirror) and builds it for mingw.
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64 wine64 wine dpkg-dev ca-certificates debian-archive-keyring
-test-windows:
+.PHONY: build-windows
+build-windows:
 	scripts/install-deps $(WINDOWS_PACKAGES)
 	cmake -S . -B $(WINBUILD) $(CMAKE_GEN) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(WINBUILD) -j $(JOBS)
+
+test-windows: build-windows
 	WINEPREFIX=$(CURDIR)/$(WINBUILD)/wineprefix scripts/wine-ports ctest --test-dir $(WINBUILD) --output-on-failure
 
 bench: build
@@ -74,6 +77,12 @@ clean:
 .PHONY: screenshot
 screenshot: build
 	BUILD=$(BUILD) scripts/screenshot docs/screenshot.png
+
+# The Windows program's window under Wine on a virtual X server, its three
+# channels on the simulator's devices, into docs/screenshot-windows.png.
+.PHONY: screenshot-windows
+screenshot-windows: build build-windows
+	BUILD=$(BUILD) WINBUILD=$(WINBUILD) scripts/screenshot-windows docs/screenshot-windows.png
 
 # The program with simulated devices: orvel-devsim offers a satellite
 # receiver, a beacon receiver and an echo sounder as virtual ports; the
