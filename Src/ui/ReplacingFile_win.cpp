@@ -49,8 +49,7 @@ std::wstring Destination(const std::wstring& path)
 }
 
 // The replaced file's own attributes and permissions go to its successor,
-// as far as Windows lets them be read and set; a read-only file stays
-// protected: the move fails on it.
+// as far as Windows lets them be read and set.
 void KeepWhatTheFileHad(const std::wstring& replaced, HANDLE successor, const std::wstring& successorName)
 {
     const DWORD attributes = ::GetFileAttributesW(replaced.c_str());
@@ -124,8 +123,14 @@ std::string CReplacingFile::Commit()
     if (!::FlushFileBuffers(file))
         m_error = Failure("cannot write to the disk");
     ::CloseHandle(file);
+    // A read-only file is not replaced, as Windows' own programs leave it
+    // (Wine's move would replace it).
+    const std::wstring destination = WideFromUtf8(m_path);
+    const DWORD attributes = ::GetFileAttributesW(destination.c_str());
+    if (m_error.empty() && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        m_error = Failure("cannot put the file in place", ERROR_ACCESS_DENIED);
     if (m_error.empty()
-        && !::MoveFileExW(WideFromUtf8(m_temporary).c_str(), WideFromUtf8(m_path).c_str(),
+        && !::MoveFileExW(WideFromUtf8(m_temporary).c_str(), destination.c_str(),
                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         m_error = Failure("cannot put the file in place");
     if (m_error.empty())
