@@ -128,6 +128,10 @@ TEST(WholeFileWin, ReadsFilesOnDisksOnly)
         binary[i] = static_cast<char>(i % 253);
     std::ofstream(Wide(folder.File("данные.bin")).c_str(), std::ios::binary) << binary;
     std::ofstream(Wide(folder.File("empty")).c_str(), std::ios::binary);
+    // A pipe with a writer that never writes: reading it would never end.
+    const std::string pipe = "\\\\.\\pipe\\orvel-files-" + std::to_string(::GetCurrentProcessId());
+    const HANDLE server = ::CreateNamedPipeW(Wide(pipe).c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE, 1, 4096, 4096, 0, nullptr);
+    ASSERT_NE(server, INVALID_HANDLE_VALUE);
     const struct {
         std::string path;
         bool read;
@@ -138,6 +142,7 @@ TEST(WholeFileWin, ReadsFilesOnDisksOnly)
         {folder.File("missing"), false, ""},
         {folder.Path(), false, ""},  // a folder
         {"NUL", false, ""},          // a device: it would read nothing, or forever
+        {pipe, false, ""},
         {"\\\\.\\pipe\\orvel-no-such-pipe", false, ""},
     };
     for (const auto& c : kCases) {
@@ -145,6 +150,7 @@ TEST(WholeFileWin, ReadsFilesOnDisksOnly)
         EXPECT_EQ(ui::ReadWholeFile(c.path.c_str(), contents), c.read) << c.path;
         EXPECT_EQ(std::string(contents.begin(), contents.end()), c.contents) << c.path;
     }
+    ::CloseHandle(server);
 }
 
 TEST(PathsWin, FoldersAndNamesStayUtf8)
