@@ -126,6 +126,13 @@ struct Device
     }
 };
 
+std::wstring WindowText(HWND window)
+{
+    wchar_t text[512] = {};
+    ::GetWindowTextW(window, text, 512);
+    return text;
+}
+
 // The lamp's colours as its parent's WM_CTLCOLORSTATIC paints it.
 COLORREF LampBack(HWND dialog, int id)
 {
@@ -246,6 +253,14 @@ protected:
 // What the device sends is shown whole, its sentences checked; "Rx" pulses.
 TEST_F(MainWindow, DeviceOutputIsShownWholeWithSentencesCheckedAndRxPulses)
 {
+    // The port list is read again as it drops down.
+    const HWND ports = ::GetDlgItem(m_window, kPort);
+    ::SendMessageW(ports, CB_RESETCONTENT, 0, 0);
+    ::SendMessageW(ports, CB_SHOWDROPDOWN, TRUE, 0);
+    ::SendMessageW(ports, CB_SHOWDROPDOWN, FALSE, 0);
+    EXPECT_NE(::SendMessageW(ports, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                             reinterpret_cast<LPARAM>(Wide(m_device.com).c_str())), ui::CB_ERR);
+
     OpenDevice();
     const std::string gga = ChecksumSentence("GPGGA,120000.00,5545.0000,N,03737.0000,E,1,08,0.9,150.0,M,14.0,M,,");
     std::string broken = ChecksumSentence("GPHDT,123.4,T");
@@ -294,6 +309,7 @@ TEST_F(MainWindow, DeviceOutputIsShownWholeWithSentencesCheckedAndRxPulses)
 TEST_F(MainWindow, CommandAndFileAreSentWholeInTheBackground)
 {
     OpenDevice();
+    Click(m_window, kSend);  // an empty edit: abandoned silently, nothing sent
     ::SetDlgItemTextW(m_window, kEdit, Wide("$PORZA,Привет").c_str());
     Click(m_window, kSend);
     const std::string command = Cp1251("$PORZA,Привет") + "\r\n";
@@ -338,6 +354,21 @@ TEST_F(MainWindow, CommandAndFileAreSentWholeInTheBackground)
     EXPECT_EQ(::FindWindowW(L"OrvelProgressWindow", nullptr), nullptr);
     ExpectPulse(m_window, kTxLamp, kGreen);
     EXPECT_EQ(LampBack(m_window, kTxErrLamp), kDark);
+
+    // Escape at the progress window cancels a send: "Tx Err" pulses red.
+    m_device.Hold(true);
+    ::SetTimer(nullptr, 0, 50, AnswerFileDialog);
+    Click(m_window, kSendFile);
+    HWND progress = nullptr;
+    ASSERT_TRUE(RunUntil([&] { return (progress = ::FindWindowW(L"OrvelProgressWindow", nullptr)) != nullptr; }));
+    const HWND cancel = ::GetDlgItem(progress, IDCANCEL);
+    EXPECT_EQ(WindowText(cancel), Wide("Отмена"));
+    EXPECT_NE(WindowText(::GetDlgItem(progress, 100)).find(Wide("из 1048576 байт")), std::wstring::npos);
+    ::PostMessageW(cancel, WM_KEYDOWN, VK_ESCAPE, 1);
+    ASSERT_TRUE(RunUntil([&] { return LampBack(m_window, kTxErrLamp) == kRed; }));
+    EXPECT_TRUE(Enabled(m_window, kSend));
+    m_device.Hold(false);
+    ExpectPulse(m_window, kTxErrLamp, kRed);
     ::DeleteFileW(path.c_str());
 }
 
@@ -347,6 +378,14 @@ TEST_F(MainWindow, PaneKeysSelectAndCopyUnicodeTextAndTakeNotes)
     const std::string received = "alpha beta\r\n" + Cp1251("гамма") + "\r\n";
     m_pane->AppendReceived(received.data(), received.size());
     const HWND pane = m_pane->GetSafeHwnd();
+    // In the edit's place: its rectangle, right after "Очистить" in the tab order.
+    RECT expected{215, 9, 215 + 290, 9 + 130}, placed;
+    ::MapDialogRect(m_window, &expected);
+    ::GetWindowRect(pane, &placed);
+    ::MapWindowPoints(nullptr, m_window, reinterpret_cast<POINT*>(&placed), 2);
+    EXPECT_TRUE(::EqualRect(&expected, &placed));
+    EXPECT_EQ(::GetNextDlgTabItem(m_window, ::GetDlgItem(m_window, kClear), FALSE), pane);
+    EXPECT_EQ(::GetDlgCtrlID(pane), kLog);
     ::SetFocus(pane);
 
     struct Key { WPARAM key; bool ctrl, shift; };
