@@ -463,6 +463,22 @@ TEST_F(MainWindow, PaneKeysSelectAndCopyUnicodeTextAndTakeNotes)
     press({{VK_BACK, false, false}});
     EXPECT_EQ(model.Bytes(model.Text().Size() - 3, model.Text().Size()), "\nx\n");
     EXPECT_EQ(model.Sentences().seen, 0u);
+
+    // Ctrl+S saves the pane as a record, in the background, CR LF line ends.
+    wchar_t folder[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, folder);
+    const std::wstring path = std::wstring(folder) + Wide("запись.log");
+    ::DeleteFileW(path.c_str());
+    g_answer = path;
+    ::SetTimer(nullptr, 0, 50, AnswerFileDialog);
+    press({{'S', true, false}});
+    const std::string record = "alpha beta\r\n" + Cp1251("гамма") + "\r\n" + Cp1251("Заметка") + "\r\nx\r\n";
+    const auto saved = [&] {
+        std::ifstream file(path.c_str(), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    };
+    EXPECT_TRUE(RunUntil([&] { return saved() == record; })) << saved();
+    ::DeleteFileW(path.c_str());
 }
 
 // Enter in the command edit presses "Передать" and never ends the window;

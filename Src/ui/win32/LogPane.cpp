@@ -178,22 +178,19 @@ void CLogPane::OnScroll(int request)
 {
     const std::size_t rows = static_cast<std::size_t>(FullRows());
     const std::size_t first = m_firstLine;
+    SCROLLINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_TRACKPOS;
+    ::GetScrollInfo(m_window, SB_VERT, &info);
     switch (request) {
-    case SB_LINEUP: ScrollTo(first > 0 ? first - 1 : 0); break;
-    case SB_LINEDOWN: ScrollTo(first + 1); break;
-    case SB_PAGEUP: ScrollTo(first > rows ? first - rows : 0); break;
-    case SB_PAGEDOWN: ScrollTo(first + rows); break;
-    case SB_TOP: ScrollTo(0); break;
-    case SB_BOTTOM: ScrollTo(LastFirstLine()); break;
+    case SB_LINEUP: return ScrollTo(first > 0 ? first - 1 : 0);
+    case SB_LINEDOWN: return ScrollTo(first + 1);
+    case SB_PAGEUP: return ScrollTo(first > rows ? first - rows : 0);
+    case SB_PAGEDOWN: return ScrollTo(first + rows);
+    case SB_TOP: return ScrollTo(0);
+    case SB_BOTTOM: return ScrollTo(LastFirstLine());
     case SB_THUMBTRACK:
-    case SB_THUMBPOSITION: {
-        SCROLLINFO info{};
-        info.cbSize = sizeof info;
-        info.fMask = SIF_TRACKPOS;
-        ::GetScrollInfo(m_window, SB_VERT, &info);
-        ScrollTo(static_cast<std::size_t>(std::max(0, info.nTrackPos)));
-        break;
-    }
+    case SB_THUMBPOSITION: return ScrollTo(static_cast<std::size_t>(std::max(0, info.nTrackPos)));
     }
 }
 
@@ -720,24 +717,6 @@ LRESULT CLogPane::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
             return 0;
         }
         break;
-    }
-    case WM_GETTEXTLENGTH:
-        return static_cast<LRESULT>(std::min<std::size_t>(m_model.Text().Size(), INT_MAX));
-    case WM_GETTEXT: {
-        if (wParam == 0)
-            return 0;
-        const std::u16string text = Decoded(0, std::min<std::size_t>(m_model.Text().Size(), wParam - 1));
-        auto* out = reinterpret_cast<wchar_t*>(lParam);
-        std::copy(text.begin(), text.end(), out);
-        out[text.size()] = L'\0';
-        return static_cast<LRESULT>(text.size());
-    }
-    case WM_SETTEXT: {
-        const auto* text = reinterpret_cast<const char16_t*>(lParam);
-        m_model.SetText(text ? ToPaneBytes(std::u16string(text)) : std::string());
-        m_firstColumn = 0;
-        AfterEdit();
-        return TRUE;
     }
     }
     return ::DefWindowProcW(m_window, message, wParam, lParam);
