@@ -70,22 +70,19 @@ bool CComboBox::IsSorted() const
     return (::GetWindowLongW(m_combo, GWL_STYLE) & CBS_SORT) != 0;
 }
 
+// The sorted style sorts itself, as the list is told to.
 int CComboBox::AddString(const char* text)
 {
-    if (!m_combo)
-        return CB_ERR;
     const std::wstring item = WideFromCp1251(text ? text : "");
-    return static_cast<int>(Send(m_combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str())));
+    return m_combo ? static_cast<int>(Send(m_combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()))) : CB_ERR;
 }
 
 int CComboBox::FindString(int startAfter, const char* prefix) const
 {
     const int count = GetCount();
-    if (count <= 0)
-        return CB_ERR;
     const std::wstring wanted = WideFromCp1251(prefix ? prefix : "");
     const WPARAM start = startAfter < 0 || startAfter >= count ? static_cast<WPARAM>(-1) : static_cast<WPARAM>(startAfter);
-    return static_cast<int>(Send(m_combo, CB_FINDSTRING, start, reinterpret_cast<LPARAM>(wanted.c_str())));
+    return count > 0 ? static_cast<int>(Send(m_combo, CB_FINDSTRING, start, reinterpret_cast<LPARAM>(wanted.c_str()))) : CB_ERR;
 }
 
 int CComboBox::SetCurSel(int index)
@@ -111,9 +108,9 @@ void CComboBox::ResetContent()
 
 int CComboBox::SetItemData(int index, std::uintptr_t data)
 {
-    if (!m_combo || index < 0)
-        return CB_ERR;
-    return Send(m_combo, CB_SETITEMDATA, static_cast<WPARAM>(index), static_cast<LPARAM>(data)) == CB_ERR ? CB_ERR : 0;
+    const bool set = m_combo && index >= 0
+                     && Send(m_combo, CB_SETITEMDATA, static_cast<WPARAM>(index), static_cast<LPARAM>(data)) != CB_ERR;
+    return set ? 0 : CB_ERR;
 }
 
 int CComboBox::SetItemDataPtr(int index, void* data)
@@ -123,9 +120,8 @@ int CComboBox::SetItemDataPtr(int index, void* data)
 
 std::uintptr_t CComboBox::GetItemData(int index) const
 {
-    if (!m_combo || index < 0 || index >= GetCount())
-        return static_cast<std::uintptr_t>(CB_ERR);
-    return static_cast<std::uintptr_t>(Send(m_combo, CB_GETITEMDATA, static_cast<WPARAM>(index)));
+    const bool inRange = m_combo && index >= 0 && index < GetCount();
+    return static_cast<std::uintptr_t>(inRange ? Send(m_combo, CB_GETITEMDATA, static_cast<WPARAM>(index)) : CB_ERR);
 }
 
 void* CComboBox::GetItemDataPtr(int index) const
@@ -135,9 +131,7 @@ void* CComboBox::GetItemDataPtr(int index) const
 
 std::string CComboBox::GetLBText(int index) const
 {
-    if (!m_combo || index < 0 || index >= GetCount())
-        return std::string();
-    const LRESULT length = Send(m_combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index));
+    const LRESULT length = m_combo && index >= 0 ? Send(m_combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index)) : CB_ERR;
     if (length <= 0)
         return std::string();
     std::wstring item(static_cast<std::size_t>(length) + 1, L'\0');

@@ -31,6 +31,10 @@ inline std::string Utf8FromWide(const std::wstring& wide) { return text::Utf16To
 // A window's text, whole.
 std::wstring WindowText(HWND window);
 
+// Registers a window class of the program once; false when it cannot be.
+bool RegisterClassOnce(const wchar_t* name, WNDPROC procedure, UINT style = 0, LPCWSTR cursor = nullptr,
+                       HBRUSH background = nullptr);
+
 // Runs what CComboBox::SetBeforeDropDown gave the combo box, if anything:
 // the dialog calls it when the list is about to drop down (CBN_DROPDOWN).
 void RunBeforeDropDown(HWND combo);

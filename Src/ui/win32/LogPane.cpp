@@ -47,18 +47,8 @@ bool KeyDown(int key)
 
 CLogPane::CLogPane(HWND edit)
 {
-    static const ATOM registered = [] {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof wc;
-        wc.style = CS_DBLCLKS;
-        wc.lpfnWndProc = Procedure;
-        wc.hInstance = ::GetModuleHandleW(nullptr);
-        wc.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_IBEAM));
-        wc.lpszClassName = kClassName;
-        return ::RegisterClassExW(&wc);
-    }();
     const HWND parent = edit ? ::GetParent(edit) : nullptr;
-    if (!registered || !parent)
+    if (!RegisterClassOnce(kClassName, Procedure, CS_DBLCLKS, reinterpret_cast<LPCWSTR>(IDC_IBEAM)) || !parent)
         return;
     RECT place;
     ::GetWindowRect(edit, &place);

@@ -1,29 +1,18 @@
 #include "MessageWindow.h"
 
+#include "Layer.h"
+
 namespace ui {
 
 namespace {
 
 const wchar_t kClassName[] = L"OrvelMessageWindow";
 
-ATOM RegisterOnce(WNDPROC procedure)
-{
-    static const ATOM atom = [procedure] {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = procedure;
-        wc.hInstance = ::GetModuleHandleW(nullptr);
-        wc.lpszClassName = kClassName;
-        return ::RegisterClassExW(&wc);
-    }();
-    return atom;
-}
-
 } // namespace
 
 CMessageWindow::CMessageWindow(Handler handler) : m_handler(std::move(handler))
 {
-    RegisterOnce(Procedure);
+    RegisterClassOnce(kClassName, Procedure);
     m_window = ::CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                  ::GetModuleHandleW(nullptr), this);
 }

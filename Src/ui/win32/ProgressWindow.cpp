@@ -26,17 +26,8 @@ class CProgressWindow::CImpl
 public:
     CImpl(CWnd* parent, const std::string& title, std::function<void()> cancel) : m_cancel(std::move(cancel))
     {
-        static const ATOM registered = [] {
-            WNDCLASSEXW wc{};
-            wc.cbSize = sizeof wc;
-            wc.lpfnWndProc = Procedure;
-            wc.hInstance = ::GetModuleHandleW(nullptr);
-            wc.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-            wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-            wc.lpszClassName = kClassName;
-            return ::RegisterClassExW(&wc);
-        }();
-        if (!registered)
+        if (!RegisterClassOnce(kClassName, Procedure, 0, reinterpret_cast<LPCWSTR>(IDC_ARROW),
+                               reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)))
             return;
         m_font = parent ? reinterpret_cast<HFONT>(::SendMessageW(parent, WM_GETFONT, 0, 0)) : nullptr;
         const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;

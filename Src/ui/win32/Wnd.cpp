@@ -28,6 +28,21 @@ void ClickButton(CWnd* button)
         ::SendMessageW(button, BM_CLICK, 0, 0);
 }
 
+bool RegisterClassOnce(const wchar_t* name, WNDPROC procedure, UINT style, LPCWSTR cursor, HBRUSH background)
+{
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    if (::GetClassInfoExW(::GetModuleHandleW(nullptr), name, &wc))
+        return true;
+    wc.style = style;
+    wc.lpfnWndProc = procedure;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.hCursor = cursor ? ::LoadCursorW(nullptr, cursor) : nullptr;
+    wc.hbrBackground = background;
+    wc.lpszClassName = name;
+    return ::RegisterClassExW(&wc) != 0;
+}
+
 std::wstring WindowText(HWND window)
 {
     const int length = ::GetWindowTextLengthW(window);
