@@ -51,12 +51,13 @@ test-tsan: deps
 	cd $(TSAN) && $(CTEST_ENV) $(TSAN_ENV) ctest --output-on-failure -L threads -j $(JOBS)
 
 # The program and its tests cross-compiled for Windows with mingw-w64 (the
-# serial port, the settings, the port discovery, the start-up's logging, the
-# resources and the Win32 window, OrvelConfigurator.exe at the top of the
-# build folder) and tested under Wine (scripts/wine-ports maps three COM
-# ports to pseudo-terminals for them). The first configure of a build folder fetches Debian's source of
-# log4cplus (dpkg-dev, the archive's keyring; ca-certificates for an https
-# mirror) and builds it for mingw.
+# serial port, the settings, the port discovery, the command sets, the
+# traffic logic, the start-up's logging, the resources and the Win32 window,
+# OrvelConfigurator.exe at the top of the build folder) and tested under Wine
+# (scripts/wine-ports maps three COM ports to pseudo-terminals for them).
+# The first configure of a build folder fetches Debian's source of log4cplus
+# (dpkg-dev, the archive's keyring; ca-certificates for an https mirror) and
+# builds it for mingw.
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64 wine64 wine dpkg-dev ca-certificates debian-archive-keyring
 .PHONY: build-windows
 build-windows:

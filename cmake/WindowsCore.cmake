@@ -34,12 +34,11 @@ set_source_files_properties(res/OrvelConfigurator.rc PROPERTIES OBJECT_DEPENDS
 add_library(orvel_win32 INTERFACE)
 target_compile_definitions(orvel_win32 INTERFACE _WIN32_WINNT=0x0601 WIN32_LEAN_AND_MEAN NOMINMAX)
 target_link_libraries(orvel_win32 INTERFACE comctl32 comdlg32 gdi32 user32 shell32 advapi32)
-# The command sets use Boost's headers under their usual name.
-add_library(Boost::boost ALIAS orvel_boost)
 
 add_subdirectory(Src/serialport)
 add_subdirectory(Src/setting)
 add_subdirectory(Src/commands)
+add_subdirectory(Src/traffic)
 add_subdirectory(Src/MfcExtControl)
 add_subdirectory(Src/ui)
 add_subdirectory(Src/OrvelConfigurator)

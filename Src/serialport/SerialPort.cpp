@@ -134,6 +134,25 @@ boost::int32_t CSerialPort::Write(const char* data, const boost::uint32_t& count
     return static_cast<boost::int32_t>(count);
 }
 
+bool CSerialPort::SetBaudRate(boost::uint32_t rate)
+{
+    if (!IsOpen())
+        return false;
+    // Only the line settings change: the read outstanding on a worker keeps
+    // its buffer and its place in the reactor.
+    try {
+        serialport::SetBaudRate(*m_port, rate);
+    } catch (const boost::system::system_error&) {
+        return false;
+    }
+    return true;
+}
+
+boost::uint32_t CSerialPort::BaudRate() const
+{
+    return IsOpen() ? CurrentBaudRate(m_port->native_handle()) : 0;
+}
+
 bool CSerialPort::StartSend(std::vector<char> bytes, CSender::DoneCallback done)
 {
     if (!IsOpen() || m_sender.Running())
@@ -144,7 +163,7 @@ bool CSerialPort::StartSend(std::vector<char> bytes, CSender::DoneCallback done)
 void CSerialPort::ApplyFraming(boost::uint32_t baudRate)
 {
     typedef boost::asio::serial_port_base Base;
-    SetBaudRate(*m_port, baudRate);
+    serialport::SetBaudRate(*m_port, baudRate);
     m_port->set_option(Base::character_size(8));
     m_port->set_option(Base::stop_bits(Base::stop_bits::one));
     m_port->set_option(Base::parity(Base::parity::none));

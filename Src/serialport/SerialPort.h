@@ -71,6 +71,18 @@ public:
 
     bool IsOpen() const { return m_port && m_port->is_open(); }
 
+    // Changes the line speed of the open port, both directions, without
+    // closing it: the outstanding read stays, and no byte received before or
+    // after the change is lost (one on the wire at that moment may arrive
+    // garbled, as on any line whose rate changes). Any rate the device
+    // accepts, as Open. False when no open port is held or the device
+    // refuses the rate, which leaves the line as it was. Never raises.
+    bool SetBaudRate(boost::uint32_t rate);
+
+    // The speed the open port's line runs at (what the device reports); 0
+    // when no open port is held or it cannot be read.
+    boost::uint32_t BaudRate() const;
+
     // Starts sending `bytes` on a thread of the port's own and returns at
     // once; `done` is called on that thread when the send has ended. False,
     // sending nothing, when no open port is held, a send is running, or

@@ -29,6 +29,13 @@ constexpr UINT BST_UNCHECKED = 0;
 constexpr UINT BST_CHECKED = 1;
 constexpr UINT BST_INDETERMINATE = 2;
 
+// Keys a single-line edit hands to its window first.
+enum class EditKey
+{
+    Up,
+    Down,
+};
+
 // The silent abandon of a command handler; the dispatch swallows it.
 struct CUserException
 {

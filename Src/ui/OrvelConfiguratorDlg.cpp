@@ -1,6 +1,7 @@
 #include "OrvelConfiguratorDlg.h"
 
 #include "Dialogs.h"
+#include "LocalTime.h"
 #include "Paths.h"
 #include "Resource.h"
 #include "WholeFile.h"
@@ -12,7 +13,6 @@
 #include <boost/bind/bind.hpp>
 #include <boost/lexical_cast.hpp>
 
-#include <ctime>
 #include <exception>
 
 using boost::placeholders::_1;
@@ -38,21 +38,6 @@ constexpr int kShowInterval = 50;
 
 // The channels' names, as their panels are captioned (UTF-8).
 const char* const kChannelNames[3] = {"СНС", "KKC", "Эхолот"};
-
-// Local time now in the form of `format` (strftime's).
-std::string LocalTimeNow(const char* format)
-{
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    char text[64] = {};
-    std::strftime(text, sizeof text, format, &local);
-    return text;
-}
 
 // Opens a port. An error the port raises (an option the device refuses, a
 // worker that cannot start) counts as a failed attempt, and whatever the port
@@ -476,7 +461,7 @@ void COrvelConfiguratorDlg::OnAddCrc()
 // ports close before the queues and the wake-up go.
 void COrvelConfiguratorDlg::QueueReceived(int channel, const char* data, boost::uint32_t count)
 {
-    if (m_receiveQueues[channel].Push(data, count))
+    if (m_receiveQueues[channel].Push(data, count, ui::NowMs()))
         m_receiveWakeUp.Signal();
 }
 
@@ -514,7 +499,7 @@ bool COrvelConfiguratorDlg::ShowReceived(int channel)
     // A running pulse ignores further pulses, so one call per turn lights
     // the lamps exactly as one call per read would.
     if (!bytes.empty()) {
-        AppendLog(kPanelIds[channel].log, bytes.data(), static_cast<boost::uint32_t>(bytes.size()));
+        AppendLog(kPanelIds[channel].log, bytes.data(), static_cast<boost::uint32_t>(bytes.size()), m_receivedBatch.times);
         CColorStatic& rx = panel.m_lamps[CChannelPanel::kRxLamp];
         rx.Pulse(static_cast<MfcExtControl::UINT>(rx.m_pulseDuration));
     }
@@ -527,12 +512,13 @@ bool COrvelConfiguratorDlg::ShowReceived(int channel)
 // Appends at the end of the pane, whatever it holds, continuing the device's
 // last line; a view at the end stays there, and the operator's cursor and
 // selection stay where they are.
-void COrvelConfiguratorDlg::AppendLog(int id, const char* data, boost::uint32_t count)
+void COrvelConfiguratorDlg::AppendLog(int id, const char* data, boost::uint32_t count,
+                                      const ui::CPaneModel::ReadTimes& times)
 {
     for (int channel = 0; channel < 3; ++channel) {
         ui::CLogPane* pane = PanelOf(channel).m_logEdit;
         if (kPanelIds[channel].log == id && pane)
-            pane->AppendReceived(data, count);
+            pane->AppendReceived(data, count, times);
     }
 }
 
@@ -637,15 +623,14 @@ void COrvelConfiguratorDlg::SaveLog(CChannelPanel& panel)
     ui::SaveFileQuestion question;
     question.title = "Сохранить в файл";
     question.folder = records.m_folder.m_value.empty() ? ui::HomeFolder() : records.m_folder.m_value;
-    question.name = std::string(kChannelNames[channel]) + "-" + LocalTimeNow("%Y%m%d-%H%M%S") + ".log";
+    question.name = std::string(kChannelNames[channel]) + "-" + ui::LocalTime(ui::NowMs(), "%Y%m%d-%H%M%S") + ".log";
     question.filters = {{"Журналы", "*.log"}, {"Все файлы", "*"}};
     std::string path;
     if (!ui::AskSaveFile(GetSafeHwnd(), question, path))
         return;
     records.m_folder.SetValue(ui::FolderOf(path).c_str());
     records.Save();
-    const ui::CPaneModel& pane = panel.m_logEdit->Model();
-    saver.Start(pane.Bytes(0, pane.Text().Size()), path);
+    saver.Start(panel.m_logEdit->Model().RecordBytes(panel.m_logEdit->TimesShown()), path);
 }
 
 ui::CRecordSaver::Done COrvelConfiguratorDlg::LogSaved()

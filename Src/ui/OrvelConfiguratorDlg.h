@@ -132,7 +132,7 @@ private:
     void ShowReceivedSoon();
     void ShowAllReceived();
     bool ShowReceived(int channel);
-    void AppendLog(int id, const char* data, boost::uint32_t count);
+    void AppendLog(int id, const char* data, boost::uint32_t count, const ui::CPaneModel::ReadTimes& times);
 
     // Bytes waiting for the window, per channel, and the wake-up that brings
     // them to it. Declared before the ports, so they outlive every receive

@@ -1,34 +1,38 @@
 #include "PaneModel.h"
 
+#include "LocalTime.h"
 #include "ReceivedText.h"
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace ui {
 
 namespace {
 
-// The tags of line breaks: who broke the line, and for a received line what
-// its check found.
+// The tag of a line break: who broke the line, and for a received line what
+// its check found (the low three bits), and how the device ended it (the
+// next two).
 enum Tag : std::uint8_t
 {
     kTyped = 0,
     kReceived = 1,
     kReceivedValid = 2,
     kReceivedBroken = 3,
+    kSent = 4,
+    kKindBits = 0x07,
+    kEndShift = 3,
 };
 
-Tag TagOf(commands::CSentenceCheck::Result result)
+std::uint8_t TagOf(commands::CSentenceCheck::Result result, CPaneModel::LineEnd end)
 {
-    switch (result) {
-    case commands::CSentenceCheck::Result::Valid:
-        return kReceivedValid;
-    case commands::CSentenceCheck::Result::Broken:
-        return kReceivedBroken;
-    default:
-        return kReceived;
-    }
+    std::uint8_t kind = kReceived;
+    if (result == commands::CSentenceCheck::Result::Valid)
+        kind = kReceivedValid;
+    else if (result == commands::CSentenceCheck::Result::Broken)
+        kind = kReceivedBroken;
+    return static_cast<std::uint8_t>(kind | static_cast<std::uint8_t>(end) << kEndShift);
 }
 
 bool StartsSentence(char c)
@@ -36,27 +40,56 @@ bool StartsSentence(char c)
     return c == '$' || c == '!';
 }
 
+// The next CR or LF of [p, end), or end.
+const char* NextBreak(const char* p, const char* end)
+{
+    while (p != end && *p != '\r' && *p != '\n')
+        ++p;
+    return p;
+}
+
 } // namespace
 
 // Received bytes -----------------------------------------------------------
 
-std::size_t CPaneModel::AppendReceived(const char* data, std::size_t size)
+std::size_t CPaneModel::AppendReceived(const char* data, std::size_t size, const ReadTimes& times)
 {
+    // The time of the byte at `p`: its read's.
+    auto read = times.begin();
+    const auto timeAt = [&](const char* p) -> std::int64_t {
+        const std::size_t offset = static_cast<std::size_t>(p - data);
+        while (read != times.end() && std::next(read) != times.end() && std::next(read)->first <= offset)
+            ++read;
+        return read != times.end() && read->first <= offset ? read->second : 0;
+    };
     const std::size_t oldEnd = m_text.Size();
     const std::size_t changedLine = m_text.LineCount() - 1;  // the line the bytes continue
-    // Through a small buffer, however much arrived at once.
-    constexpr std::size_t kSlice = 64 * 1024;
-    for (std::size_t done = 0; done < size; done += kSlice) {
-        m_staging.clear();
-        AppendPaneBytes(m_staging, data + done, std::min(kSlice, size - done), m_afterCr);
-        const char* p = m_staging.data();
-        const char* const end = p + m_staging.size();
-        while (p < end) {
-            const auto* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
-            const char* const stop = lf ? lf + 1 : end;
-            AppendLine(p, static_cast<std::size_t>(stop - p), lf != nullptr);
-            p = stop;
+    const char* p = data;
+    const char* const end = data + size;
+    if (m_afterCr && p != end && *p == '\n') {
+        // The second half of a CR LF split between two reads.
+        const std::size_t line = m_text.LineCount() - 2;
+        const std::uint8_t tag = m_text.LineTag(line);
+        m_text.SetLineTag(line, static_cast<std::uint8_t>((tag & kKindBits) | static_cast<std::uint8_t>(LineEnd::CrLf) << kEndShift));
+        ++p;
+    }
+    if (size > 0)
+        m_afterCr = false;
+    while (p != end) {
+        const char* const brk = NextBreak(p, end);
+        AppendLine(p, static_cast<std::size_t>(brk - p), timeAt(p));
+        if (brk == end)
+            break;
+        const std::int64_t breakTime = timeAt(brk);
+        LineEnd form = *brk == '\n' ? LineEnd::Lf : LineEnd::Cr;
+        p = brk + 1;
+        if (form == LineEnd::Cr && p != end && *p == '\n') {
+            form = LineEnd::CrLf;
+            ++p;
+        } else if (form == LineEnd::Cr && p == end) {
+            m_afterCr = true;
         }
+        EndLine(form, breakTime);
     }
     if (m_caret == oldEnd)
         m_caret = m_text.Size();
@@ -65,38 +98,81 @@ std::size_t CPaneModel::AppendReceived(const char* data, std::size_t size)
     return changedLine;
 }
 
-// A piece of the last line, with its break when `ends`. Only a line that
-// begins like a sentence is read by the check, and each byte only once.
-void CPaneModel::AppendLine(const char* data, std::size_t size, bool ends)
+// A piece of the last line. Only a line that begins like a sentence is read
+// by the check, and each byte only once.
+void CPaneModel::AppendLine(const char* data, std::size_t size, std::int64_t time)
 {
-    const std::size_t content = ends ? size - 1 : size;
-    if (!m_lineStarted && content > 0) {
+    if (size == 0)
+        return;
+    if (!m_lineStarted) {
         m_lineStarted = true;
         m_lineChecked = StartsSentence(data[0]);
+        m_lineTime = time;
     }
     if (m_lineChecked)
-        m_lineCheck.Add(data, content);
-    std::uint8_t tag = kTyped;
-    if (ends) {
-        const auto result = m_lineChecked ? m_lineCheck.Get() : commands::CSentenceCheck::Result::None;
-        tag = TagOf(result);
-        if (tag != kReceived)
-            ++m_sentences.seen;
-        if (tag == kReceivedBroken)
-            ++m_sentences.broken;
-        m_lineCheck = commands::CSentenceCheck();
-        m_lineChecked = m_lineStarted = false;
+        m_lineCheck.Add(data, size);
+    m_text.Append(data, size);
+}
+
+void CPaneModel::EndLine(LineEnd end, std::int64_t time)
+{
+    // An empty line began with its break.
+    const std::int64_t began = m_lineStarted ? m_lineTime : time;
+    const auto result = m_lineChecked ? m_lineCheck.Get() : commands::CSentenceCheck::Result::None;
+    if (result == commands::CSentenceCheck::Result::Valid || result == commands::CSentenceCheck::Result::Broken)
+        ++m_sentences.seen;
+    if (result == commands::CSentenceCheck::Result::Broken)
+        ++m_sentences.broken;
+    m_lineCheck = commands::CSentenceCheck();
+    m_lineChecked = m_lineStarted = false;
+    m_lineTime = 0;
+    m_text.Append("\n", 1, TagOf(result, end), began);
+}
+
+void CPaneModel::AddSentNote(const std::string& paneBytes)
+{
+    InsertText(m_text.LineStart(m_text.LineCount() - 1), paneBytes + '\n', kSent);
+}
+
+std::string CPaneModel::RecordBytes(bool withTimes) const
+{
+    if (!withTimes)
+        return m_text.Bytes(0, m_text.Size());
+    std::string bytes;
+    bytes.reserve(m_text.Size() + m_text.LineCount() * 13);
+    for (std::size_t line = 0; line < m_text.LineCount(); ++line) {
+        if (const std::int64_t time = LineTimeMs(line))
+            bytes += LocalTime(time, "%H:%M:%S", true) + ' ';
+        const std::size_t end = m_text.LineEnd(line);
+        m_text.ForEachPiece(m_text.LineStart(line), end < m_text.Size() ? end + 1 : end,
+                            [&](const char* data, std::size_t size) {
+                                bytes.append(data, size);
+                                return true;
+                            });
     }
-    m_text.Append(data, size, tag);
+    return bytes;
+}
+
+std::string CPaneModel::EventText(const Event& event)
+{
+    static const char* const kWhat[] = {"открыт", "связь потеряна", "связь восстановлена", "закрыт"};
+    return std::string(kWhat[static_cast<int>(event.kind)]) + " " + LocalTime(event.timeMs, "%H:%M:%S");
+}
+
+void CPaneModel::AddEvent(Event::Kind kind, std::int64_t timeMs)
+{
+    m_events.push_back(Event{m_text.Size(), kind, timeMs});
 }
 
 void CPaneModel::Clear()
 {
     ++m_edits;
+    m_events.clear();
     m_sentences = SentenceCounts();
     m_text.Clear();
     m_lineCheck = commands::CSentenceCheck();
     m_lineChecked = m_lineStarted = false;
+    m_lineTime = 0;
     m_caret = m_anchor = 0;
     m_goalColumn = 0;
 }
@@ -109,14 +185,47 @@ void CPaneModel::SetText(const std::string& paneBytes)
 
 CPaneModel::LineMark CPaneModel::MarkOf(std::size_t line) const
 {
-    switch (m_text.LineTag(line)) {
+    switch (m_text.LineTag(line) & kKindBits) {
     case kReceivedValid:
         return LineMark::Valid;
     case kReceivedBroken:
         return LineMark::Broken;
+    case kSent:
+        return line + 1 < m_text.LineCount() ? LineMark::Sent : LineMark::None;
     default:
         return LineMark::None;
     }
+}
+
+CPaneModel::LineKind CPaneModel::KindOf(std::size_t line) const
+{
+    if (line + 1 >= m_text.LineCount())
+        return LineKind::Open;
+    switch (m_text.LineTag(line) & kKindBits) {
+    case kTyped:
+        return LineKind::Typed;
+    case kSent:
+        return LineKind::Sent;
+    default:
+        return LineKind::Received;
+    }
+}
+
+std::int64_t CPaneModel::LineTimeMs(std::size_t line) const
+{
+    switch (KindOf(line)) {
+    case LineKind::Received:
+        return m_text.LineTime(line);
+    case LineKind::Open:
+        return m_lineStarted ? m_lineTime : 0;
+    default:
+        return 0;
+    }
+}
+
+CPaneModel::LineEnd CPaneModel::EndOf(std::size_t line) const
+{
+    return KindOf(line) == LineKind::Received ? static_cast<LineEnd>(m_text.LineTag(line) >> kEndShift) : LineEnd::Lf;
 }
 
 std::string CPaneModel::SentencesText() const
@@ -200,14 +309,31 @@ void CPaneModel::RemoveRange(std::size_t begin, std::size_t end)
     const auto shift = [&](std::size_t pos) { return pos <= begin ? pos : pos <= end ? begin : pos - (end - begin); };
     m_caret = shift(m_caret);
     m_anchor = shift(m_anchor);
+    for (Event& event : m_events)
+        event.pos = shift(event.pos);
+}
+
+// Positions after `pos` move on; one at `pos` stays before the new text,
+// except that a caret or anchor at the end of the text stays at the end. An
+// event at `pos` happened before what is inserted there now.
+void CPaneModel::InsertText(std::size_t pos, const std::string& paneBytes, std::uint8_t tag)
+{
+    ++m_edits;
+    const std::size_t oldEnd = m_text.Size();
+    m_text.Insert(pos, paneBytes.data(), paneBytes.size(), tag);
+    const std::size_t size = paneBytes.size();
+    const auto shift = [&](std::size_t at) { return at > pos || at == oldEnd ? at + size : at; };
+    m_caret = shift(m_caret);
+    m_anchor = shift(m_anchor);
+    for (Event& event : m_events)
+        event.pos = event.pos > pos ? event.pos + size : event.pos;
 }
 
 void CPaneModel::ReplaceSelection(const std::string& paneBytes)
 {
     const std::size_t begin = SelectionBegin();
     RemoveRange(begin, SelectionEnd());
-    ++m_edits;
-    m_text.Insert(begin, paneBytes.data(), paneBytes.size(), kTyped);
+    InsertText(begin, paneBytes, kTyped);
     m_anchor = m_caret = begin + paneBytes.size();
     m_goalColumn = ColumnOf(m_caret);
 }
@@ -326,17 +452,15 @@ char16_t* CPaneModel::Decode(std::size_t begin, std::size_t end, char16_t* out) 
 
 namespace ui {
 
-PaneViewStart ViewShowing(const CPaneModel& model, std::size_t pos, PaneViewStart now, std::size_t rows,
+PaneViewStart ViewShowing(std::size_t line, std::size_t column, PaneViewStart now, std::size_t rows,
                           std::size_t columns)
 {
     PaneViewStart start = now;
-    const std::size_t line = model.Text().LineOf(pos);
     if (line < now.line)
         start.line = line;
     else if (line >= now.line + rows)
         start.line = line - rows + 1;
 
-    const std::size_t column = model.ColumnOf(pos);
     if (column < now.column)
         start.column = column > columns / 4 ? column - columns / 4 : 0;
     else if (column >= now.column + columns)

@@ -14,7 +14,13 @@
 // Every line ended by the device is checked once, when its line break
 // arrives: a sentence with a checksum (see commands::CSentenceCheck) is
 // counted, and its verdict stays with its line break for the mark in the
-// margin. Lines the operator breaks get no verdict and are not counted.
+// margin. Lines the operator breaks get no verdict and are not counted. A
+// received line break remembers how the device sent it (LF, CR or CR LF).
+//
+// Beside what was received and typed, the pane holds notes of its own: the
+// commands and files sent (a line each, set apart in the margin), and events
+// of the link (opened, lost, back, closed) at the place in the stream where
+// they happened, drawn beside the lines and never part of the text.
 //
 // Columns: a byte takes one, a tab runs to the next multiple of eight.
 
@@ -25,6 +31,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace ui {
 
@@ -39,6 +46,37 @@ public:
         None,      // typed by the operator, still arriving, or plain text
         Valid,     // a received sentence with a right checksum
         Broken,    // a received sentence with a wrong checksum
+        Sent,      // a note of a command or file sent
+    };
+
+    // Who ended a line, and how.
+    enum class LineKind : std::uint8_t
+    {
+        Open,      // the last line: nothing ended it yet
+        Typed,     // the operator broke it
+        Received,  // the device did
+        Sent,      // a note of something sent
+    };
+    enum class LineEnd : std::uint8_t
+    {
+        Lf,
+        Cr,
+        CrLf,
+    };
+
+    // A link event where it happened in the stream.
+    struct Event
+    {
+        enum class Kind : std::uint8_t
+        {
+            Opened,
+            Lost,
+            Back,
+            Closed,
+        };
+        std::size_t pos;        // the pane position the next received byte had
+        Kind kind;
+        std::int64_t timeMs;    // wall clock, milliseconds since 1970
     };
 
     // Sentences among the received lines since the last Clear.
@@ -57,17 +95,41 @@ public:
 
     const CPaneText& Text() const { return m_text; }
     std::string Bytes(std::size_t begin, std::size_t end) const { return m_text.Bytes(begin, end); }
+    // The whole pane as a record is saved from it: its bytes, and with
+    // `withTimes` each received line's time ("HH:MM:SS.mmm ") before it.
+    std::string RecordBytes(bool withTimes) const;
 
-    // Bytes as the device sent them, added at the end. Returns the first
-    // line they changed (the one they continued); nothing changes when they
-    // hold nothing the pane shows (an LF that ends a CR of the read before).
-    std::size_t AppendReceived(const char* data, std::size_t size);
+    // When the reads of received bytes completed: from each offset into the
+    // bytes on, until the next, their time (ms since 1970), ascending.
+    using ReadTimes = std::vector<std::pair<std::size_t, std::int64_t>>;
+
+    // Bytes as the device sent them, added at the end, with the times of
+    // their reads. Returns the first line they changed (the one they
+    // continued); nothing changes when they hold nothing the pane shows (an
+    // LF that ends a CR of the read before).
+    std::size_t AppendReceived(const char* data, std::size_t size, const ReadTimes& times = {});
     // Empties the pane and its counts; the next bytes start at the top.
     void Clear();
     // Replaces everything by `paneBytes`, as if typed.
     void SetText(const std::string& paneBytes);
 
     LineMark MarkOf(std::size_t line) const;
+    LineKind KindOf(std::size_t line) const;
+    // When a received line began (ms since 1970): the read of its first
+    // byte; 0 for a line the device did not send or whose time is unknown.
+    std::int64_t LineTimeMs(std::size_t line) const;
+    // How the device ended a received line; LF for any other line.
+    LineEnd EndOf(std::size_t line) const;
+
+    // A note of something sent, as a line of its own (its pane bytes, no
+    // line break) before the line the device is sending; not received text.
+    void AddSentNote(const std::string& paneBytes);
+    // A link event, at the place the next received byte will take.
+    void AddEvent(Event::Kind kind, std::int64_t timeMs);
+    // The events, in the order they happened.
+    const std::vector<Event>& Events() const { return m_events; }
+    // What the margin says of an event (UTF-8), e.g. "связь потеряна 21:32:13".
+    static std::string EventText(const Event& event);
     SentenceCounts Sentences() const { return m_sentences; }
     // The counts as the pane's tooltip says them (UTF-8).
     std::string SentencesText() const;
@@ -117,20 +179,24 @@ public:
     char16_t* Decode(std::size_t begin, std::size_t end, char16_t* out) const;
 
 private:
-    void AppendLine(const char* data, std::size_t size, bool ends);
+    // A piece of the last line as the device sent it, and its end.
+    void AppendLine(const char* data, std::size_t size, std::int64_t time);
+    void EndLine(LineEnd end, std::int64_t time);
+    void InsertText(std::size_t pos, const std::string& paneBytes, std::uint8_t tag);
     void RemoveRange(std::size_t begin, std::size_t end);
 
     CPaneText m_text;
     bool m_afterCr = false;         // the last received byte was a CR
-    std::string m_staging;          // received bytes on their way in, a slice at a time
     commands::CSentenceCheck m_lineCheck;  // the received part of the last line
     bool m_lineChecked = false;     // that line began with a sentence's first byte
     bool m_lineStarted = false;     // and it has received bytes
+    std::int64_t m_lineTime = 0;    // when its first byte came
     SentenceCounts m_sentences;
     std::size_t m_caret = 0;
     std::size_t m_anchor = 0;
     std::size_t m_goalColumn = 0;   // where Up and Down aim
     std::uint64_t m_edits = 0;
+    std::vector<Event> m_events;
 };
 
 } // namespace ui
@@ -145,9 +211,9 @@ struct PaneViewStart
 };
 
 // Where a view of `rows` full lines and `columns` columns, now starting at
-// `now`, must start to show position `pos`: it moves as few lines as it
+// `now`, must start to show `line` and `column`: it moves as few lines as it
 // can, and sideways by a quarter of its width more than it must.
-PaneViewStart ViewShowing(const CPaneModel& model, std::size_t pos, PaneViewStart now, std::size_t rows,
+PaneViewStart ViewShowing(std::size_t line, std::size_t column, PaneViewStart now, std::size_t rows,
                           std::size_t columns);
 
 } // namespace ui

@@ -50,6 +50,22 @@ std::uint8_t CPaneText::LineTag(std::size_t line) const
     return m_blocks[b].tags[i];
 }
 
+std::int64_t CPaneText::LineTime(std::size_t line) const
+{
+    if (line >= m_breaks)
+        return 0;
+    const auto [b, i] = BreakAt(line);
+    return m_blocks[b].times[i];
+}
+
+void CPaneText::SetLineTag(std::size_t line, std::uint8_t tag)
+{
+    if (line >= m_breaks)
+        return;
+    const auto [b, i] = BreakAt(line);
+    m_blocks[b].tags[i] = tag;
+}
+
 std::size_t CPaneText::LineEnd(std::size_t line) const
 {
     if (line >= m_breaks)
@@ -77,14 +93,14 @@ char CPaneText::At(std::size_t pos) const
     return m_blocks[b].bytes[pos - m_bytesBefore[b]];
 }
 
-void CPaneText::Append(const char* data, std::size_t size, std::uint8_t tag)
+void CPaneText::Append(const char* data, std::size_t size, std::uint8_t tag, std::int64_t time)
 {
     if (size == 0)
         return;
     if (m_blocks.empty())
         m_blocks.push_back(NewBlock());
     const std::size_t last = m_blocks.size() - 1;
-    Fill(last, data, size, tag);
+    Fill(last, data, size, tag, time);
     Recount(last);
 }
 
@@ -104,7 +120,7 @@ void CPaneText::Insert(std::size_t pos, const char* data, std::size_t size, std:
         std::memmove(at + size, at, block.size - offset);
         std::memcpy(at, data, size);
         block.size += size;
-        IndexInserted(block, offset, offset + size, tag);
+        IndexInserted(block, offset, offset + size, tag, 0);
     } else {
         // Split at the insertion point; the text goes between the halves.
         if (offset < block.size) {
@@ -116,13 +132,15 @@ void CPaneText::Insert(std::size_t pos, const char* data, std::size_t size, std:
             for (std::size_t i = split; i < block.breaks.size(); ++i) {
                 tail.breaks.push_back(static_cast<std::uint32_t>(block.breaks[i] - offset));
                 tail.tags.push_back(block.tags[i]);
+                tail.times.push_back(block.times[i]);
             }
             block.breaks.resize(split);
             block.tags.resize(split);
+            block.times.resize(split);
             block.size = offset;
             m_blocks.insert(m_blocks.begin() + static_cast<std::ptrdiff_t>(b) + 1, std::move(tail));
         }
-        Fill(b, data, size, tag);
+        Fill(b, data, size, tag, 0);
     }
     Recount(b);
 }
@@ -175,7 +193,7 @@ std::string CPaneText::Bytes(std::size_t begin, std::size_t end) const
     return bytes;
 }
 
-std::size_t CPaneText::Fill(std::size_t at, const char* data, std::size_t size, std::uint8_t tag)
+std::size_t CPaneText::Fill(std::size_t at, const char* data, std::size_t size, std::uint8_t tag, std::int64_t time)
 {
     for (;;) {
         Block& block = m_blocks[at];
@@ -183,10 +201,11 @@ std::size_t CPaneText::Fill(std::size_t at, const char* data, std::size_t size, 
         const std::size_t count = std::min(size, m_blockSize - start);
         std::memcpy(block.bytes.get() + start, data, count);
         block.size += count;
-        IndexInserted(block, start, block.size, tag);
+        IndexInserted(block, start, block.size, tag, time);
         if (block.size == m_blockSize) {
             block.breaks.shrink_to_fit();  // a full block keeps its breaks as they are
             block.tags.shrink_to_fit();
+            block.times.shrink_to_fit();
         }
         data += count;
         size -= count;
@@ -196,7 +215,7 @@ std::size_t CPaneText::Fill(std::size_t at, const char* data, std::size_t size, 
     }
 }
 
-void CPaneText::IndexInserted(Block& block, std::size_t from, std::size_t to, std::uint8_t tag)
+void CPaneText::IndexInserted(Block& block, std::size_t from, std::size_t to, std::uint8_t tag, std::int64_t time)
 {
     std::vector<std::uint32_t>& breaks = block.breaks;
     auto at = std::lower_bound(breaks.begin(), breaks.end(), from);
@@ -212,6 +231,7 @@ void CPaneText::IndexInserted(Block& block, std::size_t from, std::size_t to, st
         const char* lf = static_cast<const char*>(found);
         breaks.insert(breaks.begin() + static_cast<std::ptrdiff_t>(index), static_cast<std::uint32_t>(lf - begin));
         block.tags.insert(block.tags.begin() + static_cast<std::ptrdiff_t>(index), tag);
+        block.times.insert(block.times.begin() + static_cast<std::ptrdiff_t>(index), time);
         ++index;
         p = lf + 1;
     }
@@ -226,6 +246,8 @@ void CPaneText::IndexErased(Block& block, std::size_t from, std::size_t size)
         *later -= static_cast<std::uint32_t>(size);
     block.tags.erase(block.tags.begin() + std::distance(breaks.begin(), first),
                      block.tags.begin() + std::distance(breaks.begin(), last));
+    block.times.erase(block.times.begin() + std::distance(breaks.begin(), first),
+                      block.times.begin() + std::distance(breaks.begin(), last));
     breaks.erase(first, last);
 }
 

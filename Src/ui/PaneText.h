@@ -7,9 +7,10 @@
 // erasure elsewhere costs at most a block's bytes plus a pass over the
 // blocks. Memory is about one byte a byte plus five bytes a line.
 //
-// Every line break carries a small tag given when it was added (where it
-// came from, what its line is); an edit elsewhere moves a break with its
-// tag, and an erasure takes the tag with the break.
+// Every line break carries a small tag and a time given when it was added
+// (where it came from, what its line is, when the line began; 0 for no
+// time); an edit elsewhere moves a break with them, and an erasure takes
+// them with the break.
 //
 // Positions are byte offsets from the start; line n (from 0) starts after
 // the n-th line break. Not thread-safe: one thread owns it.
@@ -40,11 +41,15 @@ public:
     std::size_t LineEnd(std::size_t line) const;
     std::size_t LineOf(std::size_t pos) const;
     char At(std::size_t pos) const;
-    // The tag of the break that ends `line`; 0 for the last line, which has none.
+    // The tag and time of the break that ends `line`; 0 for the last line,
+    // which has none.
     std::uint8_t LineTag(std::size_t line) const;
+    std::int64_t LineTime(std::size_t line) const;
+    // Gives the break that ends `line` another tag; nothing for the last line.
+    void SetLineTag(std::size_t line, std::uint8_t tag);
 
-    // Every line break in the bytes gets `tag`.
-    void Append(const char* data, std::size_t size, std::uint8_t tag = 0);
+    // Every line break in the bytes gets `tag` and `time`.
+    void Append(const char* data, std::size_t size, std::uint8_t tag = 0, std::int64_t time = 0);
     void Append(const std::string& bytes, std::uint8_t tag = 0) { Append(bytes.data(), bytes.size(), tag); }
     void Insert(std::size_t pos, const char* data, std::size_t size, std::uint8_t tag = 0);
     void Erase(std::size_t pos, std::size_t size);
@@ -64,6 +69,7 @@ private:
         std::size_t size = 0;
         std::vector<std::uint32_t> breaks;  // offsets of the '\n' bytes, ascending
         std::vector<std::uint8_t> tags;     // one per break
+        std::vector<std::int64_t> times;    // one per break
     };
 
     Block NewBlock() const;
@@ -74,10 +80,10 @@ private:
     std::pair<std::size_t, std::size_t> BreakAt(std::size_t k) const;
     // Fills `at` from its end and blocks inserted after it; returns the
     // index of the block that took the last byte.
-    std::size_t Fill(std::size_t at, const char* data, std::size_t size, std::uint8_t tag);
+    std::size_t Fill(std::size_t at, const char* data, std::size_t size, std::uint8_t tag, std::int64_t time);
     // Inserts into the block's index the breaks of its bytes [from, to),
     // which are new, moving the later ones by `to - from`.
-    static void IndexInserted(Block& block, std::size_t from, std::size_t to, std::uint8_t tag);
+    static void IndexInserted(Block& block, std::size_t from, std::size_t to, std::uint8_t tag, std::int64_t time);
     // Takes the breaks of [from, from + size), which are gone, out of the
     // block's index, moving the later ones back by `size`.
     static void IndexErased(Block& block, std::size_t from, std::size_t size);

@@ -14,16 +14,20 @@ void CReceiveQueue::Batch::clear()
     bytes.clear();
     if (bytes.capacity() > kKeptCapacity)
         std::string().swap(bytes);
+    times.clear();
     failed = false;
 }
 
-bool CReceiveQueue::Push(const char* data, std::uint32_t count)
+bool CReceiveQueue::Push(const char* data, std::uint32_t count, std::int64_t timeMs)
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
-    if (data == nullptr || count == 0)
+    if (data == nullptr || count == 0) {
         m_queued.failed = true;
-    else
+    } else {
+        if (m_queued.times.empty() || m_queued.times.back().second != timeMs)
+            m_queued.times.emplace_back(m_queued.bytes.size(), timeMs);
         m_queued.bytes.append(data, count);
+    }
     const bool wakeUp = !m_wakeUpPending;
     m_wakeUpPending = true;
     return wakeUp;

@@ -4,12 +4,15 @@
 // thread. The worker copies each chunk in and never waits for the window;
 // the window takes everything queued at once, in arrival order. Where one
 // read ended and the next began does not matter to what is shown, so only
-// the bytes are kept, and whether a read failed in between.
+// the bytes are kept, when each read came (where its time changed), and
+// whether a read failed in between.
 
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace ui {
 
@@ -20,6 +23,9 @@ public:
     struct Batch
     {
         std::string bytes;
+        // From each offset into `bytes` on, the time of the read (ms since
+        // 1970), ascending; a new entry only where the time changes.
+        std::vector<std::pair<std::size_t, std::int64_t>> times;
         bool failed = false;  // a read failed or was cancelled
 
         // Empties the batch; a buffer grown large by a flood goes back to
@@ -28,10 +34,11 @@ public:
         bool empty() const { return bytes.empty() && !failed; }
     };
 
-    // Any thread. Copies the chunk (a count of 0, or a null pointer, is a
-    // failed read). True when the window is to be woken: it was not coming
-    // for this queue. Further chunks ride on that one wake-up.
-    bool Push(const char* data, std::uint32_t count);
+    // Any thread. Copies the chunk, read at `timeMs` (a count of 0, or a
+    // null pointer, is a failed read). True when the window is to be woken:
+    // it was not coming for this queue. Further chunks ride on that one
+    // wake-up.
+    bool Push(const char* data, std::uint32_t count, std::int64_t timeMs = 0);
 
     // Window thread. Replaces `into` by everything queued; the queue goes on
     // with `into`'s emptied buffer. The window is still counted as coming.

@@ -14,6 +14,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
+#include <termios.h>
 #include <unistd.h>
 
 using devsimtest::CSimulator;
@@ -36,7 +37,26 @@ public:
         const auto sentence = devsim::nmea::Parse(*line);
         EXPECT_TRUE(!sentence || sentence->m_checksum == devsim::nmea::ChecksumState::Valid) << *line;
     }
+    // Sets the line to `speed` both ways, as a program sets its port.
+    void SetSpeed(speed_t speed)
+    {
+        termios tio{};
+        ASSERT_EQ(::tcgetattr(m_fd, &tio), 0);
+        ::cfsetspeed(&tio, speed);
+        ASSERT_EQ(::tcsetattr(m_fd, TCSANOW, &tio), 0);
+    }
 };
+
+// The lines of `bytes` ending in CR LF that are sentences with a right checksum.
+int ValidSentences(const std::string& bytes)
+{
+    int valid = 0;
+    for (std::size_t from = 0, end; (end = bytes.find("\r\n", from)) != std::string::npos; from = end + 2) {
+        const auto sentence = devsim::nmea::Parse(bytes.substr(from, end - from));
+        valid += sentence && sentence->m_checksum == devsim::nmea::ChecksumState::Valid ? 1 : 0;
+    }
+    return valid;
+}
 
 } // namespace
 
@@ -93,4 +113,30 @@ TEST(DevsimProcess, QuitAndStopSignalsRemoveTheLinksAndHangUpThePorts)
             EXPECT_FALSE(fs::exists(fs::symlink_status(sim.Port(device)))) << sim.Port(device);
         EXPECT_TRUE(gnss.Ends()) << signal;
     }
+}
+
+// A device given a rate talks at that rate only: at another, its sentences
+// arrive as garbage without one valid sentence among them, and once the
+// program changes the rate of its open port to the device's, they arrive
+// as themselves. A device given none talks at any rate.
+TEST(DevsimProcess, DeviceWithARateOfItsOwnIsHeardOnlyAtIt)
+{
+    testsupport::TempDir dir;
+    CSimulator sim(dir.Path(), {"--baud", "gnss=4800,sounder=38400"});
+    CPort sounder(sim.Port(2));
+    sounder.SetSpeed(B38400);
+    sounder.Expect("$SDDBT,");
+
+    CPort gnss(sim.Port(0));
+    gnss.SetSpeed(B38400);
+    const std::string garbage = gnss.Read(1500);
+    ASSERT_EQ(garbage.size(), 1500u) << "a device at the wrong rate still sends";
+    EXPECT_EQ(ValidSentences(garbage), 0);
+    gnss.SetSpeed(B4800);
+    gnss.Expect("$GPGGA,");
+
+    CPort beacon(sim.Port(1));
+    beacon.SetSpeed(B110);
+    beacon.Write("$GPCRQ,MSS\r\n");
+    beacon.Expect("$CRMSS,");
 }

@@ -81,6 +81,49 @@ TEST(SerialPort, OpenSetsTheLineWhateverTheTtyHeld)
     }
 }
 
+// The rate of an open port changes under a device that never stops
+// talking: each of the window's rates in turn and back, in and out, read
+// back from the tty; a refused rate changes nothing. The read stays
+// outstanding throughout: bytes keep coming after every change, none is
+// lost or out of order, a write goes out after it, and Close still finds
+// exactly one read to cancel.
+TEST(SerialPort, SetBaudRateChangesTheOpenLineAndLosesNoByte)
+{
+    boost::asio::io_service ioService;
+    Line line(ioService);
+    EXPECT_FALSE(line.port.SetBaudRate(9600)) << "no open port";
+    EXPECT_EQ(line.port.BaudRate(), 0u);
+    ASSERT_TRUE(line.Open(9600));
+    std::vector<boost::uint32_t> rates = {110,   300,   600,   1200,   2400,   4800,   9600,  14400,
+                                          19200, 38400, 56000, 57600, 115200, 128000, 256000};
+    rates.insert(rates.end(), rates.rbegin(), rates.rend());
+    {
+        const porttest::Flooder device(line.pty.MasterFd());
+        for (const boost::uint32_t rate : rates) {
+            const std::size_t before = line.rx.Bytes().size();
+            ASSERT_TRUE(line.port.SetBaudRate(rate)) << rate;
+            const std::string r = std::to_string(rate);
+            EXPECT_EQ(r + " in, " + r + " out, raw", porttest::LineSettings(line.pty.MasterFd()));
+            EXPECT_EQ(line.port.BaudRate(), rate);
+            ASSERT_TRUE(line.rx.WaitForBytes(before + 1000)) << "still reading after the change to " << rate;
+        }
+        EXPECT_FALSE(line.port.SetBaudRate(0));
+        EXPECT_EQ("110 in, 110 out, raw", porttest::LineSettings(line.pty.MasterFd()));
+    }
+    line.pty.Send("\xFF");
+    ASSERT_TRUE(WaitUntil([&] { const std::string b = line.rx.Bytes(); return !b.empty() && b.back() == '\xFF'; }));
+    const std::string received = line.rx.Bytes();
+    EXPECT_TRUE(porttest::FollowsPattern(received.substr(0, received.size() - 1)))
+        << "a byte lost or out of order in " << received.size();
+    EXPECT_EQ(4, WriteText(line.port, "sent"));
+    EXPECT_EQ("sent", line.pty.Receive(4));
+    const std::vector<boost::uint32_t> counts = line.rx.Counts();
+    EXPECT_EQ(std::count(counts.begin(), counts.end(), 0u), 0) << "a failed read would light Rx Err";
+    line.port.Close();
+    EXPECT_EQ(counts.size() + 1, line.rx.Calls()) << "exactly one read was outstanding";
+    EXPECT_FALSE(line.port.SetBaudRate(9600)) << "closed";
+}
+
 // Two ports share a service. A quiet port's Close cancels its outstanding
 // read, which reports once with 0 before Close returns, and never again. A
 // vanished device fails every read at once; its port keeps reporting that

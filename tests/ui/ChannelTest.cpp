@@ -158,6 +158,29 @@ struct Flood
     std::thread thread;
 };
 
+// Holds back the timer events of the lamps given while it lives, so a pulse
+// is still running when the test looks at it however slow the machine is.
+class LampTimersHeld : public QObject
+{
+public:
+    explicit LampTimersHeld(std::initializer_list<CColorStatic*> lamps) : m_lamps(lamps)
+    {
+        for (CColorStatic* lamp : m_lamps)
+            lamp->installEventFilter(this);
+    }
+    ~LampTimersHeld() override
+    {
+        for (CColorStatic* lamp : m_lamps)
+            lamp->removeEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override { return event->type() == QEvent::Timer; }
+
+private:
+    std::vector<CColorStatic*> m_lamps;
+};
+
 void OpenOn(COrvelConfiguratorDlg& window, const Panel& panel, const std::string& port)
 {
     PickItem(window, panel.port, QString::fromStdString(port));
@@ -272,19 +295,23 @@ TEST_F(Channels, EveryChannelIsWiredToItsOwnPortPaneAndLampsAndReadsWhileTheWind
         EXPECT_EQ(Pane(panel), QString::fromStdString(sent[c]));
         Click(*dlg, panel.clear);
         EXPECT_EQ(Pane(panel), "");
-        devices[c].Send(std::string("from ") + panel.device + "\r\n");
-        ASSERT_TRUE(PaneBecomes(QString("from %1\n").arg(panel.device), panel));
-        ExpectLit(Lamp(panel, kRx), kGreen, 250);
-        Type(*dlg, panel.edit, panel.device);
-        Click(*dlg, panel.send);
-        EXPECT_EQ(devices[c].Receive(9), std::string(panel.device) + "\r\n");
-        ASSERT_TRUE(SendEnds(panel));
-        ExpectLit(Lamp(panel, kTx), kGreen, 250);
-        EXPECT_FALSE(Lamp(panel, kTxErr)->IsLit());
+        {
+            const LampTimersHeld held{Lamp(panel, kRx), Lamp(panel, kTx)};
+            devices[c].Send(std::string("from ") + panel.device + "\r\n");
+            ASSERT_TRUE(PaneBecomes(QString("from %1\n").arg(panel.device), panel));
+            ExpectLit(Lamp(panel, kRx), kGreen, 250);
+            Type(*dlg, panel.edit, panel.device);
+            Click(*dlg, panel.send);
+            EXPECT_EQ(devices[c].Receive(9), std::string(panel.device) + "\r\n");
+            ASSERT_TRUE(SendEnds(panel));
+            ExpectLit(Lamp(panel, kTx), kGreen, 250);
+            EXPECT_FALSE(Lamp(panel, kTxErr)->IsLit());
+        }
         AnswerNextFileDialog(dir.File("file.bin"));
         Click(*dlg, panel.sendFile);
         EXPECT_TRUE(devices[c].Receive(file.size(), std::chrono::seconds(60)) == file);
         ASSERT_TRUE(SendEnds(panel));
+        const LampTimersHeld held{Lamp(panel, kRxErr)};
         Click(*dlg, panel.close);
         ExpectOpen(panel, false);
         EXPECT_FALSE(Lamp(panel, kPortLamp)->IsLit());

@@ -112,3 +112,41 @@ TEST(SerialPortWin, EchoesWritesAndSendsAndEndsSendsEarly)
 }
 
 } // namespace
+
+// The rate of an open port changes through the device control block, read
+// back with GetCommState, while the far end echoes: every byte written
+// before and after each change comes back, in order, and the read stays
+// outstanding throughout (its one cancelled read reports at Close). A
+// closed port refuses, and so does a rate of 0, leaving the line as it was.
+// (Wine puts a rate outside the termios table on a Linux tty as 38400 and a
+// custom divisor, which a pseudo-terminal does not keep: 14400, 56000,
+// 128000 and 256000 read back as 38400 here, so only the others are read
+// back.)
+TEST(SerialPortWin, SetBaudRateChangesTheOpenLineAndLosesNoByte)
+{
+    const std::vector<std::string> names = MappedPorts();
+    ASSERT_EQ(names.size(), 2u) << "run under scripts/wine-ports";
+    boost::asio::io_service io;
+    EchoLine line(io);
+    EXPECT_FALSE(line.port.SetBaudRate(9600)) << "no open port";
+    ASSERT_TRUE(line.port.Open(names[0].c_str(), 9600) && line.Settle());
+    for (const boost::uint32_t rate : {110u, 300u, 600u, 1200u, 2400u, 4800u, 9600u, 14400u, 19200u, 38400u, 56000u,
+                                       57600u, 115200u, 128000u, 256000u, 4800u}) {
+        ASSERT_TRUE(line.port.SetBaudRate(rate)) << rate;
+        const bool custom = rate == 14400 || rate == 56000 || rate == 128000 || rate == 256000;
+        if (!custom)
+            EXPECT_EQ(line.port.BaudRate(), rate);
+        std::string block;
+        for (std::size_t n = 0; n < 4096; ++n)
+            block += static_cast<char>((n * 13 + rate) % 251);
+        ASSERT_EQ(line.port.Write(block.data(), static_cast<boost::uint32_t>(block.size())), 4096);
+        line.sent += block;
+    }
+    EXPECT_FALSE(line.port.SetBaudRate(0));
+    EXPECT_EQ(line.port.BaudRate(), 4800u);
+    ASSERT_TRUE(WaitUntil([&] { const Lock lock(line.mutex); return line.bytes.size() >= line.sent.size(); }));
+    line.port.Close();
+    EXPECT_TRUE(line.bytes == line.sent) << line.bytes.size() << " bytes back of " << line.sent.size();
+    EXPECT_EQ(line.lastCount, 0u) << "the cancelled read reports last";
+    EXPECT_FALSE(line.port.SetBaudRate(9600)) << "closed";
+}

@@ -1,6 +1,8 @@
 #include "Channel.h"
 
+#include "LineSpeed.h"
 #include "Nmea.h"
+#include "Uart.h"
 
 #include <cerrno>
 #include <poll.h>
@@ -104,7 +106,8 @@ void CChannel::ReadCommands()
         if (count > 0) {
             if (m_flood)
                 continue;
-            for (const std::string& line : m_input.Feed(buffer, static_cast<std::size_t>(count)))
+            const std::string heard = AsDeviceHears(buffer, static_cast<std::size_t>(count));
+            for (const std::string& line : m_input.Feed(heard.data(), heard.size()))
                 Queue(m_device->Answer(line));
             continue;
         }
@@ -154,7 +157,23 @@ void CChannel::Queue(const std::string& bytes)
 {
     if (!m_readerPresent || bytes.empty() || m_output.size() + bytes.size() > kMaxQueued)
         return;
-    m_output += bytes;
+    m_output += AsReaderHears(bytes);
+}
+
+std::string CChannel::AsReaderHears(const std::string& bytes) const
+{
+    const unsigned readerRate = m_baudRate == 0 ? 0 : ReaderBaudRate(m_port.Master());
+    if (readerRate == 0 || readerRate == m_baudRate)
+        return bytes;
+    return AsReceivedAt(bytes, m_baudRate, readerRate);
+}
+
+std::string CChannel::AsDeviceHears(const char* data, std::size_t size) const
+{
+    const unsigned readerRate = m_baudRate == 0 ? 0 : ReaderBaudRate(m_port.Master());
+    if (readerRate == 0 || readerRate == m_baudRate)
+        return std::string(data, size);
+    return AsReceivedAt(std::string_view(data, size), readerRate, m_baudRate);
 }
 
 // Keeps one chunk of the flood ready; reports the end once the master has

@@ -49,6 +49,8 @@ public:
     void StartFlood(std::uint64_t bytes);
     // Every `every`th sentence of the device's own output goes out broken.
     void CorruptEvery(unsigned every) { m_corruptEvery = every; }
+    // 0: the device talks at any rate.
+    void SetBaudRate(unsigned rate) { m_baudRate = rate; }
 
     void Plug();
     void Unplug();
@@ -71,6 +73,8 @@ private:
     void LoseReader();
     void ForgetReader();
     void Queue(const std::string& bytes);
+    std::string AsReaderHears(const std::string& bytes) const;
+    std::string AsDeviceHears(const char* data, std::size_t size) const;
     void RefillFlood();
 
     std::unique_ptr<CDevice> m_device;
@@ -85,6 +89,7 @@ private:
     bool m_floodReported = false;
     unsigned m_corruptEvery = 0;
     unsigned m_sentencesSent = 0;
+    unsigned m_baudRate = 0;
 };
 
 } // namespace devsim

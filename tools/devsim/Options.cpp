@@ -47,6 +47,27 @@ CPullPlan PullPlan(const std::string& text)
     return plan;
 }
 
+// DEVICE=RATE[,DEVICE=RATE...]
+void BaudRates(const std::string& text, std::array<unsigned, 3>& rates)
+{
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t comma = text.find(',', from);
+        const std::string item = text.substr(from, comma == std::string::npos ? comma : comma - from);
+        const std::size_t equals = item.find('=');
+        if (equals == std::string::npos)
+            throw CUsageError("--baud wants DEVICE=RATE[,DEVICE=RATE...], not \"" + text + "\"");
+        const std::size_t device = Device(item.substr(0, equals), "--baud");
+        const std::uint64_t rate = Number(item.substr(equals + 1), "--baud");
+        if (rate == 0 || rate > 4000000)
+            throw CUsageError("--baud wants a rate from 1 to 4000000");
+        rates[device] = static_cast<unsigned>(rate);
+        if (comma == std::string::npos)
+            return;
+        from = comma + 1;
+    }
+}
+
 } // namespace
 
 std::optional<std::size_t> DeviceIndex(const std::string& name)
@@ -94,6 +115,8 @@ COptions ParseOptions(const std::vector<std::string>& arguments)
             if (every == 0 || every > 1000000)
                 throw CUsageError("--corrupt wants a number from 1 to 1000000");
             options.m_corruptEvery = static_cast<unsigned>(every);
+        } else if (option == "--baud") {
+            BaudRates(value, options.m_baud);
         } else {
             throw CUsageError("unknown argument \"" + option + "\"");
         }
@@ -113,8 +136,9 @@ pseudo-terminals and offers them as port links in a folder:
                             second; answers the Shark, Navis and Navitel commands
   <folder>/<prefix>beacon   beacon receiver: answers $PCSI, $GPMSK and $GPCRQ
   <folder>/<prefix>sounder  echo sounder: DBT and DPT once a second
-Each link points to the slave side of a pseudo-terminal in raw mode; the baud
-rate is ignored. Commands are lines ending in CR LF (or LF).
+Each link points to the slave side of a pseudo-terminal in raw mode. A device
+talks at any baud rate unless --baud gives it one. Commands are lines ending in
+CR LF (or LF).
 
 Options:
   --dir FOLDER        folder of the links (default: $XDG_RUNTIME_DIR/orvel-ports,
@@ -137,6 +161,15 @@ Options:
   --corrupt N         every Nth sentence a device sends by itself goes out
                       with a digit changed, so that its checksum is wrong, as
                       a noisy cable would deliver it
+  --baud DEVICE=RATE[,DEVICE=RATE...]
+                      the device talks at RATE bit/s only: a pseudo-terminal
+                      carries no rate, so the simulator reads the rate the
+                      program has set on its end of the port whenever the
+                      device sends or hears something, and while the two
+                      differ, what the device sends arrives (and what it hears
+                      is taken) as a UART at the wrong rate shows it: garbage,
+                      bit by bit as 8N1 frames read at the other rate; may be
+                      given several times
   --demo              try OrvelConfigurator without devices: start the
                       simulator, then the OrvelConfigurator that sits beside
                       this program, on settings of its own in a new

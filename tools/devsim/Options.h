@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -31,6 +32,7 @@ struct COptions
     std::size_t m_floodDevice = 0;
     std::vector<CPullPlan> m_pulls;
     unsigned m_corruptEvery = 0;        // 0: every sentence intact
+    std::array<unsigned, 3> m_baud{};   // per device; 0: any rate
     bool m_help = false;
     bool m_demo = false;                // run OrvelConfigurator on demo settings
 };

@@ -77,6 +77,7 @@ CSimulator::CSimulator(const COptions& options)
         const std::string link = m_folder + "/" + options.m_prefix + kDeviceNames[i];
         m_channels[i] = std::make_unique<CChannel>(MakeDevice(i), link, m_watcher, &CSimulator::Report);
         m_channels[i]->CorruptEvery(options.m_corruptEvery);
+        m_channels[i]->SetBaudRate(options.m_baud[i]);
     }
     if (options.m_floodBytes)
         m_channels[options.m_floodDevice]->StartFlood(*options.m_floodBytes);

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <map>
+#include <string>
 
 namespace MfcExtControl {
 
@@ -59,6 +60,9 @@ public:
     void EndPulse();
     // Toggles the lamp every `elapse` ms until TurnOff.
     void Blink(UINT elapse);
+    // What the lamp says when the pointer rests on it (UTF-8).
+    void SetTip(const std::string& text);
+    std::string Tip() const;
 
     // Timer handling: 158 ends the pulse, 159 toggles, any other identifier
     // (0 is the repaint request) changes nothing.

@@ -89,6 +89,16 @@ bool CColorStatic::SubclassDlgItem(int id, QWidget* parent)
     return true;
 }
 
+void CColorStatic::SetTip(const std::string& text)
+{
+    setToolTip(QString::fromStdString(text));
+}
+
+std::string CColorStatic::Tip() const
+{
+    return toolTip().toStdString();
+}
+
 void CColorStatic::ReplaceLitBrush(COLORREF colour)
 {
     m_litBrush = QBrush(ToQColor(colour), Qt::SolidPattern);

@@ -169,7 +169,21 @@ void CDialogEx::keyPressEvent(QKeyEvent* event)
         OnEnterKey(focusWidget());
         return;
     }
+    // A line edit leaves Up and Down to its window.
+    const bool upOrDown = event->key() == Qt::Key_Up || event->key() == Qt::Key_Down;
+    if (upOrDown && event->modifiers() == Qt::NoModifier && qobject_cast<QLineEdit*>(focusWidget())) {
+        const int id = MfcExtControl::GetDlgItemId(focusWidget());
+        if (OnEditKey(id, event->key() == Qt::Key_Up ? EditKey::Up : EditKey::Down)) {
+            event->accept();
+            return;
+        }
+    }
     QDialog::keyPressEvent(event);  // Escape ends the window
+}
+
+bool CDialogEx::OnEditKey(int, EditKey)
+{
+    return false;
 }
 
 CWnd* CDialogEx::GetDlgItem(int id) const

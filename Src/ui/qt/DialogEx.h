@@ -65,6 +65,8 @@ protected:
     virtual bool OnCommand(int id, int notifyCode);
     // Enter was pressed; by default a focused push button is pressed.
     virtual void OnEnterKey(CWnd* focus);
+    // Up or Down in a single-line edit; true when the window took the key.
+    virtual bool OnEditKey(int id, EditKey key);
 
     void keyPressEvent(QKeyEvent* event) override;
 

@@ -1,5 +1,6 @@
 #include "LogPane.h"
 
+#include "LocalTime.h"
 #include "ReceivedText.h"
 
 #include <NmeaChecksum.h>
@@ -185,6 +186,13 @@ const CLogPane::Metrics& CLogPane::TextMetrics() const
     return m;
 }
 
+// Left of the text: the mark, and the lines' times when they are shown
+// ("HH:MM:SS.mmm" and a blank).
+int CLogPane::TextLeft() const
+{
+    return kMargin + (m_times ? 13 * TextMetrics().cell : 0);
+}
+
 int CLogPane::FullRows() const
 {
     return std::max(1, viewport()->height() / TextMetrics().lineHeight);
@@ -192,7 +200,7 @@ int CLogPane::FullRows() const
 
 int CLogPane::VisibleColumns() const
 {
-    return std::max(1, (viewport()->width() - kMargin) / TextMetrics().cell);
+    return std::max(1, (viewport()->width() - TextLeft()) / TextMetrics().cell);
 }
 
 std::size_t CLogPane::FirstVisibleLine() const
@@ -216,11 +224,11 @@ void CLogPane::UpdateScrollRange(bool toEnd)
 
 // Received bytes ------------------------------------------------------------
 
-void CLogPane::AppendReceived(const char* data, std::size_t size)
+void CLogPane::AppendReceived(const char* data, std::size_t size, const CPaneModel::ReadTimes& times)
 {
     const bool follow = FollowsEnd();
     const std::size_t oldEnd = m_model.Text().Size();
-    const std::size_t changedLine = m_model.AppendReceived(data, size);
+    const std::size_t changedLine = m_model.AppendReceived(data, size, times);
     if (m_model.Text().Size() == oldEnd)
         return;
 
@@ -258,6 +266,10 @@ QString CLogPane::Decoded(std::size_t begin, std::size_t end) const
 {
     end = std::min(end, m_model.Text().Size());
     begin = std::min(begin, end);
+    if (m_hex) {
+        const std::u16string copied = Layout().CopyText(begin, end);
+        return QString::fromUtf16(copied.data(), static_cast<qsizetype>(copied.size()));
+    }
     QString text(static_cast<qsizetype>(end - begin), Qt::Uninitialized);
     m_model.Decode(begin, end, reinterpret_cast<char16_t*>(text.data()));
     return text;
@@ -265,7 +277,9 @@ QString CLogPane::Decoded(std::size_t begin, std::size_t end) const
 
 QString CLogPane::toPlainText() const
 {
-    return Decoded(0, m_model.Text().Size());
+    QString text(static_cast<qsizetype>(m_model.Text().Size()), Qt::Uninitialized);
+    m_model.Decode(0, m_model.Text().Size(), reinterpret_cast<char16_t*>(text.data()));
+    return text;
 }
 
 void CLogPane::setPlainText(const QString& text)
@@ -332,16 +346,14 @@ void CLogPane::paintEvent(QPaintEvent* event)
     painter.fillRect(area, palette().brush(QPalette::Base));
 
     const std::size_t first = FirstVisibleLine();
-    const CPaneText& text = m_model.Text();
-    const std::size_t lines = text.LineCount();
-    const std::size_t selBegin = m_model.SelectionBegin();
-    const std::size_t selEnd = m_model.SelectionEnd();
+    const std::size_t lines = m_model.Text().LineCount();
     const int firstRow = std::max(0, area.top()) / m.lineHeight;
     const int lastRow = std::max(0, area.bottom()) / m.lineHeight;
     for (int row = firstRow; row <= lastRow && first + row < lines; ++row) {
         PaintSentenceMark(painter, first + row, row * m.lineHeight);
-        PaintLine(painter, first + row, row * m.lineHeight, selBegin, selEnd);
+        PaintLine(painter, first + row, row * m.lineHeight);
     }
+    PaintEvents(painter, first, std::min(lines, first + static_cast<std::size_t>(lastRow) + 1));
 
     if (hasFocus() && m_caretOn && !m_readOnly) {
         const QRect caret = CaretRect();
@@ -350,79 +362,74 @@ void CLogPane::paintEvent(QPaintEvent* event)
     }
 }
 
-void CLogPane::PaintLine(QPainter& painter, std::size_t line, int y, std::size_t selBegin,
-                         std::size_t selEnd) const
+void CLogPane::PaintLine(QPainter& painter, std::size_t line, int y) const
 {
     const Metrics& m = TextMetrics();
-    const CPaneText& text = m_model.Text();
-    const std::size_t begin = text.LineStart(line);
-    const std::size_t end = text.LineEnd(line);
-    const std::size_t lastColumn = m_firstColumn + static_cast<std::size_t>(VisibleColumns()) + 1;
-    auto [pos, column] = m_model.Seek(begin, end, m_firstColumn);
-    const auto xOf = [&](std::size_t col) {
-        return kMargin + static_cast<int>(col - std::min(col, m_firstColumn)) * m.cell;
-    };
+    const std::size_t columns = static_cast<std::size_t>(VisibleColumns()) + 1;
+    Layout().Row(line, m_firstColumn, columns, m_cells);
+    const int left = TextLeft();
+    const auto xOf = [&](std::size_t column) { return left + static_cast<int>(column - m_firstColumn) * m.cell; };
+    if (m_times) {
+        if (const std::int64_t time = m_model.LineTimeMs(line)) {
+            painter.setFont(m.font);
+            painter.setPen(palette().color(QPalette::PlaceholderText));
+            painter.drawText(QRect(kMargin, y, left - kMargin, m.lineHeight), Qt::AlignLeft | Qt::AlignVCenter,
+                             QString::fromStdString(LocalTime(time, "%H:%M:%S", true)));
+        }
+    }
 
-    QList<quint32> glyphs[2];  // [selected]
-    QList<QPointF> positions[2];
+    // The selection's runs of cells, then the glyphs by colour: text,
+    // selected, dimmed.
+    for (std::size_t i = 0; i < m_cells.size();) {
+        if (!m_cells[i].selected) {
+            ++i;
+            continue;
+        }
+        std::size_t j = i;
+        while (j + 1 < m_cells.size() && m_cells[j + 1].selected && m_cells[j + 1].column == m_cells[j].column + 1)
+            ++j;
+        painter.fillRect(QRect(xOf(m_cells[i].column), y, xOf(m_cells[j].column + 1) - xOf(m_cells[i].column), m.lineHeight),
+                         palette().brush(QPalette::Highlight));
+        i = j + 1;
+    }
+    enum { kText, kSelected, kDim, kColours };
+    QList<quint32> glyphs[kColours];
+    QList<QPointF> positions[kColours];
     struct Alone
     {
         int x;
         QChar c;
-        bool selected;
+        int colour;
     };
     QVarLengthArray<Alone, 8> alone;
-    std::size_t selFrom = 0, selTo = 0;  // selected columns in view
     const int baseline = y + m.ascent;
-    text.ForEachPiece(pos, end, [&](const char* data, std::size_t size) {
-        for (std::size_t i = 0; i < size && column < lastColumn; ++i, ++pos) {
-            const auto byte = static_cast<unsigned char>(data[i]);
-            const std::size_t next = byte == '\t' ? CPaneModel::TabStopAfter(column) : column + 1;
-            const bool selected = pos >= selBegin && pos < selEnd;
-            if (selected) {
-                if (selFrom == selTo)
-                    selFrom = column;
-                selTo = next;
-            }
-            if (byte != '\t') {
-                if (m.drawAlone[byte]) {
-                    alone.append({xOf(column), QChar(PaneChar(byte)), selected});
-                } else {
-                    glyphs[selected].append(m.glyph[byte]);
-                    positions[selected].append(QPointF(xOf(column), baseline));
-                }
-            }
-            column = next;
+    for (const PaneCell& cell : m_cells) {
+        if (cell.byte == '\t' || cell.byte == ' ')
+            continue;
+        const int colour = cell.selected ? kSelected : cell.dim ? kDim : kText;
+        if (m.drawAlone[cell.byte]) {
+            alone.append({xOf(cell.column), QChar(PaneChar(cell.byte)), colour});
+        } else {
+            glyphs[colour].append(m.glyph[cell.byte]);
+            positions[colour].append(QPointF(xOf(cell.column), baseline));
         }
-        return column < lastColumn;
-    });
-    // A selected line break shows as one selected cell after the line.
-    if (end < text.Size() && end >= selBegin && end < selEnd && column < lastColumn && pos == end) {
-        if (selFrom == selTo)
-            selFrom = column;
-        selTo = column + 1;
     }
-
-    if (selFrom != selTo) {
-        painter.fillRect(QRect(xOf(std::max(selFrom, m_firstColumn)), y,
-                               xOf(selTo) - xOf(std::max(selFrom, m_firstColumn)), m.lineHeight),
-                         palette().brush(QPalette::Highlight));
-    }
-    const QColor colours[2] = {palette().color(QPalette::Text), palette().color(QPalette::HighlightedText)};
-    for (int selected = 0; selected < 2; ++selected) {
-        if (glyphs[selected].isEmpty())
+    const QColor colours[kColours] = {palette().color(QPalette::Text), palette().color(QPalette::HighlightedText),
+                                      palette().color(QPalette::PlaceholderText)};
+    for (int colour = 0; colour < kColours; ++colour) {
+        if (glyphs[colour].isEmpty())
             continue;
         QGlyphRun run;
         run.setRawFont(m.rawFont);
-        run.setGlyphIndexes(glyphs[selected]);
-        run.setPositions(positions[selected]);
-        painter.setPen(colours[selected]);
+        run.setGlyphIndexes(glyphs[colour]);
+        run.setPositions(positions[colour]);
+        painter.setPen(colours[colour]);
         painter.drawGlyphRun(QPointF(0, 0), run);
     }
     if (!alone.isEmpty()) {
         painter.setFont(m.font);
         for (const Alone& a : alone) {
-            painter.setPen(colours[a.selected]);
+            painter.setPen(colours[a.colour]);
             painter.drawText(QRect(a.x, y, m.cell, m.lineHeight), Qt::AlignCenter, QString(a.c));
         }
     }
@@ -443,6 +450,38 @@ void CLogPane::PaintSentenceMark(QPainter& painter, std::size_t line, int y) con
         painter.fillRect(QRect(0, y, viewport()->width(), height), QColor(255, 215, 215));
         painter.fillRect(QRect(0, y, kMarkWidth, height), QColor(220, 0, 0));
         return;
+    case CPaneModel::LineMark::Sent:
+        painter.fillRect(QRect(0, y, viewport()->width(), height), QColor(225, 235, 250));
+        painter.fillRect(QRect(0, y, kMarkWidth, height), QColor(40, 90, 200));
+        return;
+    }
+}
+
+// Each link event of the lines [first, end) as a rule over the line where
+// it happened, with what it was and when at the right.
+void CLogPane::PaintEvents(QPainter& painter, std::size_t first, std::size_t end) const
+{
+    const Metrics& m = TextMetrics();
+    const CPaneText& text = m_model.Text();
+    const auto& events = m_model.Events();
+    const std::size_t from = text.LineStart(first);
+    auto event = std::lower_bound(events.begin(), events.end(), from,
+                                  [](const CPaneModel::Event& e, std::size_t pos) { return e.pos < pos; });
+    for (; event != events.end(); ++event) {
+        const std::size_t line = text.LineOf(event->pos);
+        if (line >= end)
+            break;
+        const bool good = event->kind == CPaneModel::Event::Kind::Opened || event->kind == CPaneModel::Event::Kind::Back;
+        const QColor colour = good ? QColor(0, 130, 0) : QColor(200, 60, 0);
+        const int y = static_cast<int>(line - first) * m.lineHeight;
+        painter.fillRect(QRect(0, y, viewport()->width(), 1), colour);
+        const QString label = QString::fromStdString(CPaneModel::EventText(*event));
+        painter.setFont(m.font);
+        const int width = QFontMetrics(m.font).horizontalAdvance(label) + 6;
+        const QRect box(viewport()->width() - width, y + 1, width, m.lineHeight - 1);
+        painter.fillRect(box, palette().brush(QPalette::Base));
+        painter.setPen(colour);
+        painter.drawText(box, Qt::AlignCenter, label);
     }
 }
 
@@ -452,13 +491,13 @@ QRect CLogPane::CaretRect() const
     const std::size_t caret = m_model.Caret();
     const std::size_t line = m_model.Text().LineOf(caret);
     const std::size_t first = FirstVisibleLine();
-    const std::size_t column = m_model.ColumnOf(caret);
+    const std::size_t column = Layout().ColumnOf(caret);
     if (line < first || column < m_firstColumn)
         return QRect();
     const std::size_t row = line - first;
     if (row > static_cast<std::size_t>(viewport()->height() / m.lineHeight))
         return QRect();
-    return QRect(kMargin + static_cast<int>(column - m_firstColumn) * m.cell - 1, static_cast<int>(row) * m.lineHeight,
+    return QRect(TextLeft() + static_cast<int>(column - m_firstColumn) * m.cell - 1, static_cast<int>(row) * m.lineHeight,
                  2, m.lineHeight);
 }
 
@@ -480,8 +519,9 @@ void CLogPane::RestartBlink()
 void CLogPane::EnsureCaretVisible()
 {
     const PaneViewStart now{FirstVisibleLine(), m_firstColumn};
-    const PaneViewStart start = ViewShowing(m_model, m_model.Caret(), now, static_cast<std::size_t>(FullRows()),
-                                            static_cast<std::size_t>(VisibleColumns()));
+    const std::size_t caret = m_model.Caret();
+    const PaneViewStart start = ViewShowing(m_model.Text().LineOf(caret), Layout().ColumnOf(caret), now,
+                                            static_cast<std::size_t>(FullRows()), static_cast<std::size_t>(VisibleColumns()));
     if (start.line != now.line)
         verticalScrollBar()->setValue(static_cast<int>(std::min<std::size_t>(start.line, INT_MAX)));
     if (start.column != m_firstColumn) {
@@ -498,8 +538,8 @@ std::size_t CLogPane::PositionAt(const QPoint& point) const
     const long row = point.y() < 0 ? -1 : point.y() / m.lineHeight;
     const long line = std::clamp<long>(static_cast<long>(FirstVisibleLine()) + row, 0,
                                        static_cast<long>(m_model.Text().LineCount()) - 1);
-    const int x = std::max(0, point.x() - kMargin + m.cell / 2);
-    return m_model.PositionInLine(static_cast<std::size_t>(line), m_firstColumn + static_cast<std::size_t>(x / m.cell));
+    const int x = std::max(0, point.x() - TextLeft() + m.cell / 2);
+    return Layout().PositionAt(static_cast<std::size_t>(line), m_firstColumn + static_cast<std::size_t>(x / m.cell));
 }
 
 // Caret, selection and editing ------------------------------------------------
@@ -740,11 +780,46 @@ QMenu* CLogPane::MakeContextMenu()
     add("Удалить", QKeySequence::Delete, editable && selection, [this] { ReplaceSelection(std::string()); });
     menu->addSeparator();
     add("Выделить всё", QKeySequence::SelectAll, !m_model.Text().Empty(), [this] { selectAll(); });
+    menu->addSeparator();
+    QAction* hex = menu->addAction(QStringLiteral("Hex"), this, [this] { SetHex(!m_hex); });
+    hex->setCheckable(true);
+    hex->setChecked(m_hex);
+    QAction* times = menu->addAction(QString::fromUtf8("Время"), this, [this] { SetTimesShown(!m_times); });
+    times->setCheckable(true);
+    times->setChecked(m_times);
     if (m_save) {
         menu->addSeparator();
         add("Сохранить в файл…", QKeySequence::Save, true, [this] { m_save(); });
     }
+    if (!m_menuItems.empty())
+        menu->addSeparator();
+    for (const CPaneMenuItem& item : m_menuItems) {
+        QAction* action = menu->addAction(QString::fromStdString(item.caption), this, item.action);
+        action->setCheckable(static_cast<bool>(item.checked));
+        action->setChecked(item.checked && item.checked());
+        action->setEnabled(!item.enabled || item.enabled());
+    }
     return menu;
+}
+
+void CLogPane::SetTimesShown(bool shown)
+{
+    if (shown == m_times)
+        return;
+    m_times = shown;
+    EnsureCaretVisible();
+    viewport()->update();
+}
+
+void CLogPane::SetHex(bool hex)
+{
+    if (hex == m_hex)
+        return;
+    // The same lines stay in view; only their columns change.
+    m_hex = hex;
+    m_firstColumn = 0;
+    EnsureCaretVisible();
+    viewport()->update();
 }
 
 bool CLogPane::viewportEvent(QEvent* event)

@@ -24,6 +24,8 @@
 // "Сохранить в файл…" in the context menu, and Ctrl+S, run the handler the
 // owner gives (SetSaveHandler); without one they are not offered.
 
+#include "PaneLayout.h"
+#include "PaneMenu.h"
 #include "PaneModel.h"
 
 #include <QAbstractScrollArea>
@@ -36,6 +38,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 class QMenu;
 
@@ -52,7 +55,7 @@ public:
     ~CLogPane() override;
 
     // Bytes as the device sent them, added at the end (see ReceivedText.h).
-    void AppendReceived(const char* data, std::size_t size);
+    void AppendReceived(const char* data, std::size_t size, const CPaneModel::ReadTimes& times = {});
     // Empties the pane; the next bytes start at the top.
     void Clear();
 
@@ -67,6 +70,14 @@ public:
     QString SentencesText() const;
 
     void SetSaveHandler(std::function<void()> save) { m_save = std::move(save); }
+    // Items the window adds to the context menu.
+    void SetMenuItems(std::vector<CPaneMenuItem> items) { m_menuItems = std::move(items); }
+    // Lines shown as the hex of their bytes beside their characters.
+    void SetHex(bool hex);
+    bool IsHex() const { return m_hex; }
+    // Each received line's time in the margin.
+    void SetTimesShown(bool shown);
+    bool TimesShown() const { return m_times; }
 
     void selectAll();
     void copy() const;
@@ -120,13 +131,16 @@ private:
 
     const Metrics& TextMetrics() const;
     QString Decoded(std::size_t begin, std::size_t end) const;
+    int TextLeft() const;
     int FullRows() const;
     int VisibleColumns() const;
     // With `toEnd`, the view goes to the new end.
     void UpdateScrollRange(bool toEnd = false);
 
-    void PaintLine(QPainter& painter, std::size_t line, int y, std::size_t selBegin, std::size_t selEnd) const;
+    CPaneLayout Layout() const { return CPaneLayout(m_model, m_hex); }
+    void PaintLine(QPainter& painter, std::size_t line, int y) const;
     void PaintSentenceMark(QPainter& painter, std::size_t line, int y) const;
+    void PaintEvents(QPainter& painter, std::size_t first, std::size_t end) const;
     QRect CaretRect() const;
     void UpdateCaret();
     void RestartBlink();
@@ -147,9 +161,13 @@ private:
     QMenu* MakeContextMenu();
 
     CPaneModel m_model;
+    bool m_hex = false;            // lines shown as the hex of their bytes
+    bool m_times = false;          // each received line's time in the margin
+    mutable std::vector<PaneCell> m_cells;  // the row being painted
     std::size_t m_firstColumn = 0; // the leftmost column in view
     class SelectionData;
     std::function<void()> m_save;
+    std::vector<CPaneMenuItem> m_menuItems;
     bool m_readOnly = false;
     bool m_caretOn = true;         // blink phase
     bool m_dragging = false;
