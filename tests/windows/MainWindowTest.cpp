@@ -438,6 +438,16 @@ TEST_F(MainWindow, PaneKeysSelectAndCopyUnicodeTextAndTakeNotes)
         EXPECT_EQ(clipboard(), c.copied) << c.what;
     }
 
+    // In hex, a copy is the lines' hex as the pane lays them out.
+    m_pane->SetHex(true);
+    press({{'A', true, false}, {'C', true, false}});
+    std::wstring hex;
+    for (const char16_t c : ui::CPaneLayout(m_pane->Model(), true).CopyText(0, m_pane->Model().Text().Size()))
+        hex += c == u'\n' ? std::wstring(L"\r\n") : std::wstring(1, static_cast<wchar_t>(c));
+    EXPECT_EQ(clipboard().substr(0, 15), L"61 6C 70 68 61 ");
+    EXPECT_EQ(clipboard(), hex);
+    m_pane->SetHex(false);
+
     // A double click selects the word under the pointer.
     ::SendMessageW(pane, WM_LBUTTONDBLCLK, 0, MAKELPARAM(8, 2));
     EXPECT_EQ(m_pane->Model().SelectionBegin(), 0u);
@@ -479,6 +489,34 @@ TEST_F(MainWindow, PaneKeysSelectAndCopyUnicodeTextAndTakeNotes)
     };
     EXPECT_TRUE(RunUntil([&] { return saved() == record; })) << saved();
     ::DeleteFileW(path.c_str());
+}
+
+// Up and Down alone in a single-line edit go to the window first.
+TEST(DialogEx, UpAndDownInALineEditGoToTheWindowFirst)
+{
+    struct CEditKeys : ui::CDialogEx
+    {
+        CEditKeys() : ui::CDialogEx(ui::MainDialogTemplate()) {}
+        bool OnEditKey(int id, ui::EditKey key) override
+        {
+            seen.emplace_back(id, key);
+            return id == kEdit;
+        }
+        std::vector<std::pair<int, ui::EditKey>> seen;
+    } dialog;
+    ASSERT_TRUE(dialog.Create());
+    const HWND edit = ::GetDlgItem(dialog.GetSafeHwnd(), kEdit);
+    const HWND other = ::GetDlgItem(dialog.GetSafeHwnd(), 1026);
+    ::SetFocus(edit);
+    PressKey(VK_UP);
+    ::SetFocus(other);
+    PressKey(VK_DOWN);
+    ::SetFocus(dialog.GetSafeHwnd());
+    PressKey(VK_DOWN);  // not an edit
+    Pump();
+    const std::vector<std::pair<int, ui::EditKey>> expected{{kEdit, ui::EditKey::Up}, {1026, ui::EditKey::Down}};
+    EXPECT_EQ(dialog.seen, expected);
+    dialog.DestroyWindow();
 }
 
 // Enter in the command edit presses "Передать" and never ends the window;

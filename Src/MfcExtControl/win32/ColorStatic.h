@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <map>
+#include <string>
 
 namespace MfcExtControl {
 
@@ -57,6 +58,9 @@ public:
     void EndPulse();
     // Toggles the lamp every `elapse` ms until TurnOff.
     void Blink(UINT elapse);
+    // What the lamp says when the pointer rests on it (UTF-8).
+    void SetTip(const std::string& text);
+    std::string Tip() const { return m_tip; }
 
     // Timer handling: 158 ends the pulse, 159 toggles, any other identifier
     // (0 is the repaint request) changes nothing.
@@ -84,6 +88,7 @@ private:
     // brush out.
     HBRUSH CtlColor(HDC dc);
     void Detach();
+    void ShowTip();
 
     UINT_PTR SetTimer(UINT_PTR id, UINT elapse);
     void KillTimer(UINT_PTR id);
@@ -102,6 +107,8 @@ private:
     UINT_PTR m_blinkTimer;
 
     HWND m_window = nullptr;
+    HWND m_tooltip = nullptr;
+    std::string m_tip;
     std::map<UINT_PTR, UINT> m_timers;  // running timers and their elapse
     // What the last painting showed.
     bool m_painted = false;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <string>
 
 namespace MfcExtControl {
 
@@ -43,7 +44,40 @@ bool CColorStatic::SubclassDlgItem(int id, HWND parent)
     if (!::SetWindowSubclass(control, Subclass, kSubclassId, reinterpret_cast<DWORD_PTR>(this)))
         return false;
     m_window = control;
+    ShowTip();
     return true;
+}
+
+void CColorStatic::SetTip(const std::string& text)
+{
+    m_tip = text;
+    ShowTip();
+}
+
+// The tip in a tooltip control of the lamp's own; the static then reports
+// the mouse (SS_NOTIFY), as the tooltip needs.
+void CColorStatic::ShowTip()
+{
+    if (!m_window || m_tip.empty())
+        return;
+    const int size = ::MultiByteToWideChar(CP_UTF8, 0, m_tip.c_str(), -1, nullptr, 0);
+    std::wstring text(static_cast<std::size_t>(size > 0 ? size : 1), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, m_tip.c_str(), -1, text.data(), size);
+    TTTOOLINFOW tool{};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = ::GetParent(m_window);
+    tool.uId = reinterpret_cast<UINT_PTR>(m_window);
+    tool.lpszText = text.data();
+    if (!m_tooltip) {
+        m_tooltip = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                      CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, tool.hwnd, nullptr,
+                                      ::GetModuleHandleW(nullptr), nullptr);
+        ::SetWindowLongW(m_window, GWL_STYLE, ::GetWindowLongW(m_window, GWL_STYLE) | SS_NOTIFY);
+        ::SendMessageW(m_tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    } else {
+        ::SendMessageW(m_tooltip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
 }
 
 void CColorStatic::Detach()
@@ -54,6 +88,9 @@ void CColorStatic::Detach()
         ::KillTimer(m_window, timer.first);
     m_timers.clear();
     ::RemoveWindowSubclass(m_window, Subclass, kSubclassId);
+    if (m_tooltip)
+        ::DestroyWindow(m_tooltip);
+    m_tooltip = nullptr;
     m_window = nullptr;
 }
 

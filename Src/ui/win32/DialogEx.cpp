@@ -14,6 +14,9 @@ namespace ui {
 
 namespace {
 
+// The dialog object, as a property of its window.
+const wchar_t kDialogProperty[] = L"OrvelDialog";
+
 bool HasClass(HWND window, const wchar_t* className)
 {
     wchar_t name[32] = {};
@@ -73,8 +76,23 @@ int CDialogEx::DoModal()
 bool CDialogEx::PreTranslateMessage(MSG& message)
 {
     const HWND root = message.hwnd ? ::GetAncestor(message.hwnd, GA_ROOT) : nullptr;
-    return root && message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST
-           && ::IsDialogMessageW(root, &message);
+    if (!root || message.message < WM_KEYFIRST || message.message > WM_KEYLAST)
+        return false;
+    auto* dialog = static_cast<CDialogEx*>(::GetPropW(root, kDialogProperty));
+    return (dialog && dialog->TakeEditKey(message)) || ::IsDialogMessageW(root, &message);
+}
+
+// Up or Down alone in a single-line edit, when the window takes it.
+bool CDialogEx::TakeEditKey(const MSG& message)
+{
+    const bool upOrDown = message.message == WM_KEYDOWN && (message.wParam == VK_UP || message.wParam == VK_DOWN);
+    if (!upOrDown || ::GetKeyState(VK_SHIFT) < 0 || ::GetKeyState(VK_CONTROL) < 0 || ::GetKeyState(VK_MENU) < 0
+        || !HasClass(message.hwnd, WC_EDITW) || (::GetWindowLongW(message.hwnd, GWL_STYLE) & ES_MULTILINE))
+        return false;
+    const int id = ::GetDlgCtrlID(message.hwnd);
+    bool taken = false;
+    Guarded(id, [&] { taken = OnEditKey(id, message.wParam == VK_UP ? EditKey::Up : EditKey::Down); });
+    return taken;
 }
 
 bool CDialogEx::DestroyWindow()
@@ -117,6 +135,7 @@ INT_PTR CALLBACK CDialogEx::Procedure(HWND window, UINT message, WPARAM wParam, 
     if (message == WM_INITDIALOG) {
         auto* self = reinterpret_cast<CDialogEx*>(lParam);
         ::SetWindowLongPtrW(window, DWLP_USER, lParam);
+        ::SetPropW(window, kDialogProperty, self);
         self->m_window = window;
         self->ReplaceLogEdits();
         try {
@@ -131,6 +150,7 @@ INT_PTR CALLBACK CDialogEx::Procedure(HWND window, UINT message, WPARAM wParam, 
         return FALSE;
     if (message == WM_NCDESTROY) {
         ::SetWindowLongPtrW(window, DWLP_USER, 0);
+        ::RemovePropW(window, kDialogProperty);
         self->m_window = nullptr;
         return FALSE;
     }
@@ -195,6 +215,11 @@ void CDialogEx::OnEnterKey(CWnd* focus)
 {
     if (focus && HasClass(focus, WC_BUTTONW) && (::GetWindowLongW(focus, GWL_STYLE) & BS_TYPEMASK) <= BS_DEFPUSHBUTTON)
         ClickButton(focus);
+}
+
+bool CDialogEx::OnEditKey(int, EditKey)
+{
+    return false;
 }
 
 CWnd* CDialogEx::GetDlgItem(int id) const

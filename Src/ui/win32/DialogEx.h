@@ -15,7 +15,7 @@
 // reported on standard error and goes no further.
 //
 // The window ends by its close box or Escape. Enter never ends it: it goes
-// to OnEnterKey.
+// to OnEnterKey. Up and Down in a single-line edit go to OnEditKey first.
 
 #include "Wnd.h"
 
@@ -83,10 +83,13 @@ protected:
     virtual bool OnCommand(int id, int notifyCode);
     // Enter was pressed; by default a focused push button is pressed.
     virtual void OnEnterKey(CWnd* focus);
+    // Up or Down in a single-line edit; true when the window took the key.
+    virtual bool OnEditKey(int id, EditKey key);
 
 private:
     static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    bool TakeEditKey(const MSG& message);
     void ReplaceLogEdits();
     template <typename Handler>
     void Guarded(int id, Handler handler);

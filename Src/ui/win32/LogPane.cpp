@@ -1,6 +1,7 @@
 #include "LogPane.h"
 
 #include "Layer.h"
+#include "LocalTime.h"
 #include "ReceivedText.h"
 
 #include <WinTypes.h>
@@ -28,9 +29,14 @@ using MfcExtControl::RGB;
 constexpr COLORREF kValidMark = RGB(150, 200, 150);
 constexpr COLORREF kBrokenLine = RGB(255, 215, 215);
 constexpr COLORREF kBrokenMark = RGB(220, 0, 0);
+constexpr COLORREF kSentLine = RGB(225, 235, 250);
+constexpr COLORREF kSentMark = RGB(40, 90, 200);
+constexpr COLORREF kLinkUp = RGB(0, 130, 0);      // opened, back
+constexpr COLORREF kLinkDown = RGB(200, 60, 0);   // lost, closed
+constexpr int kTimeColumns = 13;                  // "HH:MM:SS.mmm "
 
-// The menu's commands.
-enum Command { kCut = 1, kCopy, kPaste, kDelete, kSelectAll, kSave };
+// The menu's commands; the window's own items follow kWindowItems.
+enum Command { kCut = 1, kCopy, kPaste, kDelete, kSelectAll, kHex, kTimes, kSave, kWindowItems };
 
 void Fill(HDC dc, const RECT& area, COLORREF colour)
 {
@@ -121,12 +127,18 @@ int CLogPane::FullRows() const
     return std::max(1, static_cast<int>(client.bottom) / m_lineHeight);
 }
 
+// Left of the text: the mark, and the lines' times when they are shown.
+int CLogPane::TextLeft() const
+{
+    return kMargin + (m_times ? kTimeColumns * m_cell : 0);
+}
+
 int CLogPane::VisibleColumns() const
 {
     RECT client{};
     if (m_window)
         ::GetClientRect(m_window, &client);
-    return std::max(1, (static_cast<int>(client.right) - kMargin) / m_cell);
+    return std::max(1, (static_cast<int>(client.right) - TextLeft()) / m_cell);
 }
 
 std::size_t CLogPane::LastFirstLine() const
@@ -200,8 +212,8 @@ std::size_t CLogPane::PositionAt(POINT point) const
     const long row = point.y < 0 ? -1 : point.y / m_lineHeight;
     const long line = std::clamp<long>(static_cast<long>(m_firstLine) + row, 0,
                                        static_cast<long>(m_model.Text().LineCount()) - 1);
-    const int x = std::max(0, static_cast<int>(point.x) - kMargin + m_cell / 2);
-    return m_model.PositionInLine(static_cast<std::size_t>(line), m_firstColumn + static_cast<std::size_t>(x / m_cell));
+    const int x = std::max(0, static_cast<int>(point.x) - TextLeft() + m_cell / 2);
+    return Layout().PositionAt(static_cast<std::size_t>(line), m_firstColumn + static_cast<std::size_t>(x / m_cell));
 }
 
 // The system caret at the model's caret, or out of sight when it is not in view.
@@ -211,11 +223,11 @@ void CLogPane::PlaceCaret()
         return;
     const std::size_t caret = m_model.Caret();
     const std::size_t line = m_model.Text().LineOf(caret);
-    const std::size_t column = m_model.ColumnOf(caret);
+    const std::size_t column = Layout().ColumnOf(caret);
     const bool inView = line >= m_firstLine && line <= m_firstLine + static_cast<std::size_t>(FullRows())
                         && column >= m_firstColumn;
     if (inView)
-        ::SetCaretPos(kMargin + static_cast<int>(column - m_firstColumn) * m_cell - 1,
+        ::SetCaretPos(TextLeft() + static_cast<int>(column - m_firstColumn) * m_cell - 1,
                       static_cast<int>(line - m_firstLine) * m_lineHeight);
     else
         ::SetCaretPos(-m_cell * 4, -m_lineHeight * 4);
@@ -224,8 +236,9 @@ void CLogPane::PlaceCaret()
 void CLogPane::EnsureCaretVisible()
 {
     const PaneViewStart now{m_firstLine, m_firstColumn};
-    const PaneViewStart start = ViewShowing(m_model, m_model.Caret(), now, static_cast<std::size_t>(FullRows()),
-                                            static_cast<std::size_t>(VisibleColumns()));
+    const std::size_t caret = m_model.Caret();
+    const PaneViewStart start = ViewShowing(m_model.Text().LineOf(caret), Layout().ColumnOf(caret), now,
+                                            static_cast<std::size_t>(FullRows()), static_cast<std::size_t>(VisibleColumns()));
     ScrollTo(start.line);
     if (start.column != m_firstColumn) {
         m_firstColumn = start.column;
@@ -237,12 +250,12 @@ void CLogPane::EnsureCaretVisible()
 
 // Received bytes --------------------------------------------------------------
 
-void CLogPane::AppendReceived(const char* data, std::size_t size)
+void CLogPane::AppendReceived(const char* data, std::size_t size, const CPaneModel::ReadTimes& times)
 {
     const bool follow = FollowsEnd();
     const std::size_t oldEnd = m_model.Text().Size();
     const std::size_t oldFirst = m_firstLine;
-    const std::size_t changedLine = m_model.AppendReceived(data, size);
+    const std::size_t changedLine = m_model.AppendReceived(data, size, times);
     if (m_model.Text().Size() == oldEnd)
         return;
     UpdateScrollRange(follow);
@@ -280,6 +293,7 @@ void CLogPane::Paint()
     const int lastRow = std::max<int>(0, paint.rcPaint.bottom - 1) / m_lineHeight;
     for (int row = firstRow; row <= lastRow && m_firstLine + static_cast<std::size_t>(row) < lines; ++row)
         PaintLine(dc, m_firstLine + static_cast<std::size_t>(row), row * m_lineHeight, client.right);
+    PaintEvents(dc, std::min(lines, m_firstLine + static_cast<std::size_t>(lastRow) + 1), client.right);
     ::BitBlt(target, paint.rcPaint.left, paint.rcPaint.top, paint.rcPaint.right - paint.rcPaint.left,
              paint.rcPaint.bottom - paint.rcPaint.top, dc, paint.rcPaint.left, paint.rcPaint.top, SRCCOPY);
     ::SelectObject(dc, oldFont);
@@ -289,76 +303,88 @@ void CLogPane::Paint()
     ::EndPaint(m_window, &paint);
 }
 
-// One line from the first column in view: its sentence mark (a quiet mark
-// at the left edge when the checksum is right, a red mark on a red line when
-// it is wrong), its text, and the selected part over it.
+// One line from the first column in view: its mark (a quiet mark at the
+// left edge when its checksum is right, a red mark on a red line when it is
+// wrong, a blue one on a blue line for a note of something sent), its time
+// when times are shown, the selection, and its cells as the layout gives them.
 void CLogPane::PaintLine(HDC dc, std::size_t line, int y, int width) const
 {
     const int bottom = y + m_lineHeight;
-    switch (m_model.MarkOf(line)) {
-    case CPaneModel::LineMark::None:
-        break;
-    case CPaneModel::LineMark::Valid:
-        Fill(dc, RECT{0, y + 1, kMarkWidth, bottom - 1}, kValidMark);
-        break;
-    case CPaneModel::LineMark::Broken:
-        Fill(dc, RECT{0, y, width, bottom}, kBrokenLine);
-        Fill(dc, RECT{0, y, kMarkWidth, bottom}, kBrokenMark);
-        break;
-    }
-
-    const CPaneText& text = m_model.Text();
-    const std::size_t begin = text.LineStart(line);
-    const std::size_t end = text.LineEnd(line);
-    const std::size_t lastColumn = m_firstColumn + static_cast<std::size_t>(VisibleColumns()) + 1;
-    const std::size_t selBegin = m_model.SelectionBegin();
-    const std::size_t selEnd = m_model.SelectionEnd();
-    auto [pos, column] = m_model.Seek(begin, end, m_firstColumn);
-    // One character a column from m_firstColumn on; a tab's columns are blanks.
-    std::wstring cells(column > m_firstColumn ? column - m_firstColumn : 0, L' ');
-    std::size_t selFrom = 0, selTo = 0;  // selected columns
-    text.ForEachPiece(pos, end, [&](const char* data, std::size_t size) {
-        for (std::size_t i = 0; i < size && column < lastColumn; ++i, ++pos) {
-            const auto byte = static_cast<unsigned char>(data[i]);
-            const std::size_t next = byte == '\t' ? CPaneModel::TabStopAfter(column) : column + 1;
-            if (pos >= selBegin && pos < selEnd) {
-                if (selFrom == selTo)
-                    selFrom = column;
-                selTo = next;
-            }
-            if (byte == '\t')
-                cells.append(std::min(next, lastColumn) - column, L' ');
-            else
-                cells.push_back(static_cast<wchar_t>(PaneChar(byte)));
-            column = next;
-        }
-        return column < lastColumn;
-    });
-    // A selected line break shows as one selected cell after the line.
-    if (end < text.Size() && end >= selBegin && end < selEnd && column < lastColumn && pos == end) {
-        if (selFrom == selTo)
-            selFrom = column;
-        selTo = column + 1;
-    }
-
-    static std::vector<INT> advances;
-    if (advances.size() < cells.size() || (!advances.empty() && advances[0] != m_cell))
-        advances.assign(cells.size() + 64, m_cell);
-    const RECT lineArea{kMargin, y, width, bottom};
-    ::SetBkMode(dc, TRANSPARENT);
-    ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
-    ::ExtTextOutW(dc, kMargin, y, ETO_CLIPPED, &lineArea, cells.data(), static_cast<UINT>(cells.size()), advances.data());
-    if (selFrom == selTo)
-        return;
-    const auto xOf = [&](std::size_t col) {
-        return kMargin + static_cast<int>(std::max(col, m_firstColumn) - m_firstColumn) * m_cell;
+    const auto band = [&](COLORREF line, COLORREF mark) {
+        Fill(dc, RECT{0, y, width, bottom}, line);
+        Fill(dc, RECT{0, y, kMarkWidth, bottom}, mark);
     };
-    const RECT selected{xOf(selFrom), y, std::min(xOf(selTo), width), bottom};
-    ::SetBkMode(dc, OPAQUE);
-    ::SetBkColor(dc, ::GetSysColor(COLOR_HIGHLIGHT));
-    ::SetTextColor(dc, ::GetSysColor(COLOR_HIGHLIGHTTEXT));
-    ::ExtTextOutW(dc, kMargin, y, ETO_OPAQUE | ETO_CLIPPED, &selected, cells.data(), static_cast<UINT>(cells.size()),
-                  advances.data());
+    switch (m_model.MarkOf(line)) {
+    case CPaneModel::LineMark::None: break;
+    case CPaneModel::LineMark::Valid: Fill(dc, RECT{0, y + 1, kMarkWidth, bottom - 1}, kValidMark); break;
+    case CPaneModel::LineMark::Broken: band(kBrokenLine, kBrokenMark); break;
+    case CPaneModel::LineMark::Sent: band(kSentLine, kSentMark); break;
+    }
+    ::SetBkMode(dc, TRANSPARENT);
+    if (const std::int64_t time = m_times ? m_model.LineTimeMs(line) : 0) {
+        const std::wstring shown = WideFromUtf8(LocalTime(time, "%H:%M:%S", true));
+        ::SetTextColor(dc, ::GetSysColor(COLOR_GRAYTEXT));
+        ::ExtTextOutW(dc, kMargin, y, 0, nullptr, shown.c_str(), static_cast<UINT>(shown.size()), nullptr);
+    }
+
+    const std::size_t columns = static_cast<std::size_t>(VisibleColumns()) + 1;
+    Layout().Row(line, m_firstColumn, columns, m_cells);
+    const int left = TextLeft();
+    const auto xOf = [&](std::size_t column) { return left + static_cast<int>(column - m_firstColumn) * m_cell; };
+    for (const PaneCell& cell : m_cells) {
+        if (cell.selected)
+            Fill(dc, RECT{xOf(cell.column), y, xOf(cell.column + 1), bottom}, ::GetSysColor(COLOR_HIGHLIGHT));
+    }
+    // The glyphs by colour, each a run of the row's columns with blanks for
+    // the others: text, selected, dimmed.
+    const COLORREF colours[] = {::GetSysColor(COLOR_WINDOWTEXT), ::GetSysColor(COLOR_HIGHLIGHTTEXT),
+                                ::GetSysColor(COLOR_GRAYTEXT)};
+    static std::vector<INT> advances;
+    if (advances.size() < columns || advances.front() != m_cell)
+        advances.assign(columns + 64, m_cell);
+    const RECT area{left, y, width, bottom};
+    for (int colour = 0; colour < 3; ++colour) {
+        std::wstring run(columns, L' ');
+        bool any = false;
+        for (const PaneCell& cell : m_cells) {
+            const int of = cell.selected ? 1 : cell.dim ? 2 : 0;
+            if (of == colour && cell.byte != '\t' && cell.byte != ' ' && cell.column - m_firstColumn < columns) {
+                run[cell.column - m_firstColumn] = static_cast<wchar_t>(PaneChar(cell.byte));
+                any = true;
+            }
+        }
+        if (!any)
+            continue;
+        ::SetTextColor(dc, colours[colour]);
+        ::ExtTextOutW(dc, left, y, ETO_CLIPPED, &area, run.data(), static_cast<UINT>(run.size()), advances.data());
+    }
+}
+
+// Each link event of the lines in view as a rule over the line where it
+// happened, with what it was and when at the right.
+void CLogPane::PaintEvents(HDC dc, std::size_t end, int width) const
+{
+    const CPaneText& text = m_model.Text();
+    const auto& events = m_model.Events();
+    auto event = std::lower_bound(events.begin(), events.end(), text.LineStart(m_firstLine),
+                                  [](const CPaneModel::Event& e, std::size_t pos) { return e.pos < pos; });
+    for (; event != events.end(); ++event) {
+        const std::size_t line = text.LineOf(event->pos);
+        if (line >= end)
+            break;
+        const bool up = event->kind == CPaneModel::Event::Kind::Opened || event->kind == CPaneModel::Event::Kind::Back;
+        const int y = static_cast<int>(line - m_firstLine) * m_lineHeight;
+        Fill(dc, RECT{0, y, width, y + 1}, up ? kLinkUp : kLinkDown);
+        const std::wstring label = WideFromUtf8(CPaneModel::EventText(*event));
+        SIZE size{};
+        ::GetTextExtentPoint32W(dc, label.c_str(), static_cast<int>(label.size()), &size);
+        const RECT box{width - size.cx - 6, y + 1, width, y + m_lineHeight};
+        ::SetBkMode(dc, OPAQUE);
+        ::SetBkColor(dc, ::GetSysColor(COLOR_WINDOW));
+        ::SetTextColor(dc, up ? kLinkUp : kLinkDown);
+        ::ExtTextOutW(dc, box.left + 3, y + 1, ETO_OPAQUE | ETO_CLIPPED, &box, label.c_str(),
+                      static_cast<UINT>(label.size()), nullptr);
+    }
 }
 
 // Caret, selection and editing ----------------------------------------------
@@ -425,7 +451,8 @@ void CLogPane::Copy() const
     if (!m_model.HasSelection() || !::OpenClipboard(m_window))
         return;
     std::wstring text;
-    for (const char16_t c : Decoded(m_model.SelectionBegin(), m_model.SelectionEnd())) {
+    const std::size_t begin = m_model.SelectionBegin(), end = m_model.SelectionEnd();
+    for (const char16_t c : m_hex ? Layout().CopyText(begin, end) : Decoded(begin, end)) {
         if (c == u'\n')
             text.push_back(L'\r');
         text.push_back(static_cast<wchar_t>(c));
@@ -539,8 +566,9 @@ void CLogPane::OnContextMenu(POINT screen)
     }
     const HMENU menu = ::CreatePopupMenu();
     const bool selection = m_model.HasSelection();
-    const auto add = [menu](UINT id, const char* caption, bool enabled) {
-        ::AppendMenuW(menu, MF_STRING | (enabled ? MF_ENABLED : MF_GRAYED), id, WideFromUtf8(caption).c_str());
+    const auto add = [menu](UINT id, const char* caption, bool enabled, bool checked = false) {
+        ::AppendMenuW(menu, MF_STRING | (enabled ? MF_ENABLED : MF_GRAYED) | (checked ? MF_CHECKED : MF_UNCHECKED), id,
+                      WideFromUtf8(caption).c_str());
     };
     add(kCut, "Вырезать\tCtrl+X", selection);
     add(kCopy, "Копировать\tCtrl+C", selection);
@@ -548,9 +576,19 @@ void CLogPane::OnContextMenu(POINT screen)
     add(kDelete, "Удалить\tDel", selection);
     ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     add(kSelectAll, "Выделить всё\tCtrl+A", !m_model.Text().Empty());
+    ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    add(kHex, "Hex", true, m_hex);
+    add(kTimes, "Время", true, m_times);
     if (m_save) {
         ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
         add(kSave, "Сохранить в файл…\tCtrl+S", true);
+    }
+    if (!m_menuItems.empty())
+        ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    for (std::size_t i = 0; i < m_menuItems.size(); ++i) {
+        const CPaneMenuItem& item = m_menuItems[i];
+        add(kWindowItems + static_cast<UINT>(i), item.caption.c_str(), !item.enabled || item.enabled(),
+            item.checked && item.checked());
     }
     const UINT command = static_cast<UINT>(
         ::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, screen.x, screen.y, 0, m_window, nullptr));
@@ -561,8 +599,35 @@ void CLogPane::OnContextMenu(POINT screen)
     case kPaste: Paste(); break;
     case kDelete: ReplaceSelection(std::string()); break;
     case kSelectAll: SelectAll(); break;
+    case kHex: SetHex(!m_hex); break;
+    case kTimes: SetTimesShown(!m_times); break;
     case kSave: if (m_save) m_save(); break;
+    default:
+        if (command >= kWindowItems && command - kWindowItems < m_menuItems.size())
+            m_menuItems[command - kWindowItems].action();
     }
+}
+
+void CLogPane::SetTimesShown(bool shown)
+{
+    if (shown == m_times)
+        return;
+    m_times = shown;
+    EnsureCaretVisible();
+    if (m_window)
+        ::InvalidateRect(m_window, nullptr, FALSE);
+}
+
+// The same lines stay in view; only their columns change.
+void CLogPane::SetHex(bool hex)
+{
+    if (hex == m_hex)
+        return;
+    m_hex = hex;
+    m_firstColumn = 0;
+    EnsureCaretVisible();
+    if (m_window)
+        ::InvalidateRect(m_window, nullptr, FALSE);
 }
 
 // Mouse -------------------------------------------------------------------------

@@ -19,17 +19,23 @@
 //
 // NMEA 0183: every received line that is a sentence with a checksum is
 // marked in the margin, quietly when its checksum is right, in red over a
-// red line when it is wrong; the counts are the pane's tooltip.
+// red line when it is wrong; the counts are the pane's tooltip. Notes of
+// what was sent are set apart in blue; link events are rules over the line
+// where they happened. The context menu shows lines in hex (CPaneLayout)
+// and each received line's time, and holds the window's own items.
 //
 // The object belongs to the dialog and outlives the pane's window: once the
 // window is gone it keeps its text and draws nothing.
 
+#include "PaneLayout.h"
+#include "PaneMenu.h"
 #include "PaneModel.h"
 #include "Wnd.h"
 
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace ui {
 
@@ -45,11 +51,19 @@ public:
     HWND GetSafeHwnd() const { return m_window; }
 
     // Bytes as the device sent them, added at the end (see ReceivedText.h).
-    void AppendReceived(const char* data, std::size_t size);
+    void AppendReceived(const char* data, std::size_t size, const CPaneModel::ReadTimes& times = {});
     // Empties the pane; the next bytes start at the top.
     void Clear();
 
     void SetSaveHandler(std::function<void()> save) { m_save = std::move(save); }
+    // Items the window adds to the context menu.
+    void SetMenuItems(std::vector<CPaneMenuItem> items) { m_menuItems = std::move(items); }
+    // Lines shown as the hex of their bytes beside their characters.
+    void SetHex(bool hex);
+    bool IsHex() const { return m_hex; }
+    // Each received line's time in the margin.
+    void SetTimesShown(bool shown);
+    bool TimesShown() const { return m_times; }
 
     const CPaneModel& Model() const { return m_model; }
     // Selects [anchor, caret) or [caret, anchor), as the operator would.
@@ -69,9 +83,12 @@ private:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     void Paint();
+    CPaneLayout Layout() const { return CPaneLayout(m_model, m_hex); }
     void PaintLine(HDC dc, std::size_t line, int y, int width) const;
+    void PaintEvents(HDC dc, std::size_t end, int width) const;
     std::u16string Decoded(std::size_t begin, std::size_t end) const;
 
+    int TextLeft() const;
     int FullRows() const;
     int VisibleColumns() const;
     std::size_t LastFirstLine() const;
@@ -103,6 +120,10 @@ private:
     std::size_t m_firstLine = 0;
     std::size_t m_firstColumn = 0;
     std::function<void()> m_save;
+    std::vector<CPaneMenuItem> m_menuItems;
+    bool m_hex = false;
+    bool m_times = false;
+    mutable std::vector<PaneCell> m_cells;  // the row being painted
     bool m_dragging = false;
     POINT m_dragPoint{};
     int m_wheel = 0;           // wheel turns not yet scrolled, in WHEEL_DELTA units
