@@ -491,6 +491,15 @@ TEST_F(MainWindow, PaneKeysSelectAndCopyUnicodeTextAndTakeNotes)
     ::DeleteFileW(path.c_str());
 }
 
+// The close box ends the window, as Escape does.
+TEST_F(MainWindow, TheCloseBoxEndsTheWindow)
+{
+    ::SendMessageW(m_window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    Pump();
+    EXPECT_FALSE(::IsWindow(m_window));
+    EXPECT_TRUE(m_dialog.IsDestroyed());
+}
+
 // Up and Down alone in a single-line edit go to the window first.
 TEST(DialogEx, UpAndDownInALineEditGoToTheWindowFirst)
 {
