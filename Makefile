@@ -4,7 +4,7 @@
 #               sanitizer builds (ASan+UBSan: whole suite; TSan: threaded tests)
 #               and the core's Windows build under Wine
 # Further: make build, make bench, make demo, make screenshot,
-# make test-windows, make screenshot-windows, make clean.
+# make test-windows, make screenshot-windows, make package-windows, make clean.
 
 JOBS      ?= $(shell nproc)
 BUILD     ?= build
@@ -52,7 +52,7 @@ test-tsan: deps
 
 # The program and its tests cross-compiled for Windows with mingw-w64 (the
 # serial port, the settings, the port discovery, the command sets, the
-# traffic logic, the start-up's logging, the resources and the Win32 window,
+# traffic logic, the records, the start-up's logging, the resources and the Win32 window,
 # OrvelConfigurator.exe at the top of the build folder) and tested under Wine
 # (scripts/wine-ports maps three COM ports to pseudo-terminals for them).
 # The first configure of a build folder fetches Debian's source of log4cplus
@@ -67,6 +67,24 @@ build-windows:
 
 test-windows: build-windows
 	WINEPREFIX=$(CURDIR)/$(WINBUILD)/wineprefix scripts/wine-ports ctest --test-dir $(WINBUILD) --output-on-failure
+
+# The Windows installer, $(WINBUILD)/OrvelConfigurator-<version>-setup.exe,
+# made by NSIS (packaging/windows/OrvelConfigurator.nsi) from the program the
+# Windows build makes at its top. package-windows-check installs it in a
+# fresh private Wine prefix, runs the installed program and uninstalls it
+# (tests/packaging/check-windows-package). Neither is part of make test.
+VERSION     := $(shell sed -n "s/^project.OrvelConfigurator VERSION \([0-9.]*\).*/\1/p" CMakeLists.txt)
+WIN_SETUP   := $(WINBUILD)/OrvelConfigurator-$(VERSION)-setup.exe
+.PHONY: package-windows package-windows-check
+package-windows: build-windows
+	scripts/install-deps nsis
+	@test -f $(WINBUILD)/OrvelConfigurator.exe || { echo "make package-windows: $(WINBUILD)/OrvelConfigurator.exe is missing: the Windows build made no program to package" >&2; exit 1; }
+	makensis -V2 -DVERSION=$(VERSION) -DPROGRAM=$(CURDIR)/$(WINBUILD)/OrvelConfigurator.exe \
+	    -DRES=$(CURDIR)/res -DOUTFILE=$(CURDIR)/$(WIN_SETUP) packaging/windows/OrvelConfigurator.nsi
+	@echo "make package-windows: $(WIN_SETUP)"
+
+package-windows-check: package-windows
+	tests/packaging/check-windows-package $(WIN_SETUP) $(VERSION)
 
 bench: build
 	cmake --build $(BUILD) -j $(JOBS) --target benchmarks

@@ -1,6 +1,7 @@
-# The Windows build (see cmake/mingw-w64-x86_64.cmake): the core libraries,
-# the start-up, log4cplus (cmake/Log4cplusMingw.cmake), the resources, and
-# their tests. The window's Win32 layer joins them to make the program.
+# The Windows build (see cmake/mingw-w64-x86_64.cmake): the core libraries
+# (the serial port, the settings, the command sets, the traffic logic, the
+# records), the start-up, log4cplus (cmake/Log4cplusMingw.cmake), the
+# resources, and their tests. The window's Win32 layer joins them to make the program.
 
 find_package(Threads REQUIRED)
 
@@ -39,6 +40,7 @@ add_subdirectory(Src/serialport)
 add_subdirectory(Src/setting)
 add_subdirectory(Src/commands)
 add_subdirectory(Src/traffic)
+add_subdirectory(Src/record)
 add_subdirectory(Src/MfcExtControl)
 add_subdirectory(Src/ui)
 add_subdirectory(Src/OrvelConfigurator)

@@ -43,11 +43,11 @@ void CSentenceSummary::CType::Arrive(Kind kind, Clock::time_point arrival)
         }
         // Slots the window has moved past start again from nothing.
         for (std::int64_t s = newestSlot + 1; s <= slot && s <= newestSlot + static_cast<std::int64_t>(kSlots); ++s)
-            slots[Ring(s, kSlots)] = 0;
+            arrivalSlots[Ring(s, kSlots)] = 0;
         newestSlot = std::max(newestSlot, slot);
     }
     if (slot > newestSlot - static_cast<std::int64_t>(kSlots))
-        ++slots[Ring(slot, kSlots)];
+        ++arrivalSlots[Ring(slot, kSlots)];
     last = std::max(last, arrival);
     ++count;
     bad += kind == Kind::Broken ? 1 : 0;
@@ -60,7 +60,7 @@ double CSentenceSummary::CType::PerSecond(Clock::time_point now) const
     const std::int64_t window = static_cast<std::int64_t>(kSlots);
     std::uint64_t arrivals = 0;
     for (std::int64_t s = std::max(nowSlot, newestSlot) - window + 1; s <= std::min(nowSlot, newestSlot); ++s)
-        arrivals += slots[Ring(s, kSlots)];
+        arrivals += arrivalSlots[Ring(s, kSlots)];
     return static_cast<double>(arrivals) / std::chrono::duration<double>(kRateWindow).count();
 }
 

@@ -70,7 +70,7 @@ public:
     void Clear() { m_types.clear(); }
 
 private:
-    // Arrivals counted in slots of kSlot over the rate window.
+    // Arrivals counted in arrivalSlots of kSlot over the rate window.
     static constexpr Clock::duration kSlot = std::chrono::milliseconds(100);
     static constexpr std::size_t kSlots = kRateWindow / kSlot;
     static constexpr std::size_t kGaps = 32;  // the gaps the usual interval is taken from
@@ -84,7 +84,7 @@ private:
         std::array<Clock::duration, kGaps> gaps{};  // a ring: the newest at (nextGap - 1)
         std::size_t gapCount = 0;
         std::size_t nextGap = 0;
-        std::array<std::uint32_t, kSlots> slots{};  // slot n counts arrivals in [n * kSlot, (n + 1) * kSlot)
+        std::array<std::uint32_t, kSlots> arrivalSlots{};  // slot n counts arrivals in [n * kSlot, (n + 1) * kSlot)
         std::int64_t newestSlot = 0;
 
         void Arrive(commands::CSentenceCheck::Kind kind, Clock::time_point arrival);

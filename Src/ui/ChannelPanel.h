@@ -6,6 +6,9 @@
 
 #include <ColorStatic.h>
 
+// The channels' names, as their panels are captioned (UTF-8).
+inline constexpr const char* kChannelNames[3] = {"СНС", "KKC", "Эхолот"};
+
 // One channel panel of the main window: the identifiers of the controls the
 // handlers address through the window, handles of the others, and the
 // panel's five lamps. Identifiers and handles are set, and the lamps

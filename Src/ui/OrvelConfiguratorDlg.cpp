@@ -36,8 +36,6 @@ constexpr int kSendProgressInterval = 100;  // ms
 // channels streaming at a serial line's rate cost twenty turns a second.
 constexpr int kShowInterval = 50;
 
-// The channels' names, as their panels are captioned (UTF-8).
-const char* const kChannelNames[3] = {"СНС", "KKC", "Эхолот"};
 
 // Opens a port. An error the port raises (an option the device refuses, a
 // worker that cannot start) counts as a failed attempt, and whatever the port
@@ -165,7 +163,9 @@ COrvelConfiguratorDlg::COrvelConfiguratorDlg(ui::CWnd* parent)
                      {*this, kChannelNames[1], [this] { m_kksPort.CancelSend(); }},
                      {*this, kChannelNames[2], [this] { m_sonPort.CancelSend(); }}},
       m_sendTimer([this] { ShowSendProgress(); }),
-      m_logSavers{ui::CRecordSaver(LogSaved()), ui::CRecordSaver(LogSaved()), ui::CRecordSaver(LogSaved())}
+      m_logSavers{ui::CRecordSaver(LogSaved()), ui::CRecordSaver(LogSaved()), ui::CRecordSaver(LogSaved())},
+      m_summaryTimer([this] { UpdateSummaries(); }),
+      m_baudSearchTimer([this] { TickBaudSearches(); })
 {
 }
 
@@ -259,8 +259,13 @@ void COrvelConfiguratorDlg::InitPanel(CChannelPanel& panel, int channel)
     panel.m_sendFileButton = GetDlgItem(ids.sendFile);
     panel.m_clearButton = GetDlgItem(ids.clear);
     panel.m_logEdit = ui::LogPaneOf(GetDlgItem(ids.log));
-    if (panel.m_logEdit)
+    if (panel.m_logEdit) {
         panel.m_logEdit->SetSaveHandler([this, &panel] { SaveLog(panel); });
+        panel.m_logEdit->SetMenuItems(PaneMenu(channel));
+        panel.m_logEdit->SetSentenceListener([this, channel](const commands::CSentenceCheck& line) {
+            m_summaries[channel].Add(line, std::chrono::steady_clock::now());
+        });
+    }
     for (int lamp = 0; lamp < CChannelPanel::kLampCount; ++lamp)
         panel.m_lamps[lamp].SubclassDlgItem(ids.lamps[lamp], GetSafeHwnd());
 }
@@ -500,6 +505,8 @@ bool COrvelConfiguratorDlg::ShowReceived(int channel)
     // the lamps exactly as one call per read would.
     if (!bytes.empty()) {
         AppendLog(kPanelIds[channel].log, bytes.data(), static_cast<boost::uint32_t>(bytes.size()), m_receivedBatch.times);
+        if (Searching(channel))
+            m_baudSearches[channel]->search.OnBytes(bytes.data(), bytes.size());
         CColorStatic& rx = panel.m_lamps[CChannelPanel::kRxLamp];
         rx.Pulse(static_cast<MfcExtControl::UINT>(rx.m_pulseDuration));
     }
@@ -609,6 +616,7 @@ void COrvelConfiguratorDlg::OnSendEnded(int channel, serialport::CSender::Outcom
 // before the clear or after it.
 void COrvelConfiguratorDlg::ClearLog(CChannelPanel& panel)
 {
+    m_summaries[ChannelOf(panel)].Clear();
     if (panel.m_logEdit)
         panel.m_logEdit->Clear();
 }

@@ -6,11 +6,17 @@
 
 #include "ChannelPanel.h"
 #include "DialogEx.h"
+#include "PaneMenu.h"
 #include "PaneRecord.h"
+#include "ProgressWindow.h"
 #include "ReceiveQueue.h"
 #include "SendProgress.h"
+#include "SummaryWindow.h"
 #include "Timer.h"
 #include "WakeUp.h"
+
+#include <BaudSearch.h>
+#include <SentenceSummary.h>
 
 #include <CommandCatalog.h>
 #include <CommandSet.h>
@@ -21,6 +27,7 @@
 #include <boost/cstdint.hpp>
 
 #include <chrono>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -110,6 +117,21 @@ private:
     ui::CRecordSaver::Done LogSaved();
     void OnLogSaved(const std::string& path, const std::string& error);
 
+    // The pane's context menu: what the window adds to it for a channel.
+    std::vector<ui::CPaneMenuItem> PaneMenu(int channel);
+
+    // Commissioning aids. "Сводка": each channel's sentence types since the
+    // last "Очистить", in a window of its own brought up to date every
+    // second while it is shown. "Найти скорость": the channel's port tries
+    // the panel's rates in turn until the device is heard (CBaudSearch).
+    void ShowSummary(int channel);
+    void UpdateSummaries();
+    void StartBaudSearch(int channel);
+    void TickBaudSearches();
+    void ActOnBaudSearch(int channel, const traffic::CBaudSearch::Action& action);
+    void EndBaudSearch(int channel, const std::string& outcome);
+    bool Searching(int channel) const;
+
     // Receiver type and command selection.
     void OnCbnSelchangeReceiverType();
     template <int Channel>
@@ -169,4 +191,18 @@ private:
     ui::CTimer m_sendTimer;
     // One record being written at a time per pane.
     ui::CRecordSaver m_logSavers[3];
+
+    // Sentence types per channel, fed by each pane as its lines arrive.
+    traffic::CSentenceSummary m_summaries[3];
+    std::unique_ptr<ui::CSummaryWindow> m_summaryWindows[3];
+    ui::CTimer m_summaryTimer;
+    // A baud-rate search per channel, with its progress window, which stays
+    // to tell the outcome until the operator closes it.
+    struct CBaudSearchRun
+    {
+        traffic::CBaudSearch search;
+        std::unique_ptr<ui::CProgressWindow> window;
+    };
+    std::unique_ptr<CBaudSearchRun> m_baudSearches[3];
+    ui::CTimer m_baudSearchTimer;
 };

@@ -123,6 +123,8 @@ void CPaneModel::EndLine(LineEnd end, std::int64_t time)
         ++m_sentences.seen;
     if (result == commands::CSentenceCheck::Result::Broken)
         ++m_sentences.broken;
+    if (m_lineChecked && m_sentenceListener)
+        m_sentenceListener(m_lineCheck);
     m_lineCheck = commands::CSentenceCheck();
     m_lineChecked = m_lineStarted = false;
     m_lineTime = 0;

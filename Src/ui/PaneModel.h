@@ -30,6 +30,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -112,6 +113,11 @@ public:
     void Clear();
     // Replaces everything by `paneBytes`, as if typed.
     void SetText(const std::string& paneBytes);
+
+    // Called for each received line that began like a sentence, when its
+    // break arrives, with the check of what the device sent in it.
+    using SentenceListener = std::function<void(const commands::CSentenceCheck& line)>;
+    void SetSentenceListener(SentenceListener listener) { m_sentenceListener = std::move(listener); }
 
     LineMark MarkOf(std::size_t line) const;
     LineKind KindOf(std::size_t line) const;
@@ -197,6 +203,7 @@ private:
     std::size_t m_goalColumn = 0;   // where Up and Down aim
     std::uint64_t m_edits = 0;
     std::vector<Event> m_events;
+    SentenceListener m_sentenceListener;
 };
 
 } // namespace ui

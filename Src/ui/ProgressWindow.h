@@ -25,6 +25,11 @@ public:
     // Shows the window (the first call) with `text` and the bar at
     // `permille` thousandths.
     void Show(const std::string& text, int permille);
+    // The operation has ended: the window says `text` until the operator
+    // closes it ("Закрыть"); `cancel` is not called any more.
+    void Finish(const std::string& text);
+    // Whether the window is on the screen.
+    bool IsShown() const;
     // What it says now.
     std::string Text() const;
 

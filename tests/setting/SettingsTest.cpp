@@ -5,6 +5,7 @@
 
 #include "DeviceSettings.h"
 #include "RecordSetting.h"
+#include "RetentionSetting.h"
 #include "RegKey.h"
 #include "RegistryHooks.h"
 #include "TempDir.h"
@@ -160,6 +161,40 @@ TEST_F(SettingsTest, EachDeviceLoadsItsOwnValuesAndADefaultForEachThatFails)
     Put(kDevices[1], "PortName", REG_SZ, Sz("COM99"));
     Put(kDevices[2], "Enabled", REG_DWORD, Dword(7));
     EXPECT_EQ(StartDevices(), (Devices{{"/dev/ttyUSB1", 57600, 0}, {"COM99", 250000, 0}, {"C", 4800, 7}}));
+}
+
+// The retention limits sit in a key of their own; each loads on its own, a
+// bad one taking its default without costing the other, and both are saved
+// as REG_DWORD.
+TEST_F(SettingsTest, RetentionLimitsLoadEachOnItsOwn)
+{
+    const std::string key = "SOFTWARE\\Lunder\\Orvel4\\Retention";
+    const auto loaded = [] {
+        const setting::CRetentionSetting retention;
+        return std::make_pair(retention.m_days.m_dwValue, retention.m_megabytes.m_dwValue);
+    };
+    using Limits = std::pair<DWORD, DWORD>;
+    EXPECT_EQ(loaded(), Limits(30, 2048));
+    const struct { const char* name; DWORD type; std::string data; Limits limits; } cases[] = {
+        {"Days", REG_DWORD, Dword(7), {7, 2048}},
+        {"Megabytes", REG_SZ, Sz("100"), {7, 2048}},
+        {"Megabytes", REG_DWORD, Dword(0), {7, 0}},
+        {"Days", REG_BINARY, Dword(9), {30, 0}},
+        {"Days", REG_DWORD, Dword(4294967295u), {4294967295u, 0}},
+    };
+    for (const auto& c : cases) {
+        Put(key, c.name, c.type, c.data);
+        EXPECT_EQ(loaded(), c.limits) << c.name << " " << c.type;
+    }
+    Put(key, "Days", REG_SZ, Sz("x"));
+    setting::CRetentionSetting().Save();
+    CRegKey saved;
+    ASSERT_EQ(saved.Open(HKEY_CURRENT_USER, key.c_str()), ERROR_SUCCESS);
+    DWORD days = 0, megabytes = 1;
+    EXPECT_EQ(saved.QueryDWORDValue("Days", days), ERROR_SUCCESS);
+    EXPECT_EQ(saved.QueryDWORDValue("Megabytes", megabytes), ERROR_SUCCESS);
+    EXPECT_EQ(Limits(days, megabytes), Limits(30, 0));
+    EXPECT_EQ(StartDevices(), kDefaults);  // the device keys are not touched
 }
 
 // data/hkcu-v1.sqlite3 was saved by the previous version of the program:

@@ -144,8 +144,8 @@ Control ReadBack(HWND dialog, HWND control)
 
 } // namespace
 
-// Every control of the table, in creation order (which is the tab order),
-// with its class, styles, id, caption as Unicode, and place.
+// Every control of the table, in creation order, with its class, styles,
+// id, caption as Unicode, and place; and the tab order that follows.
 TEST(MainDialog, ControlsAreTheWindowsTableInCreationOrder)
 {
     const Dialog dialog = MakeMainDialog();
@@ -159,6 +159,19 @@ TEST(MainDialog, ControlsAreTheWindowsTableInCreationOrder)
         EXPECT_EQ(ReadBack(dialog.get(), children[i]),
                   AsMade(dialog.get(), windowtable::kControls[i], droppedShortfall))
             << "control #" << i;
+
+    // Tab goes through the tab stops in that order and comes round again.
+    std::vector<int> expected, tabbed;
+    for (const windowtable::Control& c : windowtable::kControls)
+        if (c.style & windowtable::kTabStop)
+            expected.push_back(c.id);
+    const HWND first = ::GetNextDlgTabItem(dialog.get(), nullptr, FALSE);
+    HWND w = first;
+    do {
+        tabbed.push_back(::GetDlgCtrlID(w));
+        w = ::GetNextDlgTabItem(dialog.get(), w, FALSE);
+    } while (w && w != first && tabbed.size() < 100);
+    EXPECT_EQ(tabbed, expected);
 }
 
 // The window: its styles (besides what the system adds to any top-level
@@ -239,7 +252,13 @@ TEST(Resources, ManifestMakesTheProcessDpiAwareOnCommonControls6AsInvoker)
 {
     INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
     ASSERT_TRUE(::InitCommonControlsEx(&controls));
-    EXPECT_TRUE(::IsProcessDPIAware());
+    // Wine makes every process DPI-aware: the setting Windows acts on, read
+    // from the process's activation context as Windows reads it.
+    wchar_t dpiAware[16] = {};
+    SIZE_T length = 0;
+    EXPECT_TRUE(::QueryActCtxSettingsW(0, nullptr, L"http://schemas.microsoft.com/SMI/2005/WindowsSettings",
+                                       L"dpiAware", dpiAware, 16, &length));
+    EXPECT_EQ(std::wstring(dpiAware), L"true");
     ACTCTX_SECTION_KEYED_DATA redirected{};
     redirected.cbSize = sizeof redirected;
     EXPECT_TRUE(::FindActCtxSectionStringW(0, nullptr, ACTIVATION_CONTEXT_SECTION_WINDOW_CLASS_REDIRECTION,

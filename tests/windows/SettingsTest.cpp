@@ -3,6 +3,7 @@
 // from the device map (SERIALCOMM), where scripts/wine-ports maps COM7 and COM8.
 
 #include "DeviceSettings.h"
+#include "RetentionSetting.h"
 #include "SerialPorts.h"
 
 #include <gtest/gtest.h>
@@ -137,6 +138,34 @@ TEST(Settings, LoadOnlyWellFormedValues)
     ASSERT_EQ(key.Open(HKEY_CURRENT_USER, KeyOf("KksPort").c_str()), ERROR_SUCCESS);
     EXPECT_EQ(key.QueryDWORDValue("PortName", number), ERROR_MORE_DATA);
     EXPECT_EQ(number, 7u);
+}
+
+// The retention limits: a key of their own beside the device keys, two
+// REG_DWORD values each loading on its own, saved as REG_DWORD.
+TEST(Settings, RetentionLimitsInAKeyOfTheirOwn)
+{
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, kFamilyKey);
+    const auto loaded = [] {
+        const CRetentionSetting retention;
+        return std::make_pair(retention.m_days.m_dwValue, retention.m_megabytes.m_dwValue);
+    };
+    using Limits = std::pair<DWORD, DWORD>;
+    EXPECT_EQ(loaded(), Limits(30, 2048));
+    const std::string key = KeyOf("Retention");
+    const std::pair<Value, Limits> cases[] = {
+        {{"Days", REG_DWORD, Dword(7)}, {7, 2048}},
+        {{"Megabytes", REG_SZ, Text("100")}, {7, 2048}},
+        {{"Megabytes", REG_DWORD, Dword(0)}, {7, 0}},
+        {{"Days", REG_QWORD, Dword(9) + Dword(0)}, {30, 0}},
+    };
+    for (const auto& [value, limits] : cases) {
+        ASSERT_TRUE(SetRaw(HKEY_CURRENT_USER, key, value));
+        EXPECT_EQ(loaded(), limits) << value.name << ' ' << value.type;
+    }
+    CRetentionSetting().Save();
+    EXPECT_EQ(RawValue("Retention", "Days"), Raw(REG_DWORD, Dword(30)));
+    EXPECT_EQ(RawValue("Retention", "Megabytes"), Raw(REG_DWORD, Dword(0)));
+    EXPECT_EQ(RawValue("SnsPort", "PortName"), Raw(REG_NONE, "error 2"));
 }
 
 // Texts count up to their first NUL; other types and unterminated texts are

@@ -255,6 +255,20 @@ void CLogPane::Clear()
 #endif
 }
 
+void CLogPane::AddSentNote(const std::string& paneBytes)
+{
+    const bool follow = FollowsEnd();
+    m_model.AddSentNote(paneBytes);
+    UpdateScrollRange(follow);
+    viewport()->update();
+}
+
+void CLogPane::AddEvent(CPaneModel::Event::Kind kind, std::int64_t timeMs)
+{
+    m_model.AddEvent(kind, timeMs);
+    viewport()->update();
+}
+
 QString CLogPane::SentencesText() const
 {
     return ToQString(m_model.SentencesText());

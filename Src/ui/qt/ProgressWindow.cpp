@@ -19,12 +19,21 @@ public:
         m_dialog.setMinimumDuration(0);
         m_dialog.setRange(0, 1000);
         // "Отмена", Escape and the close box all cancel.
-        QObject::connect(&m_dialog, &QProgressDialog::canceled, &m_dialog, [this] { m_cancel(); });
-        QObject::connect(&m_dialog, &QDialog::rejected, &m_dialog, [this] { m_cancel(); });
+        QObject::connect(&m_dialog, &QProgressDialog::canceled, &m_dialog, [this] { Cancel(); });
+        QObject::connect(&m_dialog, &QDialog::rejected, &m_dialog, [this] { Cancel(); });
+    }
+
+    void Cancel()
+    {
+        if (m_finished)
+            m_dialog.hide();
+        else
+            m_cancel();
     }
 
     QProgressDialog m_dialog;
     std::function<void()> m_cancel;
+    bool m_finished = false;
 };
 
 CProgressWindow::CProgressWindow(CWnd* parent, const std::string& title, std::function<void()> cancel)
@@ -40,6 +49,18 @@ void CProgressWindow::Show(const std::string& text, int permille)
     m_impl->m_dialog.setValue(permille);
     if (!m_impl->m_dialog.isVisible())
         m_impl->m_dialog.show();
+}
+
+void CProgressWindow::Finish(const std::string& text)
+{
+    m_impl->m_finished = true;
+    m_impl->m_dialog.setCancelButtonText(QString::fromUtf8("Закрыть"));
+    Show(text, 1000);
+}
+
+bool CProgressWindow::IsShown() const
+{
+    return m_impl->m_dialog.isVisible();
 }
 
 std::string CProgressWindow::Text() const

@@ -1,0 +1,282 @@
+// The record on Linux: where it lives and that only its user can read it; a
+// full disk and a file-size limit stop the record and not the reads; a
+// program killed with SIGKILL leaves every byte it had written, and nothing
+// else. Processes that must die or mount are this test program started
+// again on one of its DISABLED_ tests.
+
+#include "RecordFolder.h"
+#include "RecordTestSupport.h"
+#include "Retention.h"
+#include "WatchRecord.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+using namespace record;
+using namespace recordtest;
+
+namespace {
+
+const Millis kOpen = 1700000000000;
+const char kFolderVariable[] = "ORVEL_RECORD_TEST_FOLDER";
+const int kCannotMount = 77;
+
+mode_t ModeOf(const std::string& path)
+{
+    struct stat st{};
+    return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+// Sets an environment variable for one test.
+class CEnv
+{
+public:
+    CEnv(const char* name, const char* value) : m_name(name)
+    {
+        if (const char* old = std::getenv(name))
+            m_old = old;
+        Set(value);
+    }
+    ~CEnv() { Set(m_old ? m_old->c_str() : nullptr); }
+    CEnv(const CEnv&) = delete;
+    CEnv& operator=(const CEnv&) = delete;
+
+    void Set(const char* value) { value ? ::setenv(m_name, value, 1) : ::unsetenv(m_name); }
+
+private:
+    const char* m_name;
+    std::optional<std::string> m_old;
+};
+
+// This test program again, running only `test`, with `folder` in its
+// environment and, when given, `reportFd` as its descriptor 3.
+pid_t StartChild(const std::string& test, const std::string& folder, int reportFd = -1)
+{
+    const CEnv env(kFolderVariable, folder.c_str());
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    if (reportFd >= 0)
+        ::posix_spawn_file_actions_adddup2(&actions, reportFd, 3);
+    std::string program = "/proc/self/exe", all = "--gtest_also_run_disabled_tests", filter = "--gtest_filter=" + test;
+    char* argv[] = {program.data(), all.data(), filter.data(), nullptr};
+    pid_t pid = -1;
+    const int error = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
+    ::posix_spawn_file_actions_destroy(&actions);
+    return error == 0 ? pid : -1;
+}
+
+int ExitStatus(pid_t pid)
+{
+    int status = -1;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return status;
+}
+
+// A record in `folder` where only about `room` bytes fit: 100 kB appended and
+// written, then a flood. The record stops with `error` and says so once; the
+// appends go on; what stays readable is exactly the file, a prefix of what was
+// appended, with its lines and their times.
+void ExpectTheRecordStopsAndTheReadsGoOn(const std::string& folder, std::size_t room, int error)
+{
+    ::testing::internal::CaptureStderr();
+    const auto record = CWatchRecord::Create(folder, "SnsPort", kOpen);
+    const std::string bytes = Text(0, 8 * room);
+    record->Append(bytes.data(), 100000, kOpen + 1);
+    record->Flush();
+    ASSERT_EQ(record->Written(), 100000u);
+    for (std::size_t at = 100000; at < bytes.size(); at += 256)
+        record->Append(bytes.data() + at, std::min<std::size_t>(256, bytes.size() - at), kOpen + 2);
+    record->Flush();
+    const RecordFailure failure = record->Failure();
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    ASSERT_EQ(failure.step, RecordFailure::Step::Write);
+    EXPECT_EQ(failure.error, error);
+    EXPECT_EQ(failure.text, "write SnsPort-" + LocalStamp(kOpen) + ".log: " + SystemErrorText(error));
+    EXPECT_EQ(said, "OrvelConfigurator: the record SnsPort-" + LocalStamp(kOpen) + " stopped: " + failure.text + "\n");
+
+    const std::uint64_t written = record->Written();
+    EXPECT_GE(written, 100000u);
+    EXPECT_LE(written, room);
+    for (int i = 0; i < 100; ++i)
+        record->Append(bytes.data(), 65536, kOpen + 3);
+    record->NoteLost(kOpen + 4);
+    record->Close(kOpen + 5);
+    record->WaitClosed();
+    EXPECT_EQ(record->Written(), written);
+    const std::string kept = bytes.substr(0, static_cast<std::size_t>(written));
+    EXPECT_TRUE(WholeFile(record->BytesPath()) == kept);
+    EXPECT_TRUE(ReadAll(*record) == kept);
+    const std::size_t lines = LineBegins(kept).size();
+    EXPECT_EQ(record->LineCount(), lines);
+    const DecodedTimes times = DecodeTimesFile(TimesPathOf(record->BytesPath()));
+    EXPECT_FALSE(times.bad);
+    EXPECT_EQ(times.unread, 0u);
+    EXPECT_EQ(times.lines, record->LineTimes(0, lines));
+    // Nothing after the failure, not even the loss and the close.
+    EXPECT_EQ(times.events, (std::vector<std::tuple<EventKind, Millis, std::uint64_t>>{{EventKind::Open, kOpen, 0}}));
+    EXPECT_EQ(record->Events(), (std::vector<RecordEvent>{{EventKind::Open, kOpen, 0, 0}}));
+}
+
+} // namespace
+
+TEST(RecordFolder, UnderTheStateHomeOrTheHomeFolder)
+{
+    const CEnv home("HOME", "/home/operator");
+    CEnv state("XDG_STATE_HOME", "/var/state");
+    EXPECT_EQ(RecordsFolder(), "/var/state/OrvelConfigurator/records");
+    state.Set("relative/state");
+    EXPECT_EQ(RecordsFolder(), "/home/operator/.local/state/OrvelConfigurator/records");
+    state.Set("");
+    EXPECT_EQ(RecordsFolder(), "/home/operator/.local/state/OrvelConfigurator/records");
+    state.Set(nullptr);
+    EXPECT_EQ(RecordsFolder(), "/home/operator/.local/state/OrvelConfigurator/records");
+}
+
+// Folders made for records are the user's only, an existing records folder
+// is made so, and the files are too; a records folder that is a symbolic
+// link, or another user's, is refused.
+TEST(RecordFolder, OnlyTheUserReadsTheRecords)
+{
+    CTempFolder temp;
+    const std::string state = temp.File("state");
+    const std::string folder = state + "/OrvelConfigurator/records";
+    const mode_t umask = ::umask(0);
+    auto record = CWatchRecord::Create(folder, "SnsPort", kOpen);
+    record->Flush();
+    ::umask(umask);
+    for (const std::string& made : {state, state + "/OrvelConfigurator", folder})
+        EXPECT_EQ(ModeOf(made), 0700u) << made;
+    EXPECT_EQ(ModeOf(record->BytesPath()), 0600u);
+    EXPECT_EQ(ModeOf(TimesPathOf(record->BytesPath())), 0600u);
+
+    ASSERT_EQ(::chmod(folder.c_str(), 0755), 0);
+    record = CWatchRecord::Create(folder, "KksPort", kOpen);
+    record->Flush();
+    EXPECT_FALSE(record->Failure());
+    EXPECT_EQ(ModeOf(folder), 0700u);
+
+    std::filesystem::create_directory(temp.File("elsewhere"));
+    std::filesystem::create_directory_symlink(temp.File("elsewhere"), temp.File("linked"));
+    record = CWatchRecord::Create(temp.File("linked"), "SnsPort", kOpen);
+    record->Flush();
+    EXPECT_EQ(record->Failure().step, RecordFailure::Step::Folder);
+    EXPECT_EQ(record->Failure().error, ENOTDIR);
+    EXPECT_TRUE(std::filesystem::is_empty(temp.File("elsewhere")));
+
+    if (::geteuid() == 0) {  // only root can give a folder away
+        std::filesystem::create_directory(temp.File("theirs"));
+        ASSERT_EQ(::chown(temp.File("theirs").c_str(), 65534, 65534), 0);
+        record = CWatchRecord::Create(temp.File("theirs"), "SnsPort", kOpen);
+        record->Flush();
+        EXPECT_EQ(record->Failure().step, RecordFailure::Step::Folder);
+        EXPECT_EQ(record->Failure().text, "not a folder of this user: " + temp.File("theirs") + ": " +
+                                               SystemErrorText(EPERM));
+        EXPECT_TRUE(std::filesystem::is_empty(temp.File("theirs")));
+    }
+}
+
+// A record held open by a running program stays, however old: retention
+// tries it once and says so.
+TEST(Retention, AnOpenRecordPastTheAgeLimitStays)
+{
+    CTempFolder temp;
+    const auto record = CWatchRecord::Create(temp.Path(), "SnsPort", kOpen);
+    record->Append("$x\r\n", 4, kOpen + 1);
+    record->Flush();
+    const std::string path = record->BytesPath();
+    const timespec old[2] = {{0, UTIME_OMIT}, {1000000000, 0}};  // 2001
+    for (const std::string& file : {path, TimesPathOf(path)})
+        ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), old, 0), 0);
+    const PruneResult result = PruneRecords(temp.Path(), NowMillis(), DaysToMillis(30), 1);
+    EXPECT_TRUE(result.removed.empty());
+    EXPECT_EQ(result.inUse, std::vector<std::string>{std::filesystem::path(path).stem().string()});
+    EXPECT_EQ(WholeFile(path), "$x\r\n");
+}
+
+// The process may write no file beyond 300 kB: writes fail with EFBIG (the
+// record ignores SIGXFSZ, which would end the process).
+TEST(WatchRecordLimits, AFileSizeLimitStopsTheRecordNotTheReads)
+{
+    CTempFolder temp;
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = 300000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    ExpectTheRecordStopsAndTheReadsGoOn(temp.Path(), 300000, EFBIG);
+    EXPECT_EQ(::setrlimit(RLIMIT_FSIZE, &old), 0);
+}
+
+// A disk that is full: a 320 kB tmpfs, mounted by a child process in a mount
+// namespace of its own, where it may.
+TEST(RecordChild, DISABLED_FillsATmpfs)
+{
+    const char* folder = std::getenv(kFolderVariable);
+    ASSERT_TRUE(folder);
+    if (::unshare(CLONE_NEWNS) != 0 || ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount("tmpfs", folder, "tmpfs", 0, "size=320k,mode=0700") != 0) {
+        std::fprintf(stderr, "cannot mount a tmpfs: %s\n", std::strerror(errno));
+        std::_Exit(kCannotMount);
+    }
+    ExpectTheRecordStopsAndTheReadsGoOn(folder, 320 * 1024, ENOSPC);
+}
+
+TEST(WatchRecordLimits, AFullDiskStopsTheRecordNotTheReads)
+{
+    CTempFolder temp;
+    const pid_t child = StartChild("RecordChild.DISABLED_FillsATmpfs", temp.Path());
+    ASSERT_GT(child, 0);
+    const int status = ExitStatus(child);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == kCannotMount)
+        GTEST_SKIP() << "no tmpfs can be mounted here; the file-size limit stands in for a full disk";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+}
+
+// The child of the kill test; reports on descriptor 3.
+TEST(RecordChild, DISABLED_AppendsAndReportsWhatIsWritten)
+{
+    const char* folder = std::getenv(kFolderVariable);
+    ASSERT_TRUE(folder);
+    AppendAndReportWhatIsWritten(folder, [](std::uint64_t written) {
+        return ::write(3, &written, sizeof written) == sizeof written;
+    });
+}
+
+// kill -9 in the middle of a flood of reads: the record keeps at least what
+// the program had seen written, and is exactly the bytes appended up to
+// where it ends; its times are whole entries. The next start keeps it.
+TEST(WatchRecord, AKilledProgramLeavesEveryByteItHadWritten)
+{
+    CTempFolder temp;
+    int report[2];
+    ASSERT_EQ(::pipe(report), 0);
+    const pid_t child = StartChild("RecordChild.DISABLED_AppendsAndReportsWhatIsWritten", temp.Path(), report[1]);
+    ::close(report[1]);
+    ASSERT_GT(child, 0);
+    std::uint64_t reported = 0;
+    for (int reports = 0; reports < 20; ++reports)
+        ASSERT_EQ(::read(report[0], &reported, sizeof reported), static_cast<ssize_t>(sizeof reported));
+    ::kill(child, SIGKILL);
+    const int status = ExitStatus(child);
+    ::close(report[0]);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "status " << status;
+
+    const std::string bytesPath = ExpectTheKilledChildsRecordWhole(temp.Path(), reported);
+    const std::string bytes = WholeFile(bytesPath);
+    const PruneResult kept = PruneRecords(temp.Path(), NowMillis(), DaysToMillis(30), MebibytesToBytes(2048));
+    EXPECT_TRUE(kept.removed.empty());
+    EXPECT_EQ(WholeFile(bytesPath), bytes);
+}
