@@ -274,6 +274,23 @@ void CLogPane::Clear()
     PlaceCaret();
 }
 
+void CLogPane::AddSentNote(const std::string& paneBytes)
+{
+    const bool follow = FollowsEnd();
+    m_model.AddSentNote(paneBytes);
+    UpdateScrollRange(follow);
+    if (m_window)
+        ::InvalidateRect(m_window, nullptr, FALSE);
+    PlaceCaret();
+}
+
+void CLogPane::AddEvent(CPaneModel::Event::Kind kind, std::int64_t timeMs)
+{
+    m_model.AddEvent(kind, timeMs);
+    if (m_window)
+        ::InvalidateRect(m_window, nullptr, FALSE);
+}
+
 // Painting --------------------------------------------------------------------
 
 void CLogPane::Paint()

@@ -33,6 +33,7 @@
 #include "Wnd.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -56,6 +57,11 @@ public:
     void Clear();
 
     void SetSaveHandler(std::function<void()> save) { m_save = std::move(save); }
+    // The model's own notes, shown at once.
+    void AddSentNote(const std::string& paneBytes);
+    void AddEvent(CPaneModel::Event::Kind kind, std::int64_t timeMs);
+    void SetSentenceListener(CPaneModel::SentenceListener listener) { m_model.SetSentenceListener(std::move(listener)); }
+
     // Items the window adds to the context menu.
     void SetMenuItems(std::vector<CPaneMenuItem> items) { m_menuItems = std::move(items); }
     // Lines shown as the hex of their bytes beside their characters.

@@ -20,7 +20,8 @@ constexpr SIZE kClient{214, 73};
 } // namespace
 
 // A small top-level window owned by the main one: the text, the common
-// progress bar and "Отмена" (IDCANCEL, which Escape gives too).
+// progress bar and "Отмена" (IDCANCEL, which Escape gives too), "Закрыть"
+// once the operation has ended.
 class CProgressWindow::CImpl
 {
 public:
@@ -42,7 +43,7 @@ public:
                                      width, height, parent, nullptr, ::GetModuleHandleW(nullptr), this);
         m_text = Child(WC_STATICW, L"", SS_LEFT, kText, kTextId);
         m_bar = Child(PROGRESS_CLASSW, L"", 0, kBar, kBarId);
-        Child(WC_BUTTONW, WideFromUtf8("Отмена").c_str(), BS_PUSHBUTTON | WS_TABSTOP, kCancel, IDCANCEL);
+        m_button = Child(WC_BUTTONW, WideFromUtf8("Отмена").c_str(), BS_PUSHBUTTON | WS_TABSTOP, kCancel, IDCANCEL);
         ::SendMessageW(m_bar, PBM_SETRANGE32, 0, 1000);
     }
 
@@ -62,6 +63,16 @@ public:
         if (m_window && !::IsWindowVisible(m_window))
             ::ShowWindow(m_window, SW_SHOWNOACTIVATE);
     }
+
+    // The operation has ended: "Закрыть" only puts the window away.
+    void Finish(const std::string& text)
+    {
+        m_finished = true;
+        ::SetWindowTextW(m_button, WideFromUtf8("Закрыть").c_str());
+        Show(text, 1000);
+    }
+
+    bool IsShown() const { return m_window && ::IsWindowVisible(m_window); }
 
     std::string m_shown;
 
@@ -92,7 +103,10 @@ private:
         // "Отмена", Escape and the close box all cancel; the window stays
         // until its owner lets it go.
         if (self && ((message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) || message == WM_CLOSE)) {
-            self->m_cancel();
+            if (self->m_finished)
+                ::ShowWindow(window, SW_HIDE);
+            else
+                self->m_cancel();
             return 0;
         }
         if (message == WM_NCDESTROY && self)
@@ -105,6 +119,8 @@ private:
     HWND m_window = nullptr;
     HWND m_text = nullptr;
     HWND m_bar = nullptr;
+    HWND m_button = nullptr;
+    bool m_finished = false;
 };
 
 CProgressWindow::CProgressWindow(CWnd* parent, const std::string& title, std::function<void()> cancel)
@@ -117,6 +133,16 @@ CProgressWindow::~CProgressWindow() = default;
 void CProgressWindow::Show(const std::string& text, int permille)
 {
     m_impl->Show(text, permille);
+}
+
+void CProgressWindow::Finish(const std::string& text)
+{
+    m_impl->Finish(text);
+}
+
+bool CProgressWindow::IsShown() const
+{
+    return m_impl->IsShown();
 }
 
 std::string CProgressWindow::Text() const
