@@ -5,6 +5,8 @@
 
 #include <LogPane.h>
 #include <OrvelConfiguratorDlg.h>
+#include <ProgressWindow.h>
+#include <SummaryWindow.h>
 
 #include <ColorStatic.h>
 #include <Cp1251.h>
@@ -498,6 +500,62 @@ TEST_F(MainWindow, TheCloseBoxEndsTheWindow)
     Pump();
     EXPECT_FALSE(::IsWindow(m_window));
     EXPECT_TRUE(m_dialog.IsDestroyed());
+}
+
+// The summary window: rows as given, sorted by the heading clicked (again:
+// the other way, numbers by their keys), red rows, put away by its close box.
+TEST(SummaryWindow, SortsByTheHeadingClickedAndKeepsTheOrder)
+{
+    ui::CSummaryWindow window(nullptr, "Сводка: СНС", {"Предложение", "Принято"}, {false, true});
+    window.Show();
+    EXPECT_TRUE(window.IsShown());
+    const auto row = [](const char* type, const char* count, double key, bool red = false) {
+        return ui::CSummaryRow{{{type, 0}, {count, key}}, red};
+    };
+    window.SetRows({row("GPRMC", "9", 9), row("GPGGA", "10", 10, true), row("GPHDT", "2", 2)});
+    const HWND list = ::FindWindowExW(::FindWindowW(L"OrvelSummaryWindow", nullptr), nullptr, WC_LISTVIEWW, nullptr);
+    ASSERT_NE(list, nullptr);
+    const auto click = [&](int column) {
+        NMLISTVIEW header{};
+        header.hdr = {list, 0, static_cast<UINT>(LVN_COLUMNCLICK)};
+        header.iSubItem = column;
+        ::SendMessageW(::GetParent(list), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&header));
+    };
+    const struct { int click; std::vector<std::string> rows; std::vector<bool> red; } kCases[] = {
+        {-1, {"GPGGA\t10", "GPHDT\t2", "GPRMC\t9"}, {true, false, false}},   // as opened: by the first column
+        {1, {"GPHDT\t2", "GPRMC\t9", "GPGGA\t10"}, {false, false, true}},    // by count, as numbers
+        {1, {"GPGGA\t10", "GPRMC\t9", "GPHDT\t2"}, {true, false, false}},    // again: the other way
+    };
+    for (const auto& c : kCases) {
+        if (c.click >= 0)
+            click(c.click);
+        EXPECT_EQ(window.ShownRows(), c.rows) << c.click;
+        EXPECT_EQ(window.RedRows(), c.red) << c.click;
+    }
+    // Given again, the rows keep the order chosen.
+    window.SetRows({row("GPHDT", "3", 3), row("GPGGA", "11", 11, true)});
+    EXPECT_EQ(window.ShownRows(), (std::vector<std::string>{"GPGGA\t11", "GPHDT\t3"}));
+    ::SendMessageW(::GetParent(list), WM_CLOSE, 0, 0);
+    EXPECT_FALSE(window.IsShown());
+}
+
+// A progress window that has ended says so until "Закрыть", which only puts
+// it away.
+TEST(ProgressWindow, FinishedItIsClosedNotCancelled)
+{
+    int cancels = 0;
+    ui::CProgressWindow window(nullptr, "Найти скорость: СНС", [&] { ++cancels; });
+    window.Show("4800", 100);
+    const HWND shown = ::FindWindowW(L"OrvelProgressWindow", Wide("Найти скорость: СНС").c_str());
+    ASSERT_NE(shown, nullptr);
+    ::SendMessageW(shown, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(cancels, 1);
+    window.Finish("Скорость найдена: 4800");
+    EXPECT_EQ(window.Text(), "Скорость найдена: 4800");
+    EXPECT_EQ(WindowText(::GetDlgItem(shown, IDCANCEL)), Wide("Закрыть"));
+    ::SendMessageW(shown, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(cancels, 1);
+    EXPECT_FALSE(window.IsShown());
 }
 
 // Up and Down alone in a single-line edit go to the window first.
