@@ -134,6 +134,15 @@ void CWatchRecord::Close(Millis closeTime)
     m_room.notify_all();
 }
 
+void CWatchRecord::Discard()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_discard = true;
+    m_closing = true;
+    m_writerWake.notify_one();
+    m_room.notify_all();
+}
+
 bool CWatchRecord::Closing() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -179,6 +188,19 @@ void CWatchRecord::Run(const std::string& folder, Millis openTime)
             if ((closing || SyncDue()) && !SyncFiles())
                 break;
         }
+    }
+    bool discard = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        discard = m_discard;
+    }
+    if (discard && !m_bytesPath.empty()) {
+        const std::string timesPath = m_bytesPath.substr(0, m_bytesPath.size() - std::string(kBytesExtension).size())
+                                      + kTimesExtension;
+        m_bytes.Close();
+        m_times.Close();
+        RemoveFile(m_bytesPath);
+        RemoveFile(timesPath);
     }
     std::lock_guard<std::mutex> lock(m_indexMutex);
     m_done = true;

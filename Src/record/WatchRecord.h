@@ -115,6 +115,9 @@ public:
     // changes nothing.
     void Close(Millis closeTime);
     bool Closing() const;
+    // The channel's port did not open after all and nothing was appended:
+    // ends the record, and its writer removes its files. Returns at once.
+    void Discard();
     // Waits until the writer is done: everything written and synced, or the
     // record failed. Not for the window's thread.
     void WaitClosed();
@@ -206,6 +209,7 @@ private:
     std::chrono::steady_clock::time_point m_lastTake;  // when the writer last took the buffer
     bool m_writerAsleep = false;        // waiting with no write due: the next read wakes it
     bool m_closing = false;
+    bool m_discard = false;             // guarded by m_mutex
     std::atomic<bool> m_failed{false};
 
     // The writer's own.

@@ -6,8 +6,10 @@
 
 #include <ColorStatic.h>
 
-// The channels' names, as their panels are captioned (UTF-8).
+// The channels' names, as their panels are captioned (UTF-8), and their
+// devices' key names, which their settings and records are named after.
 inline constexpr const char* kChannelNames[3] = {"СНС", "KKC", "Эхолот"};
+inline constexpr const char* kDeviceKeys[3] = {"SnsPort", "KksPort", "SonPort"};
 
 // One channel panel of the main window: the identifiers of the controls the
 // handlers address through the window, handles of the others, and the

@@ -182,6 +182,8 @@ bool COrvelConfiguratorDlg::DestroyWindow()
     ClosePort(m_snsPort);
     ClosePort(m_kksPort);
     ClosePort(m_sonPort);
+    for (int channel = 0; channel < 3; ++channel)
+        EndRecord(channel);
     m_sendTimer.Stop();
     for (ui::CSendProgress& progress : m_sendProgress)
         progress.Finish();
@@ -214,6 +216,7 @@ setting::CSerialPortDeviceSetting& COrvelConfiguratorDlg::SettingOf(int channel)
 bool COrvelConfiguratorDlg::OnInitDialog()
 {
     ui::CDialogEx::OnInitDialog();
+    PruneOldRecords();
 
     const std::vector<std::string> ports = setting::OfferedSerialPorts();
     for (int channel = 0; channel < 3; ++channel) {
@@ -385,7 +388,10 @@ void COrvelConfiguratorDlg::OpenChannel(CChannelPanel& panel, setting::CSerialPo
 
     // Anything a failed cancel left held is let go first (normally nothing).
     ClosePort(port);
+    const int channel = ChannelOf(panel);
+    BeginRecord(channel);
     const bool opened = OpenPort(port, settings.m_portName.m_value.c_str(), settings.m_baudRate.m_dwValue);
+    KeepRecord(channel, opened);
 
     CColorStatic& lamp = panel.m_lamps[CChannelPanel::kPortLamp];
     if (opened) {
@@ -401,6 +407,7 @@ void COrvelConfiguratorDlg::OpenChannel(CChannelPanel& panel, setting::CSerialPo
 void COrvelConfiguratorDlg::CloseChannel(CChannelPanel& panel, serialport::CSerialPort& port)
 {
     const bool closed = ClosePort(port);
+    EndRecord(ChannelOf(panel));
     CColorStatic& lamp = panel.m_lamps[CChannelPanel::kPortLamp];
     lamp.TurnOff();
     // A port that raised an error shows as a failed attempt; the next Open
@@ -466,7 +473,11 @@ void COrvelConfiguratorDlg::OnAddCrc()
 // ports close before the queues and the wake-up go.
 void COrvelConfiguratorDlg::QueueReceived(int channel, const char* data, boost::uint32_t count)
 {
-    if (m_receiveQueues[channel].Push(data, count, ui::NowMs()))
+    const std::int64_t now = ui::NowMs();
+    if (data && count > 0)
+        if (const auto record = std::atomic_load(&m_records[channel]))
+            record->Append(data, count, now);
+    if (m_receiveQueues[channel].Push(data, count, now))
         m_receiveWakeUp.Signal();
 }
 
@@ -513,6 +524,7 @@ bool COrvelConfiguratorDlg::ShowReceived(int channel)
     if (m_receivedBatch.failed)
         panel.m_lamps[CChannelPanel::kRxErrLamp].Pulse(kFailedReadPulse, kRed);
     m_receivedBatch.clear();
+    ShowRecordFailure(channel);
     return true;
 }
 

@@ -17,6 +17,7 @@
 
 #include <BaudSearch.h>
 #include <SentenceSummary.h>
+#include <WatchRecord.h>
 
 #include <CommandCatalog.h>
 #include <CommandSet.h>
@@ -120,6 +121,15 @@ private:
     // The pane's context menu: what the window adds to it for a channel.
     std::vector<ui::CPaneMenuItem> PaneMenu(int channel);
 
+    // Records: old ones removed at start-up, a new one begun before each
+    // Open (dropped with its files when the port does not open) and ended
+    // by Close; a record that stops says why in its pane's tooltip.
+    void PruneOldRecords();
+    void BeginRecord(int channel);
+    void KeepRecord(int channel, bool opened);
+    void EndRecord(int channel);
+    void ShowRecordFailure(int channel);
+
     // Commissioning aids. "Сводка": each channel's sentence types since the
     // last "Очистить", in a window of its own brought up to date every
     // second while it is shown. "Найти скорость": the channel's port tries
@@ -164,6 +174,13 @@ private:
     ui::CReceiveQueue::Batch m_receivedBatch;
     ui::CTimer m_showTimer;                          // the next turn
     std::chrono::steady_clock::time_point m_shownAt;  // the last turn
+
+    // Each open channel's record: every byte its port reads goes there on
+    // the I/O side (std::atomic_load/store, as the workers read them), and
+    // the pane reads it back. Declared before the ports too.
+    std::shared_ptr<record::CWatchRecord> m_records[3];
+    std::string m_recordsFolder;
+    bool m_recordFailureShown[3] = {};
 
     // How sends ended, on their way from the sending threads to the window's.
     // Declared before the ports too.

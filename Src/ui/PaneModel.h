@@ -28,9 +28,14 @@
 
 #include <NmeaChecksum.h>
 
+namespace record {
+class CWatchRecord;
+}
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -130,6 +135,11 @@ public:
     // A note of something sent, as a line of its own (its pane bytes, no
     // line break) before the line the device is sending; not received text.
     void AddSentNote(const std::string& paneBytes);
+    // The record the received bytes go on into, from now on (none: they are
+    // the pane's alone); they reach the record on the I/O side before they
+    // reach the pane.
+    void SetRecord(std::shared_ptr<record::CWatchRecord> record) { m_record = std::move(record); }
+
     // A link event, at the place the next received byte will take.
     void AddEvent(Event::Kind kind, std::int64_t timeMs);
     // The events, in the order they happened.
@@ -204,6 +214,7 @@ private:
     std::uint64_t m_edits = 0;
     std::vector<Event> m_events;
     SentenceListener m_sentenceListener;
+    std::shared_ptr<record::CWatchRecord> m_record;
 };
 
 } // namespace ui

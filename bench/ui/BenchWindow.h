@@ -67,6 +67,7 @@ inline std::string UsePrivateFolders()
     }
     ::setenv("XDG_CONFIG_HOME", folder, 1);
     ::setenv("XDG_RUNTIME_DIR", folder, 1);
+    ::setenv("XDG_STATE_HOME", folder, 1);
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     return folder;
 }

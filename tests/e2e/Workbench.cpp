@@ -32,7 +32,8 @@ void CWorkbench::StartProgram(bool demo)
         throw std::runtime_error("socketpair failed");
     std::vector<std::string> argv{"/usr/bin/env", "-C", m_dir.Path(), "ORVEL_E2E_DRIVER_FD=" + std::to_string(line[1]),
                                   "LD_PRELOAD=" ORVEL_E2E_DRIVER_PATH, "QT_QPA_PLATFORM=offscreen",
-                                  "XDG_RUNTIME_DIR=" + m_dir.Path(), "XDG_CONFIG_HOME=" + m_dir.Path()};
+                                  "XDG_RUNTIME_DIR=" + m_dir.Path(), "XDG_CONFIG_HOME=" + m_dir.Path(),
+                                  "XDG_STATE_HOME=" + m_dir.Path()};
 #ifdef ORVEL_E2E_ASAN
     // The sanitizer's runtime comes in with the driver, after the libraries it wants to precede.
     const char* options = std::getenv("ASAN_OPTIONS");

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <algorithm>
 #include <atomic>
 #include <random>
@@ -354,6 +356,14 @@ TEST(WatchRecord, OpensWithinOneSecondMakeRecordsOfTheirOwn)
     records.clear();  // closed, written, synced
     EXPECT_EQ(WholeFile(temp.File(names[1] + kBytesExtension)), "x\r\n");
     EXPECT_EQ(WholeFile(temp.File(names[3] + kBytesExtension)), "");
+
+    // A record of an open that failed leaves nothing behind.
+    const auto discarded = CWatchRecord::Create(temp.Path(), "SonPort", kOpen);
+    discarded->Flush();
+    discarded->Discard();
+    discarded->WaitClosed();
+    EXPECT_FALSE(std::filesystem::exists(temp.File("SonPort-" + stamp + kBytesExtension)));
+    EXPECT_FALSE(std::filesystem::exists(temp.File("SonPort-" + stamp + kTimesExtension)));
 }
 
 // A record whose folder cannot be made, or of a name that is no device's,

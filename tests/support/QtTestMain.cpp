@@ -25,6 +25,7 @@ int main(int argc, char** argv)
     testsupport::TempDir home;
     ::setenv("XDG_CONFIG_HOME", home.File("config").c_str(), 1);
     ::setenv("XDG_RUNTIME_DIR", home.File("runtime").c_str(), 1);
+    ::setenv("XDG_STATE_HOME", home.File("state").c_str(), 1);
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0); // unless the platform is chosen
 
     QApplication app(argc, argv);

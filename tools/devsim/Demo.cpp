@@ -227,7 +227,9 @@ private:
 
     void ExecProgram(const std::string& program)
     {
+        // The demo's settings and records are its own, and go with it.
         ::setenv("XDG_CONFIG_HOME", m_storeFolder.c_str(), 1);
+        ::setenv("XDG_STATE_HOME", m_storeFolder.c_str(), 1);
         char* const argv[] = {const_cast<char*>(program.c_str()), nullptr};
         ::execv(program.c_str(), argv);
         std::cerr << "orvel-devsim: cannot start " << program << ": " << std::strerror(errno) << std::endl;

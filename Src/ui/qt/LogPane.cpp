@@ -839,7 +839,8 @@ void CLogPane::SetHex(bool hex)
 bool CLogPane::viewportEvent(QEvent* event)
 {
     if (event->type() == QEvent::ToolTip) {
-        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), SentencesText(), viewport());
+        const QString tip = m_note.empty() ? SentencesText() : SentencesText() + '\n' + QString::fromStdString(m_note);
+        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), tip, viewport());
         return true;
     }
     return QAbstractScrollArea::viewportEvent(event);

@@ -75,6 +75,11 @@ public:
     void AddEvent(CPaneModel::Event::Kind kind, std::int64_t timeMs);
     void SetSentenceListener(CPaneModel::SentenceListener listener) { m_model.SetSentenceListener(std::move(listener)); }
 
+    // The record the received bytes go on into (see CPaneModel::SetRecord).
+    void SetRecord(std::shared_ptr<record::CWatchRecord> record) { m_model.SetRecord(std::move(record)); }
+    // A line the tooltip adds below the sentence counts (UTF-8; empty: none).
+    void SetNote(const std::string& note) { m_note = note; }
+
     // Items the window adds to the context menu.
     void SetMenuItems(std::vector<CPaneMenuItem> items) { m_menuItems = std::move(items); }
     // Lines shown as the hex of their bytes beside their characters.
@@ -173,6 +178,7 @@ private:
     class SelectionData;
     std::function<void()> m_save;
     std::vector<CPaneMenuItem> m_menuItems;
+    std::string m_note;
     bool m_readOnly = false;
     bool m_caretOn = true;         // blink phase
     bool m_dragging = false;
