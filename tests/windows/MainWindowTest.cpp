@@ -19,6 +19,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -212,6 +213,29 @@ std::string ChecksumSentence(const std::string& body)
     return "$" + body + tail;
 }
 
+// The window's watch records go to a folder of the test's own, made before
+// the window and removed after it.
+class CRecordsOfTheirOwn
+{
+public:
+    CRecordsOfTheirOwn()
+    {
+        wchar_t temp[MAX_PATH];
+        ::GetTempPathW(MAX_PATH, temp);
+        m_folder = std::filesystem::path(temp) / ("orvel-records-" + std::to_string(::GetCurrentProcessId()));
+        std::filesystem::create_directories(m_folder);
+        _wputenv_s(L"LOCALAPPDATA", m_folder.wstring().c_str());
+    }
+    ~CRecordsOfTheirOwn()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_folder, ignored);
+    }
+
+private:
+    std::filesystem::path m_folder;
+};
+
 class MainWindow : public ::testing::Test
 {
 protected:
@@ -247,6 +271,7 @@ protected:
     }
 
     Device m_device = Device::FromEnvironment();
+    CRecordsOfTheirOwn m_records;
     COrvelConfiguratorDlg m_dialog;
     HWND m_window = nullptr;
     ui::CLogPane* m_pane = nullptr;

@@ -784,7 +784,8 @@ LRESULT CLogPane::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_NOTIFY: {
         auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
         if (info->hdr.hwndFrom == m_tooltip && info->hdr.code == TTN_GETDISPINFOW) {
-            m_tipText = WideFromUtf8(m_model.SentencesText());
+            m_tipText = WideFromUtf8(m_note.empty() ? m_model.SentencesText() : m_model.SentencesText() + "\n" + m_note);
+            ::SendMessageW(m_tooltip, TTM_SETMAXTIPWIDTH, 0, 600);  // a width, so the line break counts
             info->lpszText = m_tipText.data();
             return 0;
         }

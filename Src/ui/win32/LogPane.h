@@ -35,6 +35,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,11 @@ public:
     void AddSentNote(const std::string& paneBytes);
     void AddEvent(CPaneModel::Event::Kind kind, std::int64_t timeMs);
     void SetSentenceListener(CPaneModel::SentenceListener listener) { m_model.SetSentenceListener(std::move(listener)); }
+
+    // The record the received bytes go on into (see CPaneModel::SetRecord).
+    void SetRecord(std::shared_ptr<record::CWatchRecord> record) { m_model.SetRecord(std::move(record)); }
+    // A line the tooltip adds below the sentence counts (UTF-8; empty: none).
+    void SetNote(const std::string& note) { m_note = note; }
 
     // Items the window adds to the context menu.
     void SetMenuItems(std::vector<CPaneMenuItem> items) { m_menuItems = std::move(items); }
@@ -127,6 +133,7 @@ private:
     std::size_t m_firstColumn = 0;
     std::function<void()> m_save;
     std::vector<CPaneMenuItem> m_menuItems;
+    std::string m_note;
     bool m_hex = false;
     bool m_times = false;
     mutable std::vector<PaneCell> m_cells;  // the row being painted
