@@ -84,8 +84,11 @@ if(NOT _l4c_built)
   file(REMOVE_RECURSE ${_l4c}/src ${_l4c}/build ${_l4c}/install)
   _l4c_step(unpack dpkg-source -x ${_dsc} ${_l4c}/src)
   cmake_host_system_information(RESULT _jobs QUERY NUMBER_OF_LOGICAL_CORES)
+  # The toolchain file as this build was given it may be relative to the
+  # source folder, which the library's own configure does not run in.
+  get_filename_component(_l4c_toolchain ${CMAKE_TOOLCHAIN_FILE} ABSOLUTE BASE_DIR ${CMAKE_SOURCE_DIR})
   _l4c_step(configure ${CMAKE_COMMAND} -S ${_l4c}/src -B ${_l4c}/build -G ${CMAKE_GENERATOR}
-    -DCMAKE_TOOLCHAIN_FILE=${CMAKE_TOOLCHAIN_FILE} -DCMAKE_INSTALL_PREFIX=${_l4c}/install ${_l4c_options})
+    -DCMAKE_TOOLCHAIN_FILE=${_l4c_toolchain} -DCMAKE_INSTALL_PREFIX=${_l4c}/install ${_l4c_options})
   _l4c_step(build ${CMAKE_COMMAND} --build ${_l4c}/build -j ${_jobs})
   _l4c_step(install ${CMAKE_COMMAND} --install ${_l4c}/build)
   file(WRITE ${_l4c_stamp} "${_l4c_stamp_text}")

@@ -1,5 +1,7 @@
 #include "PortIo.h"
 
+#include <boost/asio/error.hpp>
+
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
@@ -84,6 +86,18 @@ std::size_t QueuedForTheLine(NativeHandle fd)
 void DiscardQueued(NativeHandle fd)
 {
     ::tcflush(fd, TCOFLUSH);
+}
+
+// A pulled adapter's tty is hung up: its reads see the end of the file.
+// A pseudo-terminal whose master closed fails them with EIO; a device whose
+// driver let it go, with ENXIO or ENODEV.
+bool ReadFailureMeansGone(NativeHandle, const boost::system::error_code& error)
+{
+    if (error == boost::asio::error::eof)
+        return true;
+    if (error.category() != boost::system::system_category())
+        return false;
+    return error.value() == EIO || error.value() == ENXIO || error.value() == ENODEV;
 }
 
 } // namespace detail

@@ -2,6 +2,8 @@
 
 #include "NativeHandle.h"
 
+#include <boost/system/error_code.hpp>
+
 #include <chrono>
 #include <cstddef>
 #include <functional>
@@ -34,6 +36,12 @@ std::size_t QueuedForTheLine(NativeHandle port);
 
 // Drops whatever the driver still holds for the line.
 void DiscardQueued(NativeHandle port);
+
+// Whether a read on `port` that failed with `error` (not cancelled by the
+// port itself) means the device has gone: a USB adapter pulled, a
+// pseudo-terminal whose far end hung up. Such a device fails every read
+// from then on.
+bool ReadFailureMeansGone(NativeHandle port, const boost::system::error_code& error);
 
 } // namespace detail
 } // namespace serialport

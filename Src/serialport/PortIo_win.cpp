@@ -1,5 +1,7 @@
 #include "PortIo.h"
 
+#include <boost/asio/error.hpp>
+
 #include <windows.h>
 
 #include <algorithm>
@@ -8,6 +10,9 @@
 
 namespace serialport {
 namespace detail {
+
+// ERROR_NO_SUCH_DEVICE, which mingw's headers lack.
+constexpr DWORD kNoSuchDevice = 433;
 
 namespace {
 
@@ -114,6 +119,37 @@ std::size_t QueuedForTheLine(NativeHandle port)
 void DiscardQueued(NativeHandle port)
 {
     ::PurgeComm(port, PURGE_TXABORT | PURGE_TXCLEAR);
+}
+
+// A USB COM port pulled out fails its pending read in one of several ways,
+// by driver; the reads after that fail with the rest. An aborted read the
+// port did not cancel itself counts when the device no longer answers.
+bool ReadFailureMeansGone(NativeHandle port, const boost::system::error_code& error)
+{
+    if (error == boost::asio::error::eof)
+        return true;
+    if (error.category() != boost::system::system_category())
+        return false;
+    switch (error.value()) {
+    case ERROR_HANDLE_EOF:
+    case ERROR_BROKEN_PIPE:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_DEVICE_REMOVED:
+    case ERROR_DEV_NOT_EXIST:
+    case kNoSuchDevice:
+    case ERROR_BAD_COMMAND:
+    case ERROR_GEN_FAILURE:
+    case ERROR_ACCESS_DENIED:
+    case ERROR_FILE_NOT_FOUND:
+        return true;
+    case ERROR_OPERATION_ABORTED: {
+        DWORD errors = 0;
+        COMSTAT status{};
+        return !::ClearCommError(port, &errors, &status);
+    }
+    default:
+        return false;
+    }
 }
 
 } // namespace detail

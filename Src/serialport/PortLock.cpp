@@ -1,5 +1,7 @@
 #include "PortLock.h"
 
+#include "PortError.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -77,6 +79,13 @@ CreateResult CreateLockFile(const std::string& path)
 }
 
 } // namespace
+
+boost::system::error_code OpenFailure(const boost::system::error_code& openError)
+{
+    if (openError.category() == boost::system::system_category() && openError.value() == EBUSY)
+        return PortError::HeldByAnotherProgram;
+    return openError;
+}
 
 std::vector<std::string> LockFolders()
 {

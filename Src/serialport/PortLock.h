@@ -2,6 +2,8 @@
 
 #include "NativeHandle.h"
 
+#include <boost/system/error_code.hpp>
+
 #include <string>
 #include <vector>
 
@@ -52,6 +54,13 @@ private:
     std::string m_lockFilePath; // our lock file; empty when we left none
 #endif
 };
+
+// What a failed open of a device reports: PortError::HeldByAnotherProgram
+// where the system refused it because another opener holds the device
+// (Linux: EBUSY, the exclusive mode of a tty another user opened; Windows:
+// ERROR_ACCESS_DENIED or ERROR_SHARING_VIOLATION, the one open a COM port
+// allows); any other error as it is.
+boost::system::error_code OpenFailure(const boost::system::error_code& openError);
 
 #ifndef _WIN32
 

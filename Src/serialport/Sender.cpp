@@ -37,6 +37,7 @@ bool CSender::Start(NativeHandle port, std::vector<char> bytes, DoneCallback don
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
         m_cancel = false;
+        m_deviceGone = false;
         m_progress = Progress{0, m_bytes.size(), Clock::now(), Clock::now()};
     }
     // The sending thread must never block in a write: it waits for room
@@ -68,9 +69,25 @@ void CSender::Stop()
     m_thread.join();
 }
 
+void CSender::StopAsFailed()
+{
+    if (!m_thread.joinable())
+        return;
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_deviceGone = true;
+    }
+    Stop();
+}
+
 void CSender::Run(NativeHandle port, DoneCallback done)
 {
-    const Outcome outcome = Send(port);
+    Outcome outcome = Send(port);
+    if (outcome == Outcome::Cancelled) {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_deviceGone)
+            outcome = Outcome::Failed;
+    }
     if (outcome == Outcome::Cancelled)
         detail::DiscardQueued(port);  // what the driver still holds for the line goes too
     std::vector<char>().swap(m_bytes);

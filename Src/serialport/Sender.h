@@ -61,6 +61,9 @@ public:
     void Cancel();
     // Cancels the running send and returns once it has ended and reported.
     void Stop();
+    // The device has gone: ends the running send as Failed (whatever it was
+    // doing) and returns once it has ended and reported.
+    void StopAsFailed();
 
     // Bytes in a slice at `baudRate` (8 data bits, no parity, one stop bit:
     // ten bits a byte on the line), at least one.
@@ -78,6 +81,7 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_cancelled;
     bool m_cancel = false;  // guarded by m_mutex
+    bool m_deviceGone = false;  // guarded by m_mutex: a cancel that reports Failed
     Progress m_progress;    // guarded by m_mutex
 };
 

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <system_error>
 #include <type_traits>
 
 namespace serialport {
@@ -39,9 +40,11 @@ static_assert(std::is_same<NativeHandle, boost::asio::serial_port::native_handle
 
 } // namespace
 
-CSerialPort::CSerialPort(boost::asio::io_service& ioService, ReceiveCallback callback)
+CSerialPort::CSerialPort(boost::asio::io_service& ioService, ReceiveCallback callback, LostCallback lost)
     : m_ioService(ioService)
+    , m_lost(false)
     , m_receiveCallback(callback)
+    , m_lostCallback(lost)
     , m_reading(false)
     , m_receiveBuffer()
     , m_readChainActive(false)
@@ -53,39 +56,42 @@ CSerialPort::CSerialPort(boost::asio::io_service& ioService, ReceiveCallback cal
 
 CSerialPort::~CSerialPort()
 {
-    m_sender.Stop();
-    if (!m_port)
-        return;
+    {
+        const std::lock_guard<std::mutex> lock(m_handleMutex);
+        m_sender.Stop();
+        if (!m_port)
+            return;
+    }
     boost::system::error_code ignored;
     {
         std::unique_lock<std::mutex> lock(m_receiveMutex);
         m_reading = false;
         m_retryTimer.cancel();
-        m_port->cancel(ignored);
+        if (m_port->is_open())
+            m_port->cancel(ignored);
     }
-    if (m_port->is_open()) {
-        m_portLock.Release(m_port->native_handle());
-        m_port->close(ignored); // aborts whatever a failed cancel left pending
+    {
+        const std::lock_guard<std::mutex> lock(m_handleMutex);
+        if (m_port->is_open()) {
+            m_portLock.Release(m_port->native_handle());
+            m_port->close(ignored); // aborts whatever a failed cancel left pending
+        }
     }
     WaitForReadChainEnd();
 }
 
 bool CSerialPort::Open(const char* portName, boost::uint32_t baudRate)
 {
-    if (m_port || portName == nullptr)
+    {
+        const std::lock_guard<std::mutex> lock(m_handleMutex);
+        if (m_port && !m_lost) {
+            m_lastError = PortError::AlreadyOpen;
+            return false;
+        }
+    }
+    ForgetLostDevice();
+    if (!OpenDevice(portName, baudRate))
         return false;
-    if (!m_portLock.Claim(portName))
-        return false;
-
-    const boost::shared_ptr<boost::asio::serial_port> port =
-        boost::make_shared<boost::asio::serial_port>(m_ioService);
-    boost::system::error_code error;
-    port->open(portName, error);
-    if (error || !m_portLock.Attach(port->native_handle()))
-        return false; // the device closes with `port`
-    m_port = port;
-
-    ApplyFraming(baudRate);
 
     // After the serial_port exists, so the workers shut down before the reactor.
     m_workers = &boost::asio::use_service<CReadWorkers>(m_ioService);
@@ -96,30 +102,83 @@ bool CSerialPort::Open(const char* portName, boost::uint32_t baudRate)
         m_readChainActive = true;
     }
     boost::asio::post(m_ioService, boost::bind(&CSerialPort::OnStartRead, this));
-    m_workers->AddClient();
+    try {
+        m_workers->AddClient();
+    } catch (const std::system_error&) {
+        SetLastError(boost::system::errc::make_error_code(boost::system::errc::resource_unavailable_try_again));
+        throw;
+    }
+    return true;
+}
+
+// Opens and claims the device, holds it and sets its line; false, holding
+// nothing, when it cannot be opened or claimed.
+bool CSerialPort::OpenDevice(const char* portName, boost::uint32_t baudRate)
+{
+    if (portName == nullptr) {
+        SetLastError(boost::system::errc::make_error_code(boost::system::errc::invalid_argument));
+        return false;
+    }
+    if (!m_portLock.Claim(portName)) {
+        SetLastError(PortError::HeldByAnotherProgram);
+        return false;
+    }
+    const boost::shared_ptr<boost::asio::serial_port> port =
+        boost::make_shared<boost::asio::serial_port>(m_ioService);
+    boost::system::error_code error;
+    port->open(portName, error);
+    if (error) {
+        SetLastError(OpenFailure(error));
+        return false;
+    }
+    if (!m_portLock.Attach(port->native_handle())) {
+        SetLastError(PortError::HeldByAnotherProgram);
+        return false; // the device closes with `port`
+    }
+    {
+        const std::lock_guard<std::mutex> lock(m_handleMutex);
+        m_port = port;
+        m_lastError.clear();
+    }
+    try {
+        ApplyFraming(baudRate);
+    } catch (const boost::system::system_error& e) {
+        SetLastError(e.code());
+        throw;
+    }
     return true;
 }
 
 void CSerialPort::Close()
 {
-    if (!m_port || !m_port->is_open())
-        return;
-    m_sender.Stop();
+    {
+        const std::lock_guard<std::mutex> lock(m_handleMutex);
+        if (!m_port || (!m_lost && !m_port->is_open()))
+            return;
+        m_sender.Stop();
+    }
     StopReading();
     WaitForReadChainEnd();
-    m_portLock.Release(m_port->native_handle());
-    // The kernel releases the descriptor even when close reports an error, so
-    // the port is let go either way: a port kept "held" after a failed close
-    // would refuse every later Open until the program restarts.
+    // The device may have been lost meanwhile, and let go already.
+    const std::lock_guard<std::mutex> lock(m_handleMutex);
     boost::system::error_code error;
-    m_port->close(error);
+    if (m_port->is_open()) {
+        m_portLock.Release(m_port->native_handle());
+        // The kernel releases the descriptor even when close reports an
+        // error, so the port is let go either way: a port kept "held" after a
+        // failed close would refuse every later Open until the program
+        // restarts.
+        m_port->close(error);
+    }
     m_port.reset();
+    m_lost = false;
     if (error)
         boost::throw_exception(boost::system::system_error(error, "close"));
 }
 
 boost::int32_t CSerialPort::Write(const char* data, const boost::uint32_t& count)
 {
+    const std::lock_guard<std::mutex> lock(m_handleMutex);
     if (!m_port || !m_port->is_open())
         return -1;
     if (count == 0)
@@ -136,10 +195,12 @@ boost::int32_t CSerialPort::Write(const char* data, const boost::uint32_t& count
 
 bool CSerialPort::SetBaudRate(boost::uint32_t rate)
 {
-    if (!IsOpen())
-        return false;
     // Only the line settings change: the read outstanding on a worker keeps
-    // its buffer and its place in the reactor.
+    // its buffer and its place in the reactor. The handle is the port's
+    // while the lock is held: a worker that finds the device gone closes it.
+    const std::lock_guard<std::mutex> lock(m_handleMutex);
+    if (!m_port || !m_port->is_open())
+        return false;
     try {
         serialport::SetBaudRate(*m_port, rate);
     } catch (const boost::system::system_error&) {
@@ -150,14 +211,55 @@ bool CSerialPort::SetBaudRate(boost::uint32_t rate)
 
 boost::uint32_t CSerialPort::BaudRate() const
 {
-    return IsOpen() ? CurrentBaudRate(m_port->native_handle()) : 0;
+    const std::lock_guard<std::mutex> lock(m_handleMutex);
+    return m_port && m_port->is_open() ? CurrentBaudRate(m_port->native_handle()) : 0;
+}
+
+bool CSerialPort::IsOpen() const
+{
+    const std::lock_guard<std::mutex> lock(m_handleMutex);
+    return m_port && m_port->is_open();
+}
+
+bool CSerialPort::IsLost() const
+{
+    const std::lock_guard<std::mutex> lock(m_handleMutex);
+    return m_lost;
+}
+
+boost::system::error_code CSerialPort::LastError() const
+{
+    const std::lock_guard<std::mutex> lock(m_handleMutex);
+    return m_lastError;
+}
+
+void CSerialPort::SetLastError(const boost::system::error_code& error)
+{
+    const std::lock_guard<std::mutex> lock(m_handleMutex);
+    m_lastError = error;
 }
 
 bool CSerialPort::StartSend(std::vector<char> bytes, CSender::DoneCallback done)
 {
-    if (!IsOpen() || m_sender.Running())
+    const std::lock_guard<std::mutex> lock(m_handleMutex);
+    if (!m_port || !m_port->is_open() || m_sender.Running())
         return false;
     return m_sender.Start(m_port->native_handle(), std::move(bytes), std::move(done));
+}
+
+// The worker that let a lost device go may still be ending its read chain;
+// once it has, the closed port object goes.
+void CSerialPort::ForgetLostDevice()
+{
+    {
+        const std::lock_guard<std::mutex> lock(m_handleMutex);
+        if (!m_lost)
+            return;
+    }
+    WaitForReadChainEnd();
+    const std::lock_guard<std::mutex> lock(m_handleMutex);
+    m_port.reset();
+    m_lost = false;
 }
 
 void CSerialPort::ApplyFraming(boost::uint32_t baudRate)
@@ -195,9 +297,31 @@ void CSerialPort::OnRead(const boost::system::error_code& error, std::size_t byt
     } else if (count > 0) {
         m_failedReads = 0;
         StartRead();
+    } else if (detail::ReadFailureMeansGone(m_port->native_handle(), error)) {
+        LetLostDeviceGo(error);
+        EndReadChain();
     } else {
         RearmAfterFailedRead();
     }
+}
+
+// Called with the receive mutex held, by the handler of the read that found
+// the device gone: the dead handle is not read again, and the device goes
+// back to the system, which may give it (or another) the same name again.
+void CSerialPort::LetLostDeviceGo(const boost::system::error_code& readError)
+{
+    m_reading = false;
+    {
+        const std::lock_guard<std::mutex> lock(m_handleMutex);
+        m_sender.StopAsFailed();
+        m_portLock.Release(m_port->native_handle());
+        boost::system::error_code ignored;
+        m_port->close(ignored);
+        m_lost = true;
+        m_lastError = PortError::DeviceGone;
+    }
+    if (m_lostCallback)
+        m_lostCallback(readError);
 }
 
 // Called with the receive mutex held.
@@ -243,7 +367,8 @@ void CSerialPort::StopReading()
     std::unique_lock<std::mutex> lock(m_receiveMutex);
     m_reading = false;
     m_retryTimer.cancel();
-    m_port->cancel();
+    if (m_port->is_open()) // not when a lost device was let go
+        m_port->cancel();
 }
 
 // Returns once the chain has ended. Normally a worker ends it; when no worker

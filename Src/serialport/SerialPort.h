@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PortError.h"
 #include "PortLock.h"
 #include "Sender.h"
 
@@ -31,11 +32,23 @@ class CReadWorkers;
 // 256-byte receive buffer, valid only until it returns. A count of 0 reports
 // a failed or cancelled read.
 //
-// Open, Close and Write are called from one thread (the window's). Close, and
-// the destructor, return only once the last completion of this port has been
-// handled: no callback of this port runs after they return. That gives the
-// callback one rule: it must not wait for the thread that calls Close (nor
-// throw); copying the bytes and handing them on is what it is for.
+// A device that goes away while the port reads (a USB adapter pulled, a
+// pseudo-terminal whose far end hung up) fails its read: that read is
+// reported with a count of 0 as any other, and then, once, the lost callback
+// is called on the same worker thread, with the receive mutex held and the
+// read's error. By then the port has stopped reading, ended its background
+// send (reported Failed) and let the device go, lock and handle, so that the
+// system can give it back under the same name: IsOpen() is false, IsLost()
+// true and LastError() PortError::DeviceGone, until the next Open or Close.
+// No receive callback comes until the next Open.
+//
+// Open, Close, Write and StartSend are called from one thread (the window's).
+// Close, and the destructor, return only once the last completion of this
+// port has been handled: no callback of this port runs after they return.
+// That gives the callbacks one rule: they must not wait for the thread that
+// calls Close (nor throw); copying the bytes and handing them on is what they
+// are for. The state queries (IsOpen, IsLost, LastError, Sending,
+// SendProgress) and CancelSend may be called from any thread.
 //
 // Beside Write, a port sends in the background (StartSend, see CSender):
 // the caller never waits for the device. Close, and the destructor, first
@@ -44,24 +57,30 @@ class CSerialPort
 {
 public:
     typedef boost::function<void (const char* data, boost::uint32_t count)> ReceiveCallback;
+    // The device went away; `readError` is the system's error of the read
+    // that found it gone (for a log: LastError() says DeviceGone).
+    typedef boost::function<void (const boost::system::error_code& readError)> LostCallback;
 
-    CSerialPort(boost::asio::io_service& ioService, ReceiveCallback callback);
+    CSerialPort(boost::asio::io_service& ioService, ReceiveCallback callback, LostCallback lost = LostCallback());
     virtual ~CSerialPort();
 
     CSerialPort(const CSerialPort&) = delete;
     CSerialPort& operator=(const CSerialPort&) = delete;
 
-    // Opens the port and starts reading. False when a port is already held,
-    // or the device cannot be opened or is in use by another port or
-    // program. A refused option raises boost::system::system_error
+    // Opens the port and starts reading; a port whose device was lost opens
+    // again without a Close. False when a port is already held, or the
+    // device cannot be opened or is in use by another port or program;
+    // LastError() then says why: PortError::AlreadyOpen,
+    // PortError::HeldByAnotherProgram (see OpenFailure), or the system's
+    // error of the open. A refused option raises boost::system::system_error
     // ("set_option"), leaving the port held but not reading; a worker that
     // cannot be started raises std::system_error, the port reading as soon
-    // as any worker serves the service.
+    // as any worker serves the service; LastError() holds either error.
     virtual bool Open(const char* portName, boost::uint32_t baudRate);
 
     // Stops reading and closes the port; nothing when no open port is held.
-    // A failed cancel or close raises boost::system::system_error ("cancel",
-    // "close").
+    // A lost port becomes closed. A failed cancel or close raises
+    // boost::system::system_error ("cancel", "close").
     virtual void Close();
 
     // Writes all `count` bytes, blocking until the driver has taken them.
@@ -69,7 +88,12 @@ public:
     // the write fails. Never raises.
     boost::int32_t Write(const char* data, const boost::uint32_t& count);
 
-    bool IsOpen() const { return m_port && m_port->is_open(); }
+    bool IsOpen() const;
+    // The device went away while open and the port waits for Open or Close.
+    bool IsLost() const;
+    // Why the last Open failed, or PortError::DeviceGone once the device
+    // went away; cleared (no error) by a successful Open.
+    boost::system::error_code LastError() const;
 
     // Changes the line speed of the open port, both directions, without
     // closing it: the outstanding read stays, and no byte received before or
@@ -94,6 +118,10 @@ public:
     void CancelSend() { m_sender.Cancel(); }
 
 private:
+    bool OpenDevice(const char* portName, boost::uint32_t baudRate);
+    void SetLastError(const boost::system::error_code& error);
+    void ForgetLostDevice();
+    void LetLostDeviceGo(const boost::system::error_code& readError);
     void StartRead();
     void OnRead(const boost::system::error_code& error, std::size_t bytesTransferred);
     void OnStartRead();
@@ -104,9 +132,16 @@ private:
     void ApplyFraming(boost::uint32_t baudRate);
 
     boost::asio::io_service& m_ioService;
+    // Guards the device's handle against being let go (by a worker, when the
+    // device is lost) while Write, StartSend or Close use it, and the state
+    // below. Taken after the receive mutex, never before it.
+    mutable std::mutex m_handleMutex;
     boost::shared_ptr<boost::asio::serial_port> m_port;
+    bool m_lost;                          // guarded by m_handleMutex
+    boost::system::error_code m_lastError; // guarded by m_handleMutex
     std::mutex m_receiveMutex;
     ReceiveCallback m_receiveCallback;
+    LostCallback m_lostCallback;
     bool m_reading;
     char m_receiveBuffer[256];
 
@@ -119,7 +154,7 @@ private:
     boost::asio::steady_timer m_retryTimer; // paces re-reads of a failing device
     CReadWorkers* m_workers;                // set by the first successful Open
     CPortLock m_portLock;
-    CSender m_sender;
+    CSender m_sender;  // started and stopped with m_handleMutex held
 };
 
 } // namespace serialport

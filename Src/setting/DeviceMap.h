@@ -19,7 +19,13 @@ LONG ReadDeviceMap(std::vector<RegValue>& values);
 
 } // namespace detail
 
-#ifndef _WIN32
+#ifdef _WIN32
+// Where the serial ports present are found: on Windows the device map is
+// all there is.
+struct DeviceSources
+{
+};
+#else
 // Where the serial ports present are found.
 struct DeviceSources
 {

@@ -21,6 +21,11 @@ std::string UserStoreFile();
 // The device map scans these sources instead (see ScanSerialDevices).
 void SetDeviceMapSources(const DeviceSources& sources);
 
+// The sources the device map scans: those set above, or the environment's
+// (/sys, /dev/serial/by-id, setting::VirtualPortFolder()) when none are set
+// or the map holds fixed values.
+DeviceSources DeviceMapSources();
+
 // The device map holds exactly these values, in this order.
 void SetDeviceMapValues(std::vector<RegValue> values);
 

@@ -21,6 +21,7 @@ struct State
     std::optional<std::string> userStoreFile;
     std::shared_ptr<detail::KeyTree> userTree;
     DeviceMapReader deviceMap;
+    std::optional<DeviceSources> deviceSources;  // what deviceMap scans, when it scans
 };
 
 State& TheState()
@@ -34,11 +35,19 @@ std::string StoreFileOf(const State& s)
     return s.userStoreFile ? *s.userStoreFile : setting::UserConfigFolder() + "/hkcu.sqlite3";
 }
 
-void SetDeviceMap(DeviceMapReader reader)
+void SetDeviceMap(DeviceMapReader reader, std::optional<DeviceSources> sources = std::nullopt)
 {
     State& s = TheState();
     const std::lock_guard<std::mutex> lock(s.mutex);
     s.deviceMap = std::move(reader);
+    s.deviceSources = std::move(sources);
+}
+
+DeviceSources EnvironmentSources()
+{
+    DeviceSources environment;
+    environment.virtualPortFolder = setting::VirtualPortFolder();
+    return environment;
 }
 
 thread_local DWORD t_lastError = 0;
@@ -72,10 +81,23 @@ std::string UserStoreFile()
 
 void SetDeviceMapSources(const DeviceSources& sources)
 {
-    SetDeviceMap([sources](std::vector<RegValue>& values) {
-        values = ScanSerialDevices(sources);
-        return ERROR_SUCCESS;
-    });
+    SetDeviceMap(
+        [sources](std::vector<RegValue>& values) {
+            values = ScanSerialDevices(sources);
+            return ERROR_SUCCESS;
+        },
+        sources);
+}
+
+DeviceSources DeviceMapSources()
+{
+    State& s = TheState();
+    {
+        const std::lock_guard<std::mutex> lock(s.mutex);
+        if (s.deviceSources)
+            return *s.deviceSources;
+    }
+    return EnvironmentSources();
 }
 
 void SetDeviceMapValues(std::vector<RegValue> values)
@@ -122,9 +144,7 @@ LONG ReadDeviceMap(std::vector<RegValue>& values)
     }
     if (read)
         return read(values);
-    DeviceSources environment;
-    environment.virtualPortFolder = setting::VirtualPortFolder();
-    values = ScanSerialDevices(environment);
+    values = ScanSerialDevices(EnvironmentSources());
     return ERROR_SUCCESS;
 }
 
