@@ -147,7 +147,9 @@ TEST(WholeFileWin, ReadsFilesOnDisksOnly)
     };
     for (const auto& c : kCases) {
         std::vector<char> contents{'x'};
-        EXPECT_EQ(ui::ReadWholeFile(c.path.c_str(), contents), c.read) << c.path;
+        std::error_code error;
+        EXPECT_EQ(ui::ReadWholeFile(c.path.c_str(), contents, error), c.read) << c.path;
+        EXPECT_EQ(static_cast<bool>(error), !c.read) << c.path;
         EXPECT_EQ(std::string(contents.begin(), contents.end()), c.contents) << c.path;
     }
     ::CloseHandle(server);

@@ -390,7 +390,7 @@ TEST_F(MainWindow, CommandAndFileAreSentWholeInTheBackground)
     ASSERT_TRUE(RunUntil([&] { return (progress = ::FindWindowW(L"OrvelProgressWindow", nullptr)) != nullptr; }));
     const HWND cancel = ::GetDlgItem(progress, IDCANCEL);
     EXPECT_EQ(WindowText(cancel), Wide("Отмена"));
-    EXPECT_NE(WindowText(::GetDlgItem(progress, 100)).find(Wide("из 1048576 байт")), std::wstring::npos);
+    EXPECT_NE(WindowText(::GetDlgItem(progress, 100)).find(Wide("из 1 048 576 байт")), std::wstring::npos);
     ::PostMessageW(cancel, WM_KEYDOWN, VK_ESCAPE, 1);
     ASSERT_TRUE(RunUntil([&] { return LampBack(m_window, kTxErrLamp) == kRed; }));
     EXPECT_TRUE(Enabled(m_window, kSend));

@@ -3,6 +3,7 @@
 #include "Layer.h"
 
 #include <commdlg.h>
+#include <shellapi.h>
 
 namespace ui {
 
@@ -56,6 +57,11 @@ bool AskSaveFile(CWnd* parent, const SaveFileQuestion& question, std::string& pa
     ask.lpstrFile = const_cast<wchar_t*>(name.c_str());
     ask.Flags = OFN_OVERWRITEPROMPT;
     return Ask(ask, true, path);
+}
+
+void OpenFolder(const std::string& folder)
+{
+    ::ShellExecuteW(nullptr, L"open", WideFromUtf8(folder).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void ShowWarning(CWnd* parent, const std::string& title, const std::string& text)
