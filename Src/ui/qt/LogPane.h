@@ -45,6 +45,8 @@ class QMenu;
 
 namespace ui {
 
+class CFindBar;
+
 class CLogPane : public QAbstractScrollArea
 {
     Q_OBJECT
@@ -94,7 +96,7 @@ public:
     // match of its text, selected and brought into view.
     void OpenFind();
     void Find(bool forward);
-    class CFindBar* FindBar() const { return m_findBar; }
+    CFindBar* FindBar() const { return m_findBar; }
 
     void selectAll();
     void copy() const;
@@ -188,7 +190,7 @@ private:
     std::function<void()> m_save;
     std::vector<CPaneMenuItem> m_menuItems;
     std::string m_note;
-    class CFindBar* m_findBar = nullptr;
+    CFindBar* m_findBar = nullptr;
     CPaneSearch m_search;
     bool m_readOnly = false;
     bool m_caretOn = true;         // blink phase
