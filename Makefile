@@ -4,7 +4,7 @@
 #               sanitizer builds (ASan+UBSan: whole suite; TSan: threaded tests)
 #               and the core's Windows build under Wine
 # Further: make build, make bench, make demo, make screenshot,
-# make test-windows, make package-windows, make clean.
+# make test-windows, make screenshot-windows, make package-windows, make clean.
 
 JOBS      ?= $(shell nproc)
 BUILD     ?= build
@@ -50,12 +50,14 @@ test-tsan: deps
 	cmake --build $(TSAN) -j $(JOBS) --target threads-tests
 	cd $(TSAN) && $(CTEST_ENV) $(TSAN_ENV) ctest --output-on-failure -L threads -j $(JOBS)
 
-# The serial port, the settings, the port discovery, the command sets, the
-# traffic logic, the start-up's logging and the resources cross-compiled for Windows with mingw-w64 and tested
-# under Wine (scripts/wine-ports maps two COM ports to pseudo-terminals for
-# them). The first configure of a build folder fetches Debian's source of
-# log4cplus (dpkg-dev, the archive's keyring; ca-certificates for an https
-# mirror) and builds it for mingw.
+# The program and its tests cross-compiled for Windows with mingw-w64 (the
+# serial port, the settings, the port discovery, the command sets, the
+# traffic logic, the records, the start-up's logging, the resources and the Win32 window,
+# OrvelConfigurator.exe at the top of the build folder) and tested under Wine
+# (scripts/wine-ports maps three COM ports to pseudo-terminals for them).
+# The first configure of a build folder fetches Debian's source of log4cplus
+# (dpkg-dev, the archive's keyring; ca-certificates for an https mirror) and
+# builds it for mingw.
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64 wine64 wine dpkg-dev ca-certificates debian-archive-keyring
 .PHONY: build-windows
 build-windows:
@@ -95,6 +97,12 @@ clean:
 .PHONY: screenshot
 screenshot: build
 	BUILD=$(BUILD) scripts/screenshot docs/screenshot.png
+
+# The Windows program's window under Wine on a virtual X server, its three
+# channels on the simulator's devices, into docs/screenshot-windows.png.
+.PHONY: screenshot-windows
+screenshot-windows: build build-windows
+	BUILD=$(BUILD) WINBUILD=$(WINBUILD) scripts/screenshot-windows docs/screenshot-windows.png
 
 # The program with simulated devices: orvel-devsim offers a satellite
 # receiver, a beacon receiver and an echo sounder as virtual ports; the

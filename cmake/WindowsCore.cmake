@@ -31,11 +31,18 @@ target_include_directories(orvel_resources PRIVATE res Src/ui)
 set_source_files_properties(res/OrvelConfigurator.rc PROPERTIES OBJECT_DEPENDS
   "${PROJECT_SOURCE_DIR}/res/OrvelConfigurator.ico;${PROJECT_SOURCE_DIR}/res/OrvelConfigurator.manifest")
 
+# The system libraries the window's Win32 layer stands on, wide API only.
+add_library(orvel_win32 INTERFACE)
+target_compile_definitions(orvel_win32 INTERFACE _WIN32_WINNT=0x0601 WIN32_LEAN_AND_MEAN NOMINMAX)
+target_link_libraries(orvel_win32 INTERFACE comctl32 comdlg32 gdi32 user32 shell32 advapi32)
+
 add_subdirectory(Src/serialport)
 add_subdirectory(Src/setting)
 add_subdirectory(Src/commands)
 add_subdirectory(Src/traffic)
 add_subdirectory(Src/record)
+add_subdirectory(Src/MfcExtControl)
+add_subdirectory(Src/ui)
 add_subdirectory(Src/OrvelConfigurator)
 
 option(ORVEL_BUILD_TESTS "Build the tests" ON)

@@ -4,6 +4,16 @@
 
 #include <cstdint>
 
+#ifdef _WIN32
+// The SDK defines RGB and GetRValue... as macros; they give way to the
+// functions below, which compute the same values.
+#include <windows.h>
+#undef RGB
+#undef GetRValue
+#undef GetGValue
+#undef GetBValue
+#endif
+
 namespace MfcExtControl {
 
 // A colour as the device tables give it: 0x00BBGGRR.

@@ -2,6 +2,9 @@
 #include "OrvelConfiguratorApp.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 namespace {
 
@@ -17,6 +20,12 @@ int main(int argc, char* argv[])
     if (AnsweredOnTheCommandLine({argv + 1, argv + argc}, kWhereThings))
         return AnswerExitStatus();
     QApplication app(argc, argv);
+    // The window speaks Russian whatever the desktop's language: so do Qt's
+    // own dialogs and buttons (file dialogs, message boxes, Cancel).
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(&qtTexts);
     QApplication::setApplicationVersion(QString::fromLatin1(kAppVersion));
     app.setProperty("fileDescription", QString::fromLatin1(kAppDescription));
     // Ties the window to its menu entry (and so to its icon) on desktops that

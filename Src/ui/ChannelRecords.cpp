@@ -3,6 +3,7 @@
 
 #include "OrvelConfiguratorDlg.h"
 
+#include "Dialogs.h"
 #include "LocalTime.h"
 
 #include <RecordFolder.h>
@@ -69,4 +70,11 @@ void COrvelConfiguratorDlg::ShowRecordFailure(int channel)
     m_recordFailureShown[channel] = true;
     if (ui::CLogPane* pane = PanelOf(channel).m_logEdit)
         pane->SetNote("Запись остановлена: " + failure.text);
+}
+
+void COrvelConfiguratorDlg::OpenRecordsFolder()
+{
+    record::FolderError error;
+    if (record::PrepareFolder(m_recordsFolder, error))
+        ui::OpenFolder(m_recordsFolder);
 }

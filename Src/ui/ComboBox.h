@@ -7,6 +7,10 @@
 
 #include "Wnd.h"
 
+#ifdef _WIN32
+#undef CB_ERR  // the SDK's macro gives way to the constant below, of the same value
+#endif
+
 #include <cstdint>
 #include <functional>
 #include <string>

@@ -48,6 +48,15 @@ ui::CSummaryRow SummaryRow(const traffic::CSentenceSummary::Row& row)
 std::vector<ui::CPaneMenuItem> COrvelConfiguratorDlg::PaneMenu(int channel)
 {
     std::vector<ui::CPaneMenuItem> items;
+    items.push_back({"Показывать переданное",
+                     [this, channel] {
+                         setting::CPaneSetting& pane = m_paneSettings[channel];
+                         pane.m_showSent.SetValue(pane.m_showSent.m_dwValue != 0 ? 0 : 1);
+                         pane.Save();
+                     },
+                     [this, channel] { return m_paneSettings[channel].m_showSent.m_dwValue != 0; },
+                     {}});
+    items.push_back({"Открыть папку записей", [this] { OpenRecordsFolder(); }, {}, {}});
     items.push_back({"Сводка", [this, channel] { ShowSummary(channel); }, {}, {}});
     items.push_back({"Найти скорость", [this, channel] { StartBaudSearch(channel); }, {},
                      [this, channel] { return PortOf(channel).IsOpen() && !Searching(channel); }});

@@ -6,6 +6,16 @@
 
 #include <WinTypes.h>
 
+#ifdef _WIN32
+// The SDK's macros of these names (WinTypes.h brought the SDK in) give way
+// to the constants below, which have the same values.
+#undef BN_CLICKED
+#undef CBN_SELCHANGE
+#undef BST_UNCHECKED
+#undef BST_CHECKED
+#undef BST_INDETERMINATE
+#endif
+
 namespace ui {
 
 using MfcExtControl::UINT;

@@ -8,10 +8,16 @@
 #include <cstdint>
 #include <vector>
 
+#ifdef _WIN32
+// The style constants are the SDK's own macros, of the same names and values.
+#include <windows.h>
+#endif
+
 namespace ui {
 
 using DWORD = std::uint32_t;
 
+#ifndef _WIN32
 // Window styles.
 constexpr DWORD WS_POPUP = 0x80000000;
 constexpr DWORD WS_CHILD = 0x40000000;
@@ -54,6 +60,7 @@ constexpr DWORD ES_MULTILINE = 0x0004;
 constexpr DWORD ES_AUTOVSCROLL = 0x0040;
 constexpr DWORD ES_AUTOHSCROLL = 0x0080;
 constexpr DWORD ES_READONLY = 0x0800;
+#endif
 
 // One control of a template. Captions are UTF-8.
 struct DlgItemTemplate

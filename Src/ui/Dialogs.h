@@ -26,6 +26,9 @@ struct SaveFileQuestion
 // operator cancels.
 bool AskSaveFile(CWnd* parent, const SaveFileQuestion& question, std::string& path);
 
+// Opens `folder` in the system's file manager; returns at once.
+void OpenFolder(const std::string& folder);
+
 // A message box with a warning sign and OK.
 void ShowWarning(CWnd* parent, const std::string& title, const std::string& text);
 

@@ -4,15 +4,20 @@
 #include "LocalTime.h"
 #include "Paths.h"
 #include "Resource.h"
+#include "ShownText.h"
 #include "WholeFile.h"
 
+#include <Cp1251.h>
+#include <ErrorText.h>
 #include <NmeaChecksum.h>
+#include <PortError.h>
 #include <RecordSetting.h>
 #include <SerialPorts.h>
 
 #include <boost/bind/bind.hpp>
 #include <boost/lexical_cast.hpp>
 
+#include <algorithm>
 #include <exception>
 
 using boost::placeholders::_1;
@@ -152,13 +157,21 @@ COrvelConfiguratorDlg::COrvelConfiguratorDlg(ui::CWnd* parent)
       m_receiveWakeUp([this] { ShowReceivedSoon(); }),
       m_showTimer([this] { ShowAllReceived(); }),
       m_sendWakeUp([this] { ShowSendEnds(); }),
+      m_returnWakeUp([this] { OnDevicesBack(); }),
       // The worker that sees a read complete handles it itself rather than
       // waking another to watch the ports meanwhile: one wake-up per read.
       m_ioService(1),
-      m_snsPort(m_ioService, boost::bind(&COrvelConfiguratorDlg::OnSnsReceive, this, _1, _2)),
-      m_kksPort(m_ioService, boost::bind(&COrvelConfiguratorDlg::OnKksReceive, this, _1, _2)),
-      m_sonPort(m_ioService, boost::bind(&COrvelConfiguratorDlg::OnSonReceive, this, _1, _2)),
+      m_snsPort(m_ioService, boost::bind(&COrvelConfiguratorDlg::OnSnsReceive, this, _1, _2),
+                boost::bind(&COrvelConfiguratorDlg::OnSnsLost, this, _1)),
+      m_kksPort(m_ioService, boost::bind(&COrvelConfiguratorDlg::OnKksReceive, this, _1, _2),
+                boost::bind(&COrvelConfiguratorDlg::OnKksLost, this, _1)),
+      m_sonPort(m_ioService, boost::bind(&COrvelConfiguratorDlg::OnSonReceive, this, _1, _2),
+                boost::bind(&COrvelConfiguratorDlg::OnSonLost, this, _1)),
       m_kksCommands(MakeKksCommandSet()),
+      m_histories{setting::CCommandHistory(kDeviceKeys[0]), setting::CCommandHistory(kDeviceKeys[1]),
+                  setting::CCommandHistory(kDeviceKeys[2])},
+      m_paneSettings{setting::CPaneSetting(kDeviceKeys[0]), setting::CPaneSetting(kDeviceKeys[1]),
+                     setting::CPaneSetting(kDeviceKeys[2])},
       m_sendProgress{{*this, kChannelNames[0], [this] { m_snsPort.CancelSend(); }},
                      {*this, kChannelNames[1], [this] { m_kksPort.CancelSend(); }},
                      {*this, kChannelNames[2], [this] { m_sonPort.CancelSend(); }}},
@@ -177,8 +190,10 @@ COrvelConfiguratorDlg::~COrvelConfiguratorDlg()
 bool COrvelConfiguratorDlg::DestroyWindow()
 {
     // The ports go before the controls they report to, each cancelling its
-    // send first. A port that raises an error here is closed again by its
-    // own destructor.
+    // send first; a channel waiting for its device stops waiting. A port
+    // that raises an error here is closed again by its own destructor.
+    for (setting::CDeviceReturnWatch& watch : m_returnWatches)
+        watch.Stop();
     ClosePort(m_snsPort);
     ClosePort(m_kksPort);
     ClosePort(m_sonPort);
@@ -296,6 +311,23 @@ void COrvelConfiguratorDlg::OnEnterKey(ui::CWnd* focus)
     ui::CDialogEx::OnEnterKey(focus);
 }
 
+// Up and Down in a command edit walk through that channel's sent commands.
+bool COrvelConfiguratorDlg::OnEditKey(int id, ui::EditKey key)
+{
+    for (int channel = 0; channel < 3; ++channel) {
+        if (PanelOf(channel).m_commandEditId != id)
+            continue;
+        std::string text;
+        GetDlgItemText(id, text);
+        setting::CCommandHistory& history = m_histories[channel];
+        const std::optional<std::string> shown = key == ui::EditKey::Up ? history.Older(text) : history.Newer(text);
+        if (shown)
+            SetDlgItemText(id, shown->c_str());
+        return true;
+    }
+    return false;
+}
+
 void COrvelConfiguratorDlg::FillPortCombo(CComboBox& combo, const std::vector<std::string>& names,
                                           const std::string& savedName)
 {
@@ -395,21 +427,31 @@ void COrvelConfiguratorDlg::OpenChannel(CChannelPanel& panel, setting::CSerialPo
 
     CColorStatic& lamp = panel.m_lamps[CChannelPanel::kPortLamp];
     if (opened) {
+        m_identities[channel] = setting::IdentifyDevice(settings.m_portName.m_value);
         // A failure pulse still running would darken the lamp of an open port.
         lamp.EndPulse();
         lamp.TurnOn(kGreen);
+        SayOnPortLamp(channel, "Открыт " + ui::LocalTime(ui::NowMs(), "%H:%M:%S"));
     } else {
         lamp.Pulse(kFailedOpenPulse, kRed);
+        const boost::system::error_code error = port.LastError();
+        const std::string reason = serialport::PortErrorText(error);
+        SayOnPortLamp(channel, (error == serialport::PortError::HeldByAnotherProgram ? reason
+                                                                                      : "Не удалось открыть: " + reason)
+                                   + " (" + ui::LocalTime(ui::NowMs(), "%H:%M:%S") + ")");
     }
     ShowChannelState(panel, opened);
 }
 
 void COrvelConfiguratorDlg::CloseChannel(CChannelPanel& panel, serialport::CSerialPort& port)
 {
+    const int channel = ChannelOf(panel);
+    m_returnWatches[channel].Stop();
     const bool closed = ClosePort(port);
-    EndRecord(ChannelOf(panel));
+    EndRecord(channel);
     CColorStatic& lamp = panel.m_lamps[CChannelPanel::kPortLamp];
     lamp.TurnOff();
+    SayOnPortLamp(channel, "Закрыт " + ui::LocalTime(ui::NowMs(), "%H:%M:%S"));
     // A port that raised an error shows as a failed attempt; the next Open
     // lets it go first.
     if (!closed)
@@ -454,6 +496,7 @@ void COrvelConfiguratorDlg::OnCbnSelchangeCommand()
         return;
     const auto* command = reinterpret_cast<const char*>(panel.m_commandCombo.GetItemData(index));
     SetDlgItemText(panel.m_commandEditId, command);
+    m_histories[Channel].EndWalk();
 }
 
 template <int Channel>
@@ -521,9 +564,20 @@ bool COrvelConfiguratorDlg::ShowReceived(int channel)
         CColorStatic& rx = panel.m_lamps[CChannelPanel::kRxLamp];
         rx.Pulse(static_cast<MfcExtControl::UINT>(rx.m_pulseDuration));
     }
-    if (m_receivedBatch.failed)
+    const std::string now = ui::LocalTime(ui::NowMs(), "%H:%M:%S");
+    if (!bytes.empty())
+        SayOnLamp(channel, CChannelPanel::kRxLamp, "Принято " + now + ": " + ui::GroupedNumber(bytes.size()) + " байт");
+    if (m_receivedBatch.failed) {
         panel.m_lamps[CChannelPanel::kRxErrLamp].Pulse(kFailedReadPulse, kRed);
+        const serialport::CSerialPort& port = PortOf(channel);
+        SayOnLamp(channel, CChannelPanel::kRxErrLamp,
+                  port.IsLost() ? "Чтение прервано " + now + ": " + serialport::PortErrorText(port.LastError())
+                                : "Чтение не удалось или отменено " + now);
+    }
+    const bool lost = m_receivedBatch.lost;
     m_receivedBatch.clear();
+    if (lost)
+        WaitForDevice(channel);
     ShowRecordFailure(channel);
     return true;
 }
@@ -546,8 +600,15 @@ void COrvelConfiguratorDlg::SendCommand(CChannelPanel& panel, serialport::CSeria
     std::string command;
     if (GetDlgItemText(panel.m_commandEditId, command) == 0)
         ui::AfxThrowUserException();
+    const int channel = ChannelOf(panel);
+    m_histories[channel].Add(command);
+    std::string note = command;  // the command as one line, without the line end it brings
+    while (!note.empty() && (note.back() == '\r' || note.back() == '\n'))
+        note.pop_back();
+    std::replace(note.begin(), note.end(), '\r', ' ');
+    std::replace(note.begin(), note.end(), '\n', ' ');
     command += "\r\n";
-    StartSend(panel, port, std::vector<char>(command.begin(), command.end()));
+    StartSend(panel, port, std::vector<char>(command.begin(), command.end()), note);
 }
 
 void COrvelConfiguratorDlg::SendFile(CChannelPanel& panel, serialport::CSerialPort& port)
@@ -556,15 +617,23 @@ void COrvelConfiguratorDlg::SendFile(CChannelPanel& panel, serialport::CSerialPo
     if (!ui::AskOpenFile(GetSafeHwnd(), path))
         return;
     std::vector<char> contents;
-    if (!ui::ReadWholeFile(path.c_str(), contents)) {
+    std::error_code error;
+    const int channel = ChannelOf(panel);
+    if (!ui::ReadWholeFile(path.c_str(), contents, error)) {
         // Gone or unreadable since it was chosen: nothing goes out.
         panel.m_lamps[CChannelPanel::kTxErrLamp].Pulse(kFailedSendPulse, kRed);
+        SayOnLamp(channel, CChannelPanel::kTxErrLamp,
+                  "Файл не читается: " + serialport::FileErrorText(error) + " ("
+                      + ui::LocalTime(ui::NowMs(), "%H:%M:%S") + ")\n" + ui::ShownPath(path));
         return;
     }
-    StartSend(panel, port, std::move(contents));
+    const std::string name = ui::ShownPath(path.substr(path.find_last_of("/\\") + 1));
+    const std::string note = text::Utf8ToCp1251("Файл «" + name + "», " + ui::GroupedNumber(contents.size()) + " байт");
+    StartSend(panel, port, std::move(contents), note);
 }
 
-void COrvelConfiguratorDlg::StartSend(CChannelPanel& panel, serialport::CSerialPort& port, std::vector<char> bytes)
+void COrvelConfiguratorDlg::StartSend(CChannelPanel& panel, serialport::CSerialPort& port, std::vector<char> bytes,
+                                      const std::string& note)
 {
     const int channel = ChannelOf(panel);
     // The sending thread hands the outcome to the window's thread.
@@ -577,6 +646,8 @@ void COrvelConfiguratorDlg::StartSend(CChannelPanel& panel, serialport::CSerialP
     };
     if (!port.StartSend(std::move(bytes), ended))
         return;  // nothing to send
+    if (m_paneSettings[channel].m_showSent.m_dwValue != 0 && panel.m_logEdit)
+        panel.m_logEdit->AddSentNote(note);
     EnableWindow(panel.m_sendButton, false);
     EnableWindow(panel.m_sendFileButton, false);
     if (!m_sendTimer.IsActive())
@@ -616,11 +687,19 @@ void COrvelConfiguratorDlg::OnSendEnded(int channel, serialport::CSender::Outcom
     const bool ready = port.IsOpen() && !port.Sending();
     EnableWindow(panel.m_sendButton, ready);
     EnableWindow(panel.m_sendFileButton, ready);
+    const serialport::CSender::Progress progress = port.SendProgress();
+    const std::string now = ui::LocalTime(ui::NowMs(), "%H:%M:%S");
+    const std::string amount = ui::GroupedNumber(progress.sent) + " из " + ui::GroupedNumber(progress.total) + " байт";
     if (outcome == serialport::CSender::Outcome::Sent) {
         CColorStatic& tx = panel.m_lamps[CChannelPanel::kTxLamp];
         tx.Pulse(static_cast<MfcExtControl::UINT>(tx.m_pulseDuration));
+        SayOnLamp(channel, CChannelPanel::kTxLamp, "Передано " + now + ": " + ui::GroupedNumber(progress.total) + " байт");
     } else {
         panel.m_lamps[CChannelPanel::kTxErrLamp].Pulse(kFailedSendPulse, kRed);
+        const bool cancelled = outcome == serialport::CSender::Outcome::Cancelled;
+        SayOnLamp(channel, CChannelPanel::kTxErrLamp,
+                  (cancelled ? "Отменено " : "Не удалось передать ") + now + ": передано " + amount
+                      + (cancelled ? "" : "; " + serialport::PortErrorText(port.LastError())));
     }
 }
 

@@ -16,6 +16,9 @@
 #include "WakeUp.h"
 
 #include <BaudSearch.h>
+#include <CommandHistory.h>
+#include <DeviceReturnWatch.h>
+#include <PaneSetting.h>
 #include <SentenceSummary.h>
 #include <WatchRecord.h>
 
@@ -27,6 +30,7 @@
 #include <boost/asio/io_service.hpp>
 #include <boost/cstdint.hpp>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <mutex>
@@ -49,6 +53,7 @@ public:
 
 protected:
     bool OnInitDialog() override;
+    bool OnEditKey(int id, ui::EditKey key) override;
     bool OnCommand(int id, int notifyCode) override;
     // Enter in a command edit presses that panel's "Передать" when it is
     // enabled; Enter never ends the window.
@@ -91,6 +96,18 @@ private:
     void CloseChannel(CChannelPanel& panel, serialport::CSerialPort& port);
     void ShowChannelState(CChannelPanel& panel, bool open);
 
+    // A channel whose device went away stays open, waiting for it: its port
+    // lamp red and steady, Close available, and it opens the device again
+    // at the same rate as soon as the same device is back (the return
+    // watch's news comes through a wake-up). Close ends the waiting.
+    void WaitForDevice(int channel);
+    void OnDevicesBack();
+    void ReopenChannel(int channel);
+    // What each lamp says of its last event (UTF-8), and the port and rate
+    // in effect for the port lamp.
+    void SayOnLamp(int channel, int lamp, const std::string& what);
+    void SayOnPortLamp(int channel, const std::string& what);
+
     // Terminal traffic. Sends run on the port's sending thread: the handlers
     // only start them, greying the channel's "Передать" and "Передать Файл"
     // until the send has ended.
@@ -105,7 +122,10 @@ private:
     void OnSonClear() { ClearLog(m_sonPanel); }
     void SendCommand(CChannelPanel& panel, serialport::CSerialPort& port);
     void SendFile(CChannelPanel& panel, serialport::CSerialPort& port);
-    void StartSend(CChannelPanel& panel, serialport::CSerialPort& port, std::vector<char> bytes);
+    // `note`: what the pane shows of the send when it shows what was sent
+    // (pane bytes, one line).
+    void StartSend(CChannelPanel& panel, serialport::CSerialPort& port, std::vector<char> bytes,
+                   const std::string& note);
     // Window thread: the progress windows of the sends that run.
     void ShowSendProgress();
     // Window thread: sends have ended; "Tx" or "Tx Err" tells how.
@@ -129,6 +149,8 @@ private:
     void KeepRecord(int channel, bool opened);
     void EndRecord(int channel);
     void ShowRecordFailure(int channel);
+    // "Открыть папку записей": the records folder in the system's file manager.
+    void OpenRecordsFolder();
 
     // Commissioning aids. "Сводка": each channel's sentence types since the
     // last "Очистить", in a window of its own brought up to date every
@@ -155,6 +177,12 @@ private:
     void OnSnsReceive(const char* data, boost::uint32_t count) { QueueReceived(0, data, count); }
     void OnKksReceive(const char* data, boost::uint32_t count) { QueueReceived(1, data, count); }
     void OnSonReceive(const char* data, boost::uint32_t count) { QueueReceived(2, data, count); }
+    // Lost callbacks, on an I/O worker thread: the port found its device
+    // gone, after its last failed read.
+    void OnSnsLost(const boost::system::error_code&) { QueueLost(0); }
+    void OnKksLost(const boost::system::error_code&) { QueueLost(1); }
+    void OnSonLost(const boost::system::error_code&) { QueueLost(2); }
+    void QueueLost(int channel);
     void QueueReceived(int channel, const char* data, boost::uint32_t count);
     // Window thread: what arrived is shown at the screen's pace, at most one
     // turn per interval, each turn showing everything queued on every
@@ -188,6 +216,13 @@ private:
     std::vector<std::pair<int, serialport::CSender::Outcome>> m_sendEnds;
     ui::CWakeUp m_sendWakeUp;
 
+    // Devices back after they went away, from the return watches' threads
+    // to the window's. Declared before the watches, which stop first.
+    std::atomic<bool> m_deviceBack[3] = {};
+    ui::CWakeUp m_returnWakeUp;
+    setting::CDeviceReturnWatch m_returnWatches[3];
+    setting::DeviceIdentity m_identities[3];  // of each open channel's device
+
     boost::asio::io_service m_ioService;
     serialport::CSerialPort m_snsPort;
     serialport::CSerialPort m_kksPort;
@@ -208,6 +243,11 @@ private:
     ui::CTimer m_sendTimer;
     // One record being written at a time per pane.
     ui::CRecordSaver m_logSavers[3];
+
+    // Each channel's sent commands, walked with Up and Down in its edit, and
+    // whether its pane shows what was sent.
+    setting::CCommandHistory m_histories[3];
+    setting::CPaneSetting m_paneSettings[3];
 
     // Sentence types per channel, fed by each pane as its lines arrive.
     traffic::CSentenceSummary m_summaries[3];

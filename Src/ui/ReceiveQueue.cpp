@@ -16,6 +16,7 @@ void CReceiveQueue::Batch::clear()
         std::string().swap(bytes);
     times.clear();
     failed = false;
+    lost = false;
 }
 
 bool CReceiveQueue::Push(const char* data, std::uint32_t count, std::int64_t timeMs)
@@ -28,6 +29,15 @@ bool CReceiveQueue::Push(const char* data, std::uint32_t count, std::int64_t tim
             m_queued.times.emplace_back(m_queued.bytes.size(), timeMs);
         m_queued.bytes.append(data, count);
     }
+    const bool wakeUp = !m_wakeUpPending;
+    m_wakeUpPending = true;
+    return wakeUp;
+}
+
+bool CReceiveQueue::PushLost()
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_queued.lost = true;
     const bool wakeUp = !m_wakeUpPending;
     m_wakeUpPending = true;
     return wakeUp;

@@ -27,11 +27,12 @@ public:
         // 1970), ascending; a new entry only where the time changes.
         std::vector<std::pair<std::size_t, std::int64_t>> times;
         bool failed = false;  // a read failed or was cancelled
+        bool lost = false;    // then the port found its device gone
 
         // Empties the batch; a buffer grown large by a flood goes back to
         // the system rather than waiting for the next one.
         void clear();
-        bool empty() const { return bytes.empty() && !failed; }
+        bool empty() const { return bytes.empty() && !failed && !lost; }
     };
 
     // Any thread. Copies the chunk, read at `timeMs` (a count of 0, or a
@@ -39,6 +40,9 @@ public:
     // it was not coming for this queue. Further chunks ride on that one
     // wake-up.
     bool Push(const char* data, std::uint32_t count, std::int64_t timeMs = 0);
+
+    // Any thread: the port lost its device (after its last failed read).
+    bool PushLost();
 
     // Window thread. Replaces `into` by everything queued; the queue goes on
     // with `into`'s emptied buffer. The window is still counted as coming.

@@ -1,5 +1,7 @@
 #include "SendProgress.h"
 
+#include "ShownText.h"
+
 #include <cmath>
 
 namespace ui {
@@ -14,19 +16,20 @@ constexpr Seconds kStalledAfter(5.0);
 
 } // namespace
 
-std::string CSendProgress::Describe(const serialport::CSender::Progress& progress, Clock::time_point now)
+std::string CSendProgress::Describe(const serialport::CSender::Progress& progress, Clock::time_point now,
+                                    const CRecentRate& rate)
 {
-    std::string text = "Передано " + std::to_string(progress.sent) + " из " + std::to_string(progress.total) + " байт";
+    std::string text = "Передано " + GroupedNumber(progress.sent) + " из " + GroupedNumber(progress.total) + " байт";
     const double idle = Seconds(now - progress.lastByte).count();
     if (idle >= kStalledAfter.count())
         return text + "\nУстройство не принимает данные (" + std::to_string(static_cast<int>(idle)) + " с)";
-    const double elapsed = Seconds(now - progress.started).count();
-    if (progress.sent == 0 || elapsed <= 0)
+    const std::optional<double> perSecond = rate.BytesPerSecond();
+    if (!perSecond)
         return text;
-    const double rate = progress.sent / elapsed;
-    const double left = (progress.total - progress.sent) / rate;
-    return text + "\n" + std::to_string(std::lround(rate)) + " байт/с, осталось "
-           + std::to_string(static_cast<long>(std::ceil(left))) + " с";
+    text += "\n" + GroupedNumber(static_cast<std::size_t>(std::lround(*perSecond))) + " байт/с";
+    if (const auto left = rate.TimeLeft(progress.total))
+        text += ", осталось " + std::to_string((left->count() + 999) / 1000) + " с";
+    return text;
 }
 
 CSendProgress::CSendProgress(const CDialogEx& owner, std::string title, std::function<void()> cancel)
@@ -39,6 +42,7 @@ CSendProgress::~CSendProgress() = default;
 void CSendProgress::Update(const serialport::CSender::Progress& progress)
 {
     const Clock::time_point now = Clock::now();
+    m_rate.Add(now, progress.sent);
     if (!m_window) {
         if (now - progress.started < kShowAfter)
             return;
@@ -46,12 +50,13 @@ void CSendProgress::Update(const serialport::CSender::Progress& progress)
     }
     const int permille =
         progress.total ? static_cast<int>(1000 * static_cast<double>(progress.sent) / progress.total) : 0;
-    m_window->Show(Describe(progress, now), permille);
+    m_window->Show(Describe(progress, now, m_rate), permille);
 }
 
 void CSendProgress::Finish()
 {
     m_window.reset();
+    m_rate.Reset();
 }
 
 std::string CSendProgress::Text() const

@@ -28,24 +28,6 @@ using namespace windowtest;
 
 namespace {
 
-// Chooses `caption` in the pane's context menu.
-void ChooseInPaneMenu(ui::CDialogEx& dlg, int paneId, const char* caption)
-{
-    QWidget* view = Item<ui::CLogPane>(dlg, paneId)->viewport();
-    QContextMenuEvent request(QContextMenuEvent::Mouse, QPoint(5, 5), view->mapToGlobal(QPoint(5, 5)));
-    QApplication::sendEvent(view, &request);
-    QMenu* menu = nullptr;
-    ASSERT_TRUE(ProcessUntil([&] { return (menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())); }));
-    QAction* chosen = nullptr;
-    for (QAction* action : menu->actions())
-        if (action->text() == U(caption))
-            chosen = action;
-    ASSERT_NE(chosen, nullptr) << caption;
-    ASSERT_TRUE(chosen->isEnabled()) << caption;
-    menu->close();
-    chosen->trigger();
-}
-
 // A device at a rate of its own: while the program's line is set to another
 // rate, what it sends arrives as a UART at that rate would read it.
 class RatedDevice

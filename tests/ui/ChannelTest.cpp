@@ -84,46 +84,6 @@ bool PortIsFree(const std::string& path)
     return probe.Open(path.c_str(), 9600);
 }
 
-// Answers modal windows as they come up: `answer` is shown each and says
-// when it has done its part. It gives up after half a minute, so that it
-// never answers for a later test.
-void WhenModal(std::function<bool(QWidget*)> answer)
-{
-    auto* poll = new QTimer;
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, answer, giveUp] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if ((modal && answer(modal)) || std::chrono::steady_clock::now() > giveUp)
-            poll->deleteLater();
-    });
-    poll->start(10);
-}
-
-// The next file dialog gets `path` typed in and accepted, replacing a file
-// that is there without asking; an empty path cancels it. `proposed`, when
-// given, gets the folder and name it proposed.
-// Returns what tells that the dialog has been answered.
-std::shared_ptr<bool> AnswerNextFileDialog(const std::string& path, QStringList* proposed = nullptr)
-{
-    auto answered = std::make_shared<bool>(false);
-    WhenModal([path, proposed, answered](QWidget* modal) {
-        auto* dialog = qobject_cast<QFileDialog*>(modal);
-        if (!dialog)
-            return false;
-        auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
-        if (proposed)
-            *proposed = {dialog->directory().absolutePath(), name->text()};
-        name->setText(QString::fromStdString(path));
-        dialog->setOption(QFileDialog::DontConfirmOverwrite);
-        if (path.empty())
-            dialog->reject();
-        else
-            static_cast<QDialog*>(dialog)->accept();  // as its Open or Save button does
-        return *answered = true;
-    });
-    return answered;
-}
-
 // Files this process writes cannot grow past one byte while the object
 // lives (root included); the write then fails instead of raising SIGXFSZ.
 struct ScopedNoRoomInFiles
@@ -417,12 +377,15 @@ TEST_F(Channels, AStalledDeviceNeverBlocksTheWindowAndCancelCloseAndQuitEndTheSe
     ASSERT_TRUE(ProcessUntil([&] { return (progress = dlg->findChild<QProgressDialog*>()) != nullptr; }));
     EXPECT_TRUE(progress->isVisible());
     EXPECT_EQ(progress->windowTitle(), U(kSns.name));
-    EXPECT_TRUE(progress->labelText().contains(U(" из 1048576 байт")));
+    EXPECT_TRUE(progress->labelText().contains(U(" из 1 048 576 байт")));
     ASSERT_TRUE(ProcessUntil([&] { return progress->labelText().contains(U("не принимает данные")); }));
     QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
     ASSERT_TRUE(SendEnds());
     EXPECT_EQ(dlg->findChild<QProgressDialog*>(), nullptr);
     ExpectLit(Lamp(kSns, kTxErr), kRed, 1000);
+    const std::string cancelled = Lamp(kSns, kTxErr)->Tip();
+    EXPECT_EQ(cancelled.rfind("Отменено ", 0), 0u) << cancelled;
+    EXPECT_NE(cancelled.find(" из 1 048 576 байт"), std::string::npos) << cancelled;
     ExpectOpen(kSns, true);
     device.Send(" still");
     EXPECT_TRUE(PaneBecomes("alive still"));
@@ -437,6 +400,7 @@ TEST_F(Channels, AStalledDeviceNeverBlocksTheWindowAndCancelCloseAndQuitEndTheSe
         EXPECT_TRUE(Enabled(*dlg, kSns.send)) << "no send started for " << name;
     }
     ExpectLit(Lamp(kSns, kTxErr), kRed, 1000);
+    EXPECT_EQ(Lamp(kSns, kTxErr)->Tip().rfind("Файл не читается: не обычный файл", 0), 0u) << Lamp(kSns, kTxErr)->Tip();
     Lamp(kSns, kTxErr)->EndPulse();
     ASSERT_NO_FATAL_FAILURE(StartStalledSend(dir));
     Click(*dlg, kSns.close);

@@ -3,8 +3,16 @@
 #include <RegKey.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMenu>
 #include <QTest>
+#include <QTimer>
+
+#include <chrono>
 
 #include <gtest/gtest.h>
 
@@ -106,6 +114,56 @@ void Type(ui::CDialogEx& dlg, int id, const QString& text)
 {
     dlg.GetDlgItem(id)->setFocus();
     QTest::keyClicks(dlg.GetDlgItem(id), text);
+}
+
+void ChooseInPaneMenu(ui::CDialogEx& dlg, int paneId, const char* caption)
+{
+    QWidget* view = Item<ui::CLogPane>(dlg, paneId)->viewport();
+    QContextMenuEvent request(QContextMenuEvent::Mouse, QPoint(5, 5), view->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(view, &request);
+    QMenu* menu = nullptr;
+    ASSERT_TRUE(ProcessUntil([&] { return (menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())); }));
+    QAction* chosen = nullptr;
+    for (QAction* action : menu->actions())
+        if (action->text() == U(caption))
+            chosen = action;
+    ASSERT_NE(chosen, nullptr) << caption;
+    ASSERT_TRUE(chosen->isEnabled()) << caption;
+    menu->close();
+    chosen->trigger();
+}
+
+void WhenModal(std::function<bool(QWidget*)> answer)
+{
+    auto* poll = new QTimer;
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, answer, giveUp] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if ((modal && answer(modal)) || std::chrono::steady_clock::now() > giveUp)
+            poll->deleteLater();
+    });
+    poll->start(10);
+}
+
+std::shared_ptr<bool> AnswerNextFileDialog(const std::string& path, QStringList* proposed)
+{
+    auto answered = std::make_shared<bool>(false);
+    WhenModal([path, proposed, answered](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        if (!dialog)
+            return false;
+        auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+        if (proposed)
+            *proposed = {dialog->directory().absolutePath(), name->text()};
+        name->setText(QString::fromStdString(path));
+        dialog->setOption(QFileDialog::DontConfirmOverwrite);
+        if (path.empty())
+            dialog->reject();
+        else
+            static_cast<QDialog*>(dialog)->accept();  // as its Open or Save button does
+        return *answered = true;
+    });
+    return answered;
 }
 
 } // namespace windowtest

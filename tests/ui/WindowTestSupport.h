@@ -61,5 +61,17 @@ bool ProcessUntil(const std::function<bool()>& condition);
 void PickItem(ui::CDialogEx& dlg, int comboId, const QString& text);
 void Click(ui::CDialogEx& dlg, int id);
 void Type(ui::CDialogEx& dlg, int id, const QString& text);
+// Chooses the item `caption` of a pane's context menu.
+void ChooseInPaneMenu(ui::CDialogEx& dlg, int paneId, const char* caption);
+
+// Answers modal windows as they come up: `answer` is shown each and says
+// when it has done its part. It gives up after half a minute, so that it
+// never answers for a later test.
+void WhenModal(std::function<bool(QWidget*)> answer);
+// The next file dialog gets `path` typed in and accepted, replacing a file
+// that is there without asking; an empty path cancels it. `proposed`, when
+// given, gets the folder and name it proposed. Returns what tells that the
+// dialog has been answered.
+std::shared_ptr<bool> AnswerNextFileDialog(const std::string& path, QStringList* proposed = nullptr);
 
 } // namespace windowtest

@@ -125,6 +125,8 @@ void CDialogEx::CreateControls()
             connect(combo, &QComboBox::activated, this, [this, id] { Dispatch(id, CBN_SELCHANGE); });
         else if (auto* button = qobject_cast<QAbstractButton*>(control))
             connect(button, &QAbstractButton::clicked, this, [this, id] { Dispatch(id, BN_CLICKED); });
+        else if (qobject_cast<QLineEdit*>(control))
+            control->installEventFilter(this);  // its Up and Down
     }
 }
 
@@ -169,16 +171,22 @@ void CDialogEx::keyPressEvent(QKeyEvent* event)
         OnEnterKey(focusWidget());
         return;
     }
-    // A line edit leaves Up and Down to its window.
-    const bool upOrDown = event->key() == Qt::Key_Up || event->key() == Qt::Key_Down;
-    if (upOrDown && event->modifiers() == Qt::NoModifier && qobject_cast<QLineEdit*>(focusWidget())) {
-        const int id = MfcExtControl::GetDlgItemId(focusWidget());
-        if (OnEditKey(id, event->key() == Qt::Key_Up ? EditKey::Up : EditKey::Down)) {
-            event->accept();
-            return;
+    QDialog::keyPressEvent(event);  // Escape ends the window
+}
+
+// Up and Down in a single-line edit go to the window first.
+bool CDialogEx::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        const bool upOrDown = key->key() == Qt::Key_Up || key->key() == Qt::Key_Down;
+        if (upOrDown && key->modifiers() == Qt::NoModifier) {
+            const int id = MfcExtControl::GetDlgItemId(static_cast<QWidget*>(watched));
+            if (OnEditKey(id, key->key() == Qt::Key_Up ? EditKey::Up : EditKey::Down))
+                return true;
         }
     }
-    QDialog::keyPressEvent(event);  // Escape ends the window
+    return QDialog::eventFilter(watched, event);
 }
 
 bool CDialogEx::OnEditKey(int, EditKey)

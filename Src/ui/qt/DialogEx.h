@@ -69,6 +69,7 @@ protected:
     virtual bool OnEditKey(int id, EditKey key);
 
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void CreateControls();

@@ -1,10 +1,12 @@
 #include "Dialogs.h"
 
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QStringList>
+#include <QUrl>
 
 namespace ui {
 
@@ -43,6 +45,11 @@ bool AskSaveFile(CWnd* parent, const SaveFileQuestion& question, std::string& pa
         return false;
     path = Native(chosen);
     return true;
+}
+
+void OpenFolder(const std::string& folder)
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(Path(folder)));
 }
 
 void ShowWarning(CWnd* parent, const std::string& title, const std::string& text)

@@ -1,5 +1,6 @@
 #include "LogPane.h"
 
+#include "FindBar.h"
 #include "LocalTime.h"
 #include "ReceivedText.h"
 
@@ -140,8 +141,16 @@ private:
     std::size_t m_begin, m_end;
 };
 
-CLogPane::CLogPane(QWidget* parent) : QAbstractScrollArea(parent)
+CLogPane::CLogPane(QWidget* parent)
+    : QAbstractScrollArea(parent),
+      m_search(m_model, [this](std::size_t begin, std::size_t end, bool wrapped) { OnFound(begin, end, wrapped); },
+               [this] { m_findBar->SetStatus(QString::fromUtf8("Не найдено")); })
 {
+    m_findBar = new CFindBar(this, [this](bool forward) { Find(forward); }, [this] {
+        setViewportMargins(0, 0, 0, 0);
+        m_search.Stop();
+        setFocus();
+    });
     setVerticalScrollBar(new CQuietScrollBar(Qt::Vertical, this));
     verticalScrollBar()->setSingleStep(1);
     setFocusPolicy(Qt::StrongFocus);
@@ -637,6 +646,12 @@ bool CLogPane::HandleEditKey(QKeyEvent* event)
 {
     if (event == QKeySequence::Save && m_save)
         m_save();
+    else if (event == QKeySequence::Find)
+        OpenFind();
+    else if (event == QKeySequence::FindNext)
+        Find(true);
+    else if (event == QKeySequence::FindPrevious)
+        Find(false);
     else if (event == QKeySequence::SelectAll)
         selectAll();
     else if (event == QKeySequence::Copy)
@@ -680,7 +695,8 @@ bool CLogPane::event(QEvent* event)
     if (event->type() == QEvent::ShortcutOverride) {
         auto* key = static_cast<QKeyEvent*>(event);
         for (const auto standard : {QKeySequence::SelectAll, QKeySequence::Copy, QKeySequence::Cut,
-                                    QKeySequence::Paste, QKeySequence::Delete, QKeySequence::Save}) {
+                                    QKeySequence::Paste, QKeySequence::Delete, QKeySequence::Save, QKeySequence::Find,
+                                    QKeySequence::FindNext, QKeySequence::FindPrevious}) {
             if (key->matches(standard)) {
                 event->accept();
                 return true;
@@ -794,6 +810,7 @@ QMenu* CLogPane::MakeContextMenu()
     add("Удалить", QKeySequence::Delete, editable && selection, [this] { ReplaceSelection(std::string()); });
     menu->addSeparator();
     add("Выделить всё", QKeySequence::SelectAll, !m_model.Text().Empty(), [this] { selectAll(); });
+    add("Найти…", QKeySequence::Find, true, [this] { OpenFind(); });
     menu->addSeparator();
     QAction* hex = menu->addAction(QStringLiteral("Hex"), this, [this] { SetHex(!m_hex); });
     hex->setCheckable(true);
@@ -814,6 +831,40 @@ QMenu* CLogPane::MakeContextMenu()
         action->setEnabled(!item.enabled || item.enabled());
     }
     return menu;
+}
+
+void CLogPane::OpenFind()
+{
+    // A selection within a line is what to find.
+    if (m_model.HasSelection() && m_model.Text().LineOf(m_model.SelectionBegin()) == m_model.Text().LineOf(m_model.SelectionEnd()))
+        m_findBar->SetNeedle(selectedText());
+    m_findBar->SetStatus(QString());
+    setViewportMargins(0, 0, 0, m_findBar->sizeHint().height());
+    PlaceFindBar();
+    m_findBar->Open();
+}
+
+void CLogPane::Find(bool forward)
+{
+    if (m_findBar->Needle().isEmpty()) {
+        OpenFind();
+        return;
+    }
+    m_findBar->SetStatus(QString::fromUtf8("Поиск…"));
+    m_search.Start(PaneBytesOf(m_findBar->Needle()), forward, m_findBar->MatchCase());
+}
+
+void CLogPane::OnFound(std::size_t begin, std::size_t end, bool wrapped)
+{
+    m_findBar->SetStatus(wrapped ? QString::fromUtf8("Найдено, с другого конца") : QString());
+    SetSelection(begin, end);
+}
+
+void CLogPane::PlaceFindBar()
+{
+    const QRect area = contentsRect();
+    const int height = m_findBar->sizeHint().height();
+    m_findBar->setGeometry(area.left(), area.bottom() + 1 - height, area.width(), height);
 }
 
 void CLogPane::SetTimesShown(bool shown)
@@ -887,6 +938,7 @@ void CLogPane::resizeEvent(QResizeEvent* event)
 {
     const bool follow = FollowsEnd();
     QAbstractScrollArea::resizeEvent(event);
+    PlaceFindBar();
     UpdateScrollRange(follow);
 }
 

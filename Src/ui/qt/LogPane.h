@@ -27,6 +27,7 @@
 #include "PaneLayout.h"
 #include "PaneMenu.h"
 #include "PaneModel.h"
+#include "PaneSearch.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
@@ -43,6 +44,8 @@
 class QMenu;
 
 namespace ui {
+
+class CFindBar;
 
 class CLogPane : public QAbstractScrollArea
 {
@@ -88,6 +91,12 @@ public:
     // Each received line's time in the margin.
     void SetTimesShown(bool shown);
     bool TimesShown() const { return m_times; }
+
+    // The find bar (Ctrl+F): F3 and Shift+F3 find the next and the previous
+    // match of its text, selected and brought into view.
+    void OpenFind();
+    void Find(bool forward);
+    CFindBar* FindBar() const { return m_findBar; }
 
     void selectAll();
     void copy() const;
@@ -167,6 +176,8 @@ private:
     void ReplaceSelection(const std::string& bytes);
     void AfterEdit();
     void DragScroll();
+    void PlaceFindBar();
+    void OnFound(std::size_t begin, std::size_t end, bool wrapped);
     void OfferSelection();
     QMenu* MakeContextMenu();
 
@@ -179,6 +190,8 @@ private:
     std::function<void()> m_save;
     std::vector<CPaneMenuItem> m_menuItems;
     std::string m_note;
+    CFindBar* m_findBar = nullptr;
+    CPaneSearch m_search;
     bool m_readOnly = false;
     bool m_caretOn = true;         // blink phase
     bool m_dragging = false;

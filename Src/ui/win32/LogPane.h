@@ -1,0 +1,150 @@
+#pragma once
+
+// A channel's log pane on the screen: a Win32 window of its own, the view
+// of a CPaneModel (what the device sent and the operator typed, see
+// PaneModel.h), drawn only for the lines in view, in a fixed-pitch font.
+// It takes the place of the template's multi-line edit (same identifier,
+// rectangle, style, z-order and tab position).
+//
+// Lines do not wrap; the view follows the caret sideways. A view at the end
+// of the text stays at the end as received bytes arrive; a view the operator
+// scrolled up keeps its place until they scroll back to the end.
+//
+// Keys: arrows, Home/End, Page Up/Down, with Shift to select and Ctrl by
+// word or to the ends; Backspace, Delete, Enter for a line break, typed
+// characters; Ctrl+A, Ctrl+C / Ctrl+Insert, Ctrl+X / Shift+Delete, Ctrl+V /
+// Shift+Insert, Ctrl+S; Tab moves the focus. Mouse: click, drag and
+// Shift+click select, double click selects a word, the wheel scrolls; the
+// context menu edits. Copied text is Unicode with CR LF line breaks.
+//
+// NMEA 0183: every received line that is a sentence with a checksum is
+// marked in the margin, quietly when its checksum is right, in red over a
+// red line when it is wrong; the counts are the pane's tooltip. Notes of
+// what was sent are set apart in blue; link events are rules over the line
+// where they happened. The context menu shows lines in hex (CPaneLayout)
+// and each received line's time, and holds the window's own items.
+//
+// The object belongs to the dialog and outlives the pane's window: once the
+// window is gone it keeps its text and draws nothing.
+
+#include "PaneLayout.h"
+#include "PaneMenu.h"
+#include "PaneModel.h"
+#include "Wnd.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ui {
+
+class CLogPane
+{
+public:
+    // Replaces `edit`, a child of a dialog, by the pane's own window.
+    explicit CLogPane(HWND edit);
+    ~CLogPane();
+    CLogPane(const CLogPane&) = delete;
+    CLogPane& operator=(const CLogPane&) = delete;
+
+    HWND GetSafeHwnd() const { return m_window; }
+
+    // Bytes as the device sent them, added at the end (see ReceivedText.h).
+    void AppendReceived(const char* data, std::size_t size, const CPaneModel::ReadTimes& times = {});
+    // Empties the pane; the next bytes start at the top.
+    void Clear();
+
+    void SetSaveHandler(std::function<void()> save) { m_save = std::move(save); }
+    // The model's own notes, shown at once.
+    void AddSentNote(const std::string& paneBytes);
+    void AddEvent(CPaneModel::Event::Kind kind, std::int64_t timeMs);
+    void SetSentenceListener(CPaneModel::SentenceListener listener) { m_model.SetSentenceListener(std::move(listener)); }
+
+    // The record the received bytes go on into (see CPaneModel::SetRecord).
+    void SetRecord(std::shared_ptr<record::CWatchRecord> record) { m_model.SetRecord(std::move(record)); }
+    // A line the tooltip adds below the sentence counts (UTF-8; empty: none).
+    void SetNote(const std::string& note) { m_note = note; }
+
+    // Items the window adds to the context menu.
+    void SetMenuItems(std::vector<CPaneMenuItem> items) { m_menuItems = std::move(items); }
+    // Lines shown as the hex of their bytes beside their characters.
+    void SetHex(bool hex);
+    bool IsHex() const { return m_hex; }
+    // Each received line's time in the margin.
+    void SetTimesShown(bool shown);
+    bool TimesShown() const { return m_times; }
+
+    const CPaneModel& Model() const { return m_model; }
+    // Selects [anchor, caret) or [caret, anchor), as the operator would.
+    void SetSelection(std::size_t anchor, std::size_t caret);
+    // The first line in view, and whether the view shows the end.
+    std::size_t FirstVisibleLine() const { return m_firstLine; }
+    bool FollowsEnd() const { return m_firstLine >= LastFirstLine(); }
+    std::size_t FirstVisibleColumn() const { return m_firstColumn; }
+
+    void SelectAll();
+    void Copy() const;
+    void Cut();
+    void Paste();
+
+private:
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    void Paint();
+    CPaneLayout Layout() const { return CPaneLayout(m_model, m_hex); }
+    void PaintLine(HDC dc, std::size_t line, int y, int width) const;
+    void PaintEvents(HDC dc, std::size_t end, int width) const;
+    std::u16string Decoded(std::size_t begin, std::size_t end) const;
+
+    int TextLeft() const;
+    int FullRows() const;
+    int VisibleColumns() const;
+    std::size_t LastFirstLine() const;
+    void UpdateScrollRange(bool toEnd = false);
+    void ScrollTo(std::size_t line);
+    void OnScroll(int request);
+    void InvalidateFrom(std::size_t line);
+    void PlaceCaret();
+    void EnsureCaretVisible();
+    std::size_t PositionAt(POINT point) const;
+
+    void CaretMoved(bool hadSelection);
+    void MoveCaret(std::size_t pos, bool select);
+    void Apply(CPaneModel::Move move, bool select);
+    void ReplaceSelection(const std::string& paneBytes);
+    void AfterEdit();
+    bool OnKey(WPARAM key);
+    void OnChar(wchar_t c);
+    void OnContextMenu(POINT screen);
+    void DragScroll();
+    void EndDrag();
+
+    CPaneModel m_model;
+    HWND m_window = nullptr;
+    HWND m_tooltip = nullptr;
+    HFONT m_font = nullptr;
+    int m_cell = 8;        // pixels a column
+    int m_lineHeight = 16;
+    std::size_t m_firstLine = 0;
+    std::size_t m_firstColumn = 0;
+    std::function<void()> m_save;
+    std::vector<CPaneMenuItem> m_menuItems;
+    std::string m_note;
+    bool m_hex = false;
+    bool m_times = false;
+    mutable std::vector<PaneCell> m_cells;  // the row being painted
+    bool m_dragging = false;
+    POINT m_dragPoint{};
+    int m_wheel = 0;           // wheel turns not yet scrolled, in WHEEL_DELTA units
+    wchar_t m_highSurrogate = 0;
+    std::wstring m_tipText;
+};
+
+// The pane among a window's controls; nullptr for any other control.
+CLogPane* LogPaneOf(CWnd* control);
+
+} // namespace ui

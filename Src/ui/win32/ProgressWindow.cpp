@@ -1,0 +1,153 @@
+#include "ProgressWindow.h"
+
+#include "Layer.h"
+
+#include <commctrl.h>
+
+namespace ui {
+
+namespace {
+
+const wchar_t kClassName[] = L"OrvelProgressWindow";
+constexpr int kTextId = 100;
+constexpr int kBarId = 101;
+// Layout in dialog units of the owner's font.
+constexpr RECT kText{7, 7, 200, 24};     // x, y, width, height
+constexpr RECT kBar{7, 35, 200, 10};
+constexpr RECT kCancel{157, 52, 50, 14};
+constexpr SIZE kClient{214, 73};
+
+} // namespace
+
+// A small top-level window owned by the main one: the text, the common
+// progress bar and "Отмена" (IDCANCEL, which Escape gives too), "Закрыть"
+// once the operation has ended.
+class CProgressWindow::CImpl
+{
+public:
+    CImpl(CWnd* parent, const std::string& title, std::function<void()> cancel) : m_cancel(std::move(cancel))
+    {
+        if (!RegisterClassOnce(kClassName, Procedure, 0, reinterpret_cast<LPCWSTR>(IDC_ARROW),
+                               reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)))
+            return;
+        m_font = parent ? reinterpret_cast<HFONT>(::SendMessageW(parent, WM_GETFONT, 0, 0)) : nullptr;
+        const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+        RECT frame{0, 0, Dlu(kClient.cx, true), Dlu(kClient.cy, false)};
+        ::AdjustWindowRectEx(&frame, style, FALSE, WS_EX_DLGMODALFRAME);
+        RECT owner{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+        if (parent)
+            ::GetWindowRect(parent, &owner);
+        const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+        m_window = ::CreateWindowExW(WS_EX_DLGMODALFRAME, kClassName, WideFromUtf8(title).c_str(), style,
+                                     (owner.left + owner.right - width) / 2, (owner.top + owner.bottom - height) / 2,
+                                     width, height, parent, nullptr, ::GetModuleHandleW(nullptr), this);
+        m_text = Child(WC_STATICW, L"", SS_LEFT, kText, kTextId);
+        m_bar = Child(PROGRESS_CLASSW, L"", 0, kBar, kBarId);
+        m_button = Child(WC_BUTTONW, WideFromUtf8("Отмена").c_str(), BS_PUSHBUTTON | WS_TABSTOP, kCancel, IDCANCEL);
+        ::SendMessageW(m_bar, PBM_SETRANGE32, 0, 1000);
+    }
+
+    ~CImpl()
+    {
+        if (m_window)
+            ::DestroyWindow(m_window);
+    }
+
+    void Show(const std::string& text, int permille)
+    {
+        if (text != m_shown) {
+            m_shown = text;
+            ::SetWindowTextW(m_text, WideFromUtf8(text).c_str());
+        }
+        ::SendMessageW(m_bar, PBM_SETPOS, static_cast<WPARAM>(permille), 0);
+        if (m_window && !::IsWindowVisible(m_window))
+            ::ShowWindow(m_window, SW_SHOWNOACTIVATE);
+    }
+
+    // The operation has ended: "Закрыть" only puts the window away.
+    void Finish(const std::string& text)
+    {
+        m_finished = true;
+        ::SetWindowTextW(m_button, WideFromUtf8("Закрыть").c_str());
+        Show(text, 1000);
+    }
+
+    bool IsShown() const { return m_window && ::IsWindowVisible(m_window); }
+
+    std::string m_shown;
+
+private:
+    // Dialog units of the system font to pixels.
+    static int Dlu(int units, bool horizontal)
+    {
+        const LONG base = ::GetDialogBaseUnits();
+        return horizontal ? ::MulDiv(units, LOWORD(base), 4) : ::MulDiv(units, HIWORD(base), 8);
+    }
+
+    HWND Child(const wchar_t* className, const wchar_t* text, DWORD style, const RECT& place, int id)
+    {
+        const HWND child = ::CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | style, Dlu(place.left, true),
+                                             Dlu(place.top, false), Dlu(place.right, true), Dlu(place.bottom, false),
+                                             m_window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                             ::GetModuleHandleW(nullptr), nullptr);
+        ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(m_font ? m_font : ::GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+        return child;
+    }
+
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        if (message == WM_NCCREATE)
+            ::SetWindowLongPtrW(window, GWLP_USERDATA,
+                                reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
+        auto* self = reinterpret_cast<CImpl*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+        // "Отмена", Escape and the close box all cancel; the window stays
+        // until its owner lets it go.
+        if (self && ((message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) || message == WM_CLOSE)) {
+            if (self->m_finished)
+                ::ShowWindow(window, SW_HIDE);
+            else
+                self->m_cancel();
+            return 0;
+        }
+        if (message == WM_NCDESTROY && self)
+            self->m_window = nullptr;
+        return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+
+    std::function<void()> m_cancel;
+    HFONT m_font = nullptr;
+    HWND m_window = nullptr;
+    HWND m_text = nullptr;
+    HWND m_bar = nullptr;
+    HWND m_button = nullptr;
+    bool m_finished = false;
+};
+
+CProgressWindow::CProgressWindow(CWnd* parent, const std::string& title, std::function<void()> cancel)
+    : m_impl(std::make_unique<CImpl>(parent, title, std::move(cancel)))
+{
+}
+
+CProgressWindow::~CProgressWindow() = default;
+
+void CProgressWindow::Show(const std::string& text, int permille)
+{
+    m_impl->Show(text, permille);
+}
+
+void CProgressWindow::Finish(const std::string& text)
+{
+    m_impl->Finish(text);
+}
+
+bool CProgressWindow::IsShown() const
+{
+    return m_impl->IsShown();
+}
+
+std::string CProgressWindow::Text() const
+{
+    return m_impl->m_shown;
+}
+
+} // namespace ui

@@ -1,0 +1,55 @@
+#include "Wnd.h"
+
+#include "Layer.h"
+
+namespace ui {
+
+void EnableWindow(CWnd* control, bool enable)
+{
+    if (!control)
+        return;
+    // A control greyed while it has the focus would leave the keyboard
+    // nowhere: the focus goes on to the next control first, as the dialog
+    // manager moves it.
+    const HWND dialog = ::GetParent(control);
+    if (!enable && dialog && ::GetFocus() == control)
+        ::SendMessageW(dialog, WM_NEXTDLGCTL, 0, FALSE);
+    ::EnableWindow(control, enable);
+}
+
+bool IsWindowEnabled(const CWnd* control)
+{
+    return control && ::IsWindowEnabled(const_cast<CWnd*>(control));
+}
+
+void ClickButton(CWnd* button)
+{
+    if (button && ::IsWindowEnabled(button))
+        ::SendMessageW(button, BM_CLICK, 0, 0);
+}
+
+bool RegisterClassOnce(const wchar_t* name, WNDPROC procedure, UINT style, LPCWSTR cursor, HBRUSH background)
+{
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    if (::GetClassInfoExW(::GetModuleHandleW(nullptr), name, &wc))
+        return true;
+    wc.style = style;
+    wc.lpfnWndProc = procedure;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.hCursor = cursor ? ::LoadCursorW(nullptr, cursor) : nullptr;
+    wc.hbrBackground = background;
+    wc.lpszClassName = name;
+    return ::RegisterClassExW(&wc) != 0;
+}
+
+std::wstring WindowText(HWND window)
+{
+    const int length = ::GetWindowTextLengthW(window);
+    std::wstring text(static_cast<std::size_t>(length > 0 ? length : 0) + 1, L'\0');
+    const int copied = ::GetWindowTextW(window, text.data(), static_cast<int>(text.size()));
+    text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+    return text;
+}
+
+} // namespace ui
