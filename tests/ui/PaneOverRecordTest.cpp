@@ -40,6 +40,11 @@ Step ReadsOf(std::string text, std::size_t largest, unsigned seed)
     return [=](CPanePair& panes) { panes.ReceiveInReads(text, largest, seed); };
 }
 
+Step RecordOnly(std::string read)
+{
+    return [read](CPanePair& panes) { panes.RecordOnly(read); };
+}
+
 Step Written()
 {
     return [](CPanePair& panes) { panes.Written(); };
@@ -143,8 +148,9 @@ const std::vector<Case>& Cases()
           SentNote("after it all")},
          false},
         {"cleared in a line, between a CR and its LF, and received on",
-         {ReadsOf(Stream(0, 10000), 50, 10), Written(), Reads({"$GPHDT,27"}), Clear(), Reads({"4.07,T*03\r"}),
-          Clear(), Reads({"\nafter\r\n"}), Written(), ReadsOf(Stream(0, 10000), 50, 11), Written(), Clear(),
+         {ReadsOf(Stream(0, 10000), 50, 10), Written(), Reads({"$GPHDT,27"}), Clear(), Reads({"4.07,T*03\r\n"}),
+          ReadsOf(Stream(0, 3000), 50, 23), Written(), Reads({"x\r"}), Clear(), Reads({"\nafter\r\n"}), Written(),
+          ReadsOf(Stream(0, 10000), 50, 11), Written(), Clear(),
           Written(), Reads({"$GPHDT,274.07,T*03\r\n"}), Written()},
          false},
         {"closed and opened: a CR ends one record and an LF begins the next",
@@ -157,6 +163,10 @@ const std::vector<Case>& Cases()
         {"all selected and cut, and received on",
          {ReadsOf(Stream(0, 20000), 128, 15), Written(), Erase(0.0, 1.0), ReadsOf(Stream(20000, 20000), 128, 16),
           Written()}},
+        {"a record that holds what the pane never got: the pane shows what it got",
+         {RecordOnly("before the pane was told\r\n"), ReadsOf(Stream(0, 20000), 100, 24), Written(),
+          Reads({"more\r\n"}), Written()},
+         false},
         {"the record stops at a file-size limit: the rest stays in memory",
          {ReadsOf(Stream(0, 30000), 200, 17), Written(), ReadsOf(Stream(30000, 30000), 200, 18), Written(),
           Type(0.2, "typed"), Erase(0.6, 0.8), ReadsOf(Stream(0, 5000), 50, 19), Written()},

@@ -77,6 +77,11 @@ void CPanePair::Receive(const std::string& read, bool sameTime)
     overRecord.AppendReceived(read.data(), read.size(), times);
 }
 
+void CPanePair::RecordOnly(const std::string& read)
+{
+    m_record->Append(read.data(), read.size(), m_time);
+}
+
 void CPanePair::ReceiveInReads(const std::string& text, std::size_t largest, unsigned seed)
 {
     std::mt19937 random(seed);

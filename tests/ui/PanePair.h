@@ -41,6 +41,9 @@ public:
     void Close();
     // A read, at a time of its own (or the last read's, with `sameTime`).
     void Receive(const std::string& read, bool sameTime = false);
+    // A read that reaches the record and not the pane (the pane was told of
+    // the record after it).
+    void RecordOnly(const std::string& read);
     // `text` in reads of 1 to `largest` bytes, cut by `seed`.
     void ReceiveInReads(const std::string& text, std::size_t largest, unsigned seed);
     // Waits until the record has written what it was given (or stopped),
