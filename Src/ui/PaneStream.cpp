@@ -118,6 +118,7 @@ void CPaneStream::ForgetAll()
     m_unreadable.clear();
     m_times.clear();
     m_clearedLineBreak.reset();
+    m_checkedOnce = false;  // the first span from the new start is looked at again
     if (m_inLine)
         m_clearedLineBreak = Breaks();
 }
