@@ -47,6 +47,22 @@ TEST(PaneModel, ReceivedLinesKeepHowTheDeviceEndedThem)
     }
 }
 
+// A CR that ends a read and the LF that begins the next are one CR LF even
+// when a note of what was sent went in between; the note stays a note.
+TEST(PaneModel, ACrLfSplitAroundANoteEndsTheDevicesLine)
+{
+    Model model;
+    Receive(model, {"$GPHDT,274.07,T*03\r"});
+    model.AddSentNote("$PSRF,1*00");
+    Receive(model, {"\nnext"});
+    EXPECT_EQ(All(model), "$GPHDT,274.07,T*03\n$PSRF,1*00\nnext");
+    EXPECT_EQ(model.KindOf(0), Kind::Received);
+    EXPECT_EQ(model.EndOf(0), End::CrLf);
+    EXPECT_EQ(model.MarkOf(0), Mark::Valid);
+    EXPECT_EQ(model.KindOf(1), Kind::Sent);
+    EXPECT_EQ(model.MarkOf(1), Mark::Sent);
+}
+
 // A note of what was sent is a line of its own before the line the device
 // is still sending, which goes on after it; it is neither received text nor
 // counted. Events stay where they happened while the operator edits around

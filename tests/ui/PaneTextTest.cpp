@@ -71,12 +71,21 @@ void ExpectSame(const ui::CPaneText& text, const std::string& model, const std::
     ASSERT_EQ(pieces, model.empty() ? 0 : 1);
 }
 
+// Another tag for the line at `pos`, when a break ends it.
+void SetTag(ui::CPaneText& text, Model& model, std::size_t pos, std::uint8_t tag)
+{
+    const std::size_t line = model.BreaksBefore(pos);
+    text.SetLineTag(line, tag);
+    if (line < model.tags.size())
+        model.tags[line] = static_cast<char>(tag);
+}
+
 } // namespace
 
 // Blocks of a few bytes, so that appends, insertions and erasures cross
 // block boundaries, split blocks and empty them all the time; reads of a
 // range (Bytes, ForEachPiece) cross them too. Every line break keeps the tag
-// it came with wherever the edits move it.
+// it came with, or was given later, wherever the edits move it.
 TEST(PaneText, AnySequenceOfEditsReadsAsTheSameEditsOnAString)
 {
     for (const std::size_t blockSize : {1u, 3u, 8u, 64u}) {
@@ -92,7 +101,7 @@ TEST(PaneText, AnySequenceOfEditsReadsAsTheSameEditsOnAString)
                 more += "ab\n\xE9\0"[number(5)];
             const std::size_t size = number(4 * blockSize + 2);
             const auto tag = static_cast<std::uint8_t>(1 + number(5));
-            switch (number(4)) {
+            switch (number(5)) {
             case 0:
                 text.Insert(pos, more.data(), more.size(), tag);
                 model.Insert(pos, more, static_cast<char>(tag));
@@ -100,6 +109,9 @@ TEST(PaneText, AnySequenceOfEditsReadsAsTheSameEditsOnAString)
             case 1:
                 text.Erase(pos, size);
                 model.Erase(pos, size);
+                break;
+            case 2:
+                SetTag(text, model, pos, tag);
                 break;
             default:
                 text.Append(more, tag);
@@ -138,7 +150,7 @@ TEST(PaneText, AnySequenceOfEditsOverARecordReadsAsTheSameEditsOnAString)
             const std::size_t size = number(4 * blockSize + 2);
             // Past step 200, more tag values than half a byte can number.
             const auto tag = static_cast<std::uint8_t>(1 + number(step < 200 ? 5 : 40));
-            switch (number(5)) {
+            switch (number(6)) {
             case 0:
                 text.Insert(pos, more.data(), more.size(), tag);
                 model.Insert(pos, more, static_cast<char>(tag));
@@ -150,6 +162,9 @@ TEST(PaneText, AnySequenceOfEditsOverARecordReadsAsTheSameEditsOnAString)
             case 2:
                 record->Flush();
                 text.Settle();
+                break;
+            case 3:
+                SetTag(text, model, pos, tag);
                 break;
             default: {
                 std::string read;
