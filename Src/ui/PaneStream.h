@@ -68,8 +68,6 @@ public:
     // Nothing before the end is needed any more (the pane was cleared).
     void ForgetAll();
 
-    // Read from the record: whether the record is still taken from.
-    bool Trusted() const { return m_trusted; }
     // Where the text read from the record ends; memory from there on.
     std::uint64_t SettledEnd() const { return m_points[m_settled].pane; }
 

@@ -332,7 +332,7 @@ int main(int argc, char** argv)
 
     {
         start = Clock::now();
-        const std::string record = panes[0]->Text().Bytes(0, panes[0]->Text().Size());
+        const ui::CPaneSnapshot record = panes[0]->Model().Snapshot(false);
         const double takenMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
         start = Clock::now();
         const std::string error = ui::WriteRecord(record, folder + "/record.log");
