@@ -4,6 +4,7 @@
 // else. Processes that must die or mount are this test program started
 // again on one of its DISABLED_ tests.
 
+#include "ChildProcess.h"
 #include "RecordFolder.h"
 #include "RecordTestSupport.h"
 #include "Retention.h"
@@ -15,14 +16,10 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 using namespace record;
 using namespace recordtest;
@@ -61,28 +58,11 @@ private:
 };
 
 // This test program again, running only `test`, with `folder` in its
-// environment and, when given, `reportFd` as its descriptor 3.
-pid_t StartChild(const std::string& test, const std::string& folder, int reportFd = -1)
+// environment; its output is the child's reader.
+devsimtest::CChild StartChild(const std::string& test, const std::string& folder)
 {
-    const CEnv env(kFolderVariable, folder.c_str());
-    posix_spawn_file_actions_t actions;
-    ::posix_spawn_file_actions_init(&actions);
-    if (reportFd >= 0)
-        ::posix_spawn_file_actions_adddup2(&actions, reportFd, 3);
-    std::string program = "/proc/self/exe", all = "--gtest_also_run_disabled_tests", filter = "--gtest_filter=" + test;
-    char* argv[] = {program.data(), all.data(), filter.data(), nullptr};
-    pid_t pid = -1;
-    const int error = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
-    ::posix_spawn_file_actions_destroy(&actions);
-    return error == 0 ? pid : -1;
-}
-
-int ExitStatus(pid_t pid)
-{
-    int status = -1;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    return status;
+    ::setenv(kFolderVariable, folder.c_str(), 1);
+    return devsimtest::CChild({"/proc/self/exe", "--gtest_also_run_disabled_tests", "--gtest_filter=" + test}, true);
 }
 
 // A record in `folder` where only about `room` bytes fit: 100 kB appended and
@@ -237,21 +217,20 @@ TEST(RecordChild, DISABLED_FillsATmpfs)
 TEST(WatchRecordLimits, AFullDiskStopsTheRecordNotTheReads)
 {
     CTempFolder temp;
-    const pid_t child = StartChild("RecordChild.DISABLED_FillsATmpfs", temp.Path());
-    ASSERT_GT(child, 0);
-    const int status = ExitStatus(child);
-    if (WIFEXITED(status) && WEXITSTATUS(status) == kCannotMount)
+    devsimtest::CChild child = StartChild("RecordChild.DISABLED_FillsATmpfs", temp.Path());
+    const std::optional<int> status = child.Wait();
+    if (status == kCannotMount)
         GTEST_SKIP() << "no tmpfs can be mounted here; the file-size limit stands in for a full disk";
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    EXPECT_EQ(status, 0);
 }
 
-// The child of the kill test; reports on descriptor 3.
+// The child of the kill test; reports on standard output.
 TEST(RecordChild, DISABLED_AppendsAndReportsWhatIsWritten)
 {
     const char* folder = std::getenv(kFolderVariable);
     ASSERT_TRUE(folder);
     AppendAndReportWhatIsWritten(folder, [](std::uint64_t written) {
-        return ::write(3, &written, sizeof written) == sizeof written;
+        return std::printf("written %llu\n", static_cast<unsigned long long>(written)) > 0 && std::fflush(stdout) == 0;
     });
 }
 
@@ -261,18 +240,15 @@ TEST(RecordChild, DISABLED_AppendsAndReportsWhatIsWritten)
 TEST(WatchRecord, AKilledProgramLeavesEveryByteItHadWritten)
 {
     CTempFolder temp;
-    int report[2];
-    ASSERT_EQ(::pipe(report), 0);
-    const pid_t child = StartChild("RecordChild.DISABLED_AppendsAndReportsWhatIsWritten", temp.Path(), report[1]);
-    ::close(report[1]);
-    ASSERT_GT(child, 0);
+    devsimtest::CChild child = StartChild("RecordChild.DISABLED_AppendsAndReportsWhatIsWritten", temp.Path());
     std::uint64_t reported = 0;
-    for (int reports = 0; reports < 20; ++reports)
-        ASSERT_EQ(::read(report[0], &reported, sizeof reported), static_cast<ssize_t>(sizeof reported));
-    ::kill(child, SIGKILL);
-    const int status = ExitStatus(child);
-    ::close(report[0]);
-    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "status " << status;
+    for (int reports = 0; reports < 20; ++reports) {
+        const std::optional<std::string> report = child.WaitFor("written ");
+        ASSERT_TRUE(report);
+        reported = std::stoull(report->substr(8));
+    }
+    child.Signal(SIGKILL);
+    ASSERT_EQ(child.Wait(), 128 + SIGKILL);
 
     const std::string bytesPath = ExpectTheKilledChildsRecordWhole(temp.Path(), reported);
     const std::string bytes = WholeFile(bytesPath);
