@@ -58,6 +58,10 @@ private:
     std::vector<std::string> m_events;
 };
 
+// The rates every panel offers.
+inline const std::vector<boost::uint32_t> kRates = {110,   300,   600,   1200,   2400,   4800,   9600,  14400,
+                                                    19200, 38400, 56000, 57600, 115200, 128000, 256000};
+
 // A pty playing the device, and a port listening to it.
 struct Line
 {

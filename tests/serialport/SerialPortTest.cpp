@@ -68,8 +68,7 @@ TEST(SerialPort, OpenSetsTheLineWhateverTheTtyHeld)
 {
     boost::asio::io_service ioService;
     Line line(ioService);
-    for (boost::uint32_t rate : {110u, 300u, 600u, 1200u, 2400u, 4800u, 9600u, 14400u, 19200u, 38400u, 56000u, 57600u,
-                                 115200u, 128000u, 256000u}) {
+    for (const boost::uint32_t rate : porttest::kRates) {
         porttest::SpoilLine(line.pty.MasterFd());
         ASSERT_EQ("50 in, 75 out, 2 stop bits, RTS/CTS, XON/XOFF, cooked", porttest::LineSettings(line.pty.MasterFd()));
         ASSERT_TRUE(line.Open(rate));
@@ -92,9 +91,8 @@ TEST(SerialPort, SetBaudRateChangesTheOpenLineAndLosesNoByte)
     EXPECT_FALSE(line.port.SetBaudRate(9600)) << "no open port";
     EXPECT_EQ(line.port.BaudRate(), 0u);
     ASSERT_TRUE(line.Open(9600));
-    std::vector<boost::uint32_t> rates = {110,   300,   600,   1200,   2400,   4800,   9600,  14400,
-                                          19200, 38400, 56000, 57600, 115200, 128000, 256000};
-    rates.insert(rates.end(), rates.rbegin(), rates.rend());
+    std::vector<boost::uint32_t> rates = porttest::kRates;
+    rates.insert(rates.end(), porttest::kRates.rbegin(), porttest::kRates.rend());
     {
         const porttest::Flooder device(line.pty.MasterFd());
         for (const boost::uint32_t rate : rates) {
