@@ -32,10 +32,9 @@ TEST_F(CommandHistoryTest, MostRecentFirstNoRepeatsInARowAHundredAtMost)
 }
 
 // Up goes back, Down forward; past the most recent the typed text comes
-// back, and there the walk stops. (The whole walk, to the oldest and back,
-// is the window's test in tests/ui/TerminalTest.cpp.) A recalled command edited before
-// moving on is the typed text from then on. Sending ends the walk, as does
-// a command from elsewhere.
+// back, and there the walk stops; at the oldest Up gives nothing. A
+// recalled command edited before moving on is the typed text from then on.
+// Sending ends the walk, as does a command from elsewhere.
 TEST_F(CommandHistoryTest, WalkingKeepsTheTypedText)
 {
     CCommandHistory history("KksPort");
@@ -45,6 +44,11 @@ TEST_F(CommandHistoryTest, WalkingKeepsTheTypedText)
 
     EXPECT_EQ(history.Newer("typed"), std::nullopt);
     EXPECT_EQ(history.Older("typed"), "newest");
+    EXPECT_EQ(history.Older("newest"), "middle");
+    EXPECT_EQ(history.Older("middle"), "oldest");
+    EXPECT_EQ(history.Older("oldest"), std::nullopt);
+    EXPECT_EQ(history.Newer("oldest"), "middle");
+    EXPECT_EQ(history.Newer("middle"), "newest");
     EXPECT_EQ(history.Newer("newest"), "typed");
     EXPECT_EQ(history.Newer("typed"), std::nullopt);
 
