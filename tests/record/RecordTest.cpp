@@ -165,7 +165,8 @@ TEST(RecordName, OnlyRecordNamesAreRecords)
         EXPECT_EQ(base, r.base);
         EXPECT_EQ(isBytes, r.isBytes) << r.name;
     }
-    for (const char* other : {"notes.txt", "SnsPort-20250101-120000.log.bak", "SnsPort-20250101-120000.LOG",
+    for (const char* other : {"notes.txt", "SnsPort-20250101-120000.log.bak", "SnsPort-20250101-120000.log~",
+                              "SnsPort-20250101-120000.LOG",
                               "SnsPort-20250101-120000.txt", "SnsPort-2025011-120000.log", "SnsPort-20250101-12000.log",
                               "SnsPort-20250101-120000-1.log", "SnsPort-20250101-120000-02.log",
                               "SnsPort-20250101-120000-.log", "SnsPort_20250101-120000.log", "Sns Port-20250101-120000.log",

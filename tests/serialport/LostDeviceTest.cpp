@@ -78,10 +78,13 @@ TEST(LostDevice, FarEndHungUpIsReportedOnceAndThePortOpensAgain)
     EXPECT_FALSE(port.LastError());
     back->Send("again");
     ASSERT_TRUE(WaitUntil([&] { return rx.Bytes() == "again"; }));
+    rx.Clear();
 
     back->CloseMaster();
     ASSERT_TRUE(WaitUntil([&] { return port.IsLost(); }));
     port.Close();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(rx.Events().size(), 2u) << "Close adds nothing to the failed read and the report";
     EXPECT_FALSE(port.IsLost());
     EXPECT_FALSE(port.IsOpen());
     EXPECT_EQ(port.LastError(), PortError::DeviceGone) << "the reason stays for the lamp";

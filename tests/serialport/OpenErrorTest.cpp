@@ -75,6 +75,7 @@ TEST(ErrorText, ReasonsForPortsAndFiles)
         {SystemError(ENOTDIR), "нет такого устройства", "нет такого файла"},
         {SystemError(EPERM), "нет доступа", "нет доступа"},
         {SystemError(EBUSY), "Порт занят другой программой", Strerror(EBUSY)},
+        {SystemError(ENOTTY), "не последовательный порт", Strerror(ENOTTY)},
         {SystemError(EISDIR), "не последовательный порт", "не обычный файл"},
         {SystemError(EFBIG), Strerror(EFBIG), "файл слишком велик"},
         {SystemError(ENOMEM), Strerror(ENOMEM), "файл слишком велик"},
