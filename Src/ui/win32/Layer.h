@@ -31,6 +31,23 @@ inline std::string Utf8FromWide(const std::wstring& wide) { return text::Utf16To
 // A window's text, whole.
 std::wstring WindowText(HWND window);
 
+// The object a window of the program's own classes stands for: given to
+// CreateWindowExW as its last argument and kept with the window. Called by
+// the class's window procedure for every message.
+template <typename Object>
+Object* WindowObject(HWND window, UINT message, LPARAM lParam)
+{
+    if (message == WM_NCCREATE)
+        ::SetWindowLongPtrW(window, GWLP_USERDATA,
+                            reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
+    return reinterpret_cast<Object*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+// A visible child control of `parent` at `place` (left, top, width, height
+// in pixels), in `font` (the stock GUI font when there is none).
+HWND CreateChild(HWND parent, const wchar_t* className, const std::wstring& text, DWORD style, int id, HFONT font,
+                 const RECT& place = RECT{});
+
 // Registers a window class of the program once; false when it cannot be.
 bool RegisterClassOnce(const wchar_t* name, WNDPROC procedure, UINT style = 0, LPCWSTR cursor = nullptr,
                        HBRUSH background = nullptr);

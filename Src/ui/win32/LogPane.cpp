@@ -4,6 +4,7 @@
 #include "LocalTime.h"
 #include "ReceivedText.h"
 
+#include <Tooltip.h>
 #include <WinTypes.h>
 
 #include <commctrl.h>
@@ -36,7 +37,7 @@ constexpr COLORREF kLinkDown = RGB(200, 60, 0);   // lost, closed
 constexpr int kTimeColumns = 13;                  // "HH:MM:SS.mmm "
 
 // The menu's commands; the window's own items follow kWindowItems.
-enum Command { kCut = 1, kCopy, kPaste, kDelete, kSelectAll, kHex, kTimes, kSave, kWindowItems };
+enum Command { kCut = 1, kCopy, kPaste, kDelete, kSelectAll, kFind, kHex, kTimes, kSave, kWindowItems };
 
 void Fill(HDC dc, const RECT& area, COLORREF colour)
 {
@@ -52,6 +53,9 @@ bool KeyDown(int key)
 } // namespace
 
 CLogPane::CLogPane(HWND edit)
+    : m_findBar([this](bool forward) { Find(forward); }, [this] { m_search.Stop(); }),
+      m_search(m_model, [this](std::size_t begin, std::size_t end, bool wrapped) { OnFound(begin, end, wrapped); },
+               [this] { m_findBar.SetStatus("Не найдено"); })
 {
     const HWND parent = edit ? ::GetParent(edit) : nullptr;
     if (!RegisterClassOnce(kClassName, Procedure, CS_DBLCLKS, reinterpret_cast<LPCWSTR>(IDC_IBEAM)) || !parent)
@@ -90,16 +94,7 @@ CLogPane::CLogPane(HWND edit)
     m_lineHeight = std::max<int>(1, metrics.tmHeight + metrics.tmExternalLeading);
 
     // The sentence counts as the tooltip, asked for when it shows.
-    m_tooltip = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_window, nullptr,
-                                  ::GetModuleHandleW(nullptr), nullptr);
-    TTTOOLINFOW tool{};
-    tool.cbSize = TTTOOLINFOW_V2_SIZE;
-    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    tool.hwnd = m_window;
-    tool.uId = reinterpret_cast<UINT_PTR>(m_window);
-    tool.lpszText = LPSTR_TEXTCALLBACKW;
-    ::SendMessageW(m_tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    m_tooltip = MfcExtControl::AddTooltip(m_window, m_window, LPSTR_TEXTCALLBACKW);
     UpdateScrollRange();
 }
 
@@ -242,8 +237,7 @@ void CLogPane::EnsureCaretVisible()
     ScrollTo(start.line);
     if (start.column != m_firstColumn) {
         m_firstColumn = start.column;
-        if (m_window)
-            ::InvalidateRect(m_window, nullptr, FALSE);
+        Repaint();
     }
     PlaceCaret();
 }
@@ -269,8 +263,7 @@ void CLogPane::Clear()
     m_model.Clear();
     m_firstColumn = 0;
     UpdateScrollRange();
-    if (m_window)
-        ::InvalidateRect(m_window, nullptr, FALSE);
+    Repaint();
     PlaceCaret();
 }
 
@@ -279,19 +272,23 @@ void CLogPane::AddSentNote(const std::string& paneBytes)
     const bool follow = FollowsEnd();
     m_model.AddSentNote(paneBytes);
     UpdateScrollRange(follow);
-    if (m_window)
-        ::InvalidateRect(m_window, nullptr, FALSE);
+    Repaint();
     PlaceCaret();
 }
 
 void CLogPane::AddEvent(CPaneModel::Event::Kind kind, std::int64_t timeMs)
 {
     m_model.AddEvent(kind, timeMs);
-    if (m_window)
-        ::InvalidateRect(m_window, nullptr, FALSE);
+    Repaint();
 }
 
 // Painting --------------------------------------------------------------------
+
+void CLogPane::Repaint()
+{
+    if (m_window)
+        ::InvalidateRect(m_window, nullptr, FALSE);
+}
 
 void CLogPane::Paint()
 {
@@ -417,8 +414,8 @@ std::u16string CLogPane::Decoded(std::size_t begin, std::size_t end) const
 
 void CLogPane::CaretMoved(bool hadSelection)
 {
-    if ((hadSelection || m_model.HasSelection()) && m_window)
-        ::InvalidateRect(m_window, nullptr, FALSE);
+    if (hadSelection || m_model.HasSelection())
+        Repaint();
     EnsureCaretVisible();
 }
 
@@ -457,8 +454,7 @@ void CLogPane::ReplaceSelection(const std::string& paneBytes)
 void CLogPane::AfterEdit()
 {
     UpdateScrollRange();
-    if (m_window)
-        ::InvalidateRect(m_window, nullptr, FALSE);
+    Repaint();
     EnsureCaretVisible();
 }
 
@@ -525,6 +521,7 @@ bool CLogPane::OnKey(WPARAM key)
     case VK_NEXT: Apply(M::NextPage, shift); return true;
     case VK_HOME: Apply(ctrl ? M::TextStart : M::LineStart, shift); return true;
     case VK_END: Apply(ctrl ? M::TextEnd : M::LineEnd, shift); return true;
+    case VK_F3: Find(!shift); return true;
     case VK_BACK: m_model.DeleteBackward(); AfterEdit(); return true;
     case VK_DELETE:
         if (shift)
@@ -549,6 +546,7 @@ bool CLogPane::OnKey(WPARAM key)
     case 'X': Cut(); return true;
     case 'V': Paste(); return true;
     case 'S': if (m_save) m_save(); return true;
+    case 'F': OpenFind(); return true;
     }
     return false;
 }
@@ -593,6 +591,7 @@ void CLogPane::OnContextMenu(POINT screen)
     add(kDelete, "Удалить\tDel", selection);
     ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     add(kSelectAll, "Выделить всё\tCtrl+A", !m_model.Text().Empty());
+    add(kFind, "Найти…\tCtrl+F", true);
     ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     add(kHex, "Hex", true, m_hex);
     add(kTimes, "Время", true, m_times);
@@ -616,6 +615,7 @@ void CLogPane::OnContextMenu(POINT screen)
     case kPaste: Paste(); break;
     case kDelete: ReplaceSelection(std::string()); break;
     case kSelectAll: SelectAll(); break;
+    case kFind: OpenFind(); break;
     case kHex: SetHex(!m_hex); break;
     case kTimes: SetTimesShown(!m_times); break;
     case kSave: if (m_save) m_save(); break;
@@ -625,14 +625,40 @@ void CLogPane::OnContextMenu(POINT screen)
     }
 }
 
+void CLogPane::OpenFind()
+{
+    if (!m_window)
+        return;
+    m_findBar.Open(m_window);
+    const CPaneText& text = m_model.Text();
+    const std::size_t begin = m_model.SelectionBegin(), end = m_model.SelectionEnd();
+    if (m_model.HasSelection() && text.LineOf(begin) == text.LineOf(end))
+        m_findBar.SetNeedle(Decoded(begin, end));
+    m_findBar.SetStatus("");
+}
+
+void CLogPane::Find(bool forward)
+{
+    const std::u16string needle = m_findBar.Needle();
+    if (needle.empty())
+        return OpenFind();
+    m_findBar.SetStatus("Поиск…");
+    m_search.Start(ToPaneBytes(needle), forward, m_findBar.MatchCase());
+}
+
+void CLogPane::OnFound(std::size_t begin, std::size_t end, bool wrapped)
+{
+    m_findBar.SetStatus(wrapped ? "Найдено, с другого конца" : "");
+    SetSelection(begin, end);
+}
+
 void CLogPane::SetTimesShown(bool shown)
 {
     if (shown == m_times)
         return;
     m_times = shown;
     EnsureCaretVisible();
-    if (m_window)
-        ::InvalidateRect(m_window, nullptr, FALSE);
+    Repaint();
 }
 
 // The same lines stay in view; only their columns change.
@@ -643,8 +669,7 @@ void CLogPane::SetHex(bool hex)
     m_hex = hex;
     m_firstColumn = 0;
     EnsureCaretVisible();
-    if (m_window)
-        ::InvalidateRect(m_window, nullptr, FALSE);
+    Repaint();
 }
 
 // Mouse -------------------------------------------------------------------------
@@ -671,14 +696,11 @@ void CLogPane::EndDrag()
 
 LRESULT CALLBACK CLogPane::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        auto* self = static_cast<CLogPane*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->m_window = window;
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<CLogPane*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* self = WindowObject<CLogPane>(window, message, lParam);
     if (!self)
         return ::DefWindowProcW(window, message, wParam, lParam);
+    if (message == WM_NCCREATE)
+        self->m_window = window;
     if (message == WM_NCDESTROY) {
         // The object stays with the dialog; it only lets the window go.
         ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
@@ -785,7 +807,6 @@ LRESULT CLogPane::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
         auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
         if (info->hdr.hwndFrom == m_tooltip && info->hdr.code == TTN_GETDISPINFOW) {
             m_tipText = WideFromUtf8(m_note.empty() ? m_model.SentencesText() : m_model.SentencesText() + "\n" + m_note);
-            ::SendMessageW(m_tooltip, TTM_SETMAXTIPWIDTH, 0, 600);  // a width, so the line break counts
             info->lpszText = m_tipText.data();
             return 0;
         }

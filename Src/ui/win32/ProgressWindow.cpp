@@ -43,7 +43,7 @@ public:
                                      width, height, parent, nullptr, ::GetModuleHandleW(nullptr), this);
         m_text = Child(WC_STATICW, L"", SS_LEFT, kText, kTextId);
         m_bar = Child(PROGRESS_CLASSW, L"", 0, kBar, kBarId);
-        m_button = Child(WC_BUTTONW, WideFromUtf8("Отмена").c_str(), BS_PUSHBUTTON | WS_TABSTOP, kCancel, IDCANCEL);
+        m_button = Child(WC_BUTTONW, WideFromUtf8("Отмена"), BS_PUSHBUTTON | WS_TABSTOP, kCancel, IDCANCEL);
         ::SendMessageW(m_bar, PBM_SETRANGE32, 0, 1000);
     }
 
@@ -84,22 +84,15 @@ private:
         return horizontal ? ::MulDiv(units, LOWORD(base), 4) : ::MulDiv(units, HIWORD(base), 8);
     }
 
-    HWND Child(const wchar_t* className, const wchar_t* text, DWORD style, const RECT& place, int id)
+    HWND Child(const wchar_t* className, const std::wstring& text, DWORD style, const RECT& place, int id)
     {
-        const HWND child = ::CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | style, Dlu(place.left, true),
-                                             Dlu(place.top, false), Dlu(place.right, true), Dlu(place.bottom, false),
-                                             m_window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                             ::GetModuleHandleW(nullptr), nullptr);
-        ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(m_font ? m_font : ::GetStockObject(DEFAULT_GUI_FONT)), FALSE);
-        return child;
+        return CreateChild(m_window, className, text, style, id, m_font,
+                           RECT{Dlu(place.left, true), Dlu(place.top, false), Dlu(place.right, true), Dlu(place.bottom, false)});
     }
 
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     {
-        if (message == WM_NCCREATE)
-            ::SetWindowLongPtrW(window, GWLP_USERDATA,
-                                reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
-        auto* self = reinterpret_cast<CImpl*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+        auto* self = WindowObject<CImpl>(window, message, lParam);
         // "Отмена", Escape and the close box all cancel; the window stays
         // until its owner lets it go.
         if (self && ((message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) || message == WM_CLOSE)) {

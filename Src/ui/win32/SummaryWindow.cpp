@@ -95,10 +95,7 @@ public:
 
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     {
-        if (message == WM_NCCREATE)
-            ::SetWindowLongPtrW(window, GWLP_USERDATA,
-                                reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
-        auto* self = reinterpret_cast<CImpl*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+        auto* self = WindowObject<CImpl>(window, message, lParam);
         if (!self || !self->m_list)
             return ::DefWindowProcW(window, message, wParam, lParam);
         switch (message) {

@@ -43,6 +43,16 @@ bool RegisterClassOnce(const wchar_t* name, WNDPROC procedure, UINT style, LPCWS
     return ::RegisterClassExW(&wc) != 0;
 }
 
+HWND CreateChild(HWND parent, const wchar_t* className, const std::wstring& text, DWORD style, int id, HFONT font,
+                 const RECT& place)
+{
+    const HWND child = ::CreateWindowExW(0, className, text.c_str(), WS_CHILD | WS_VISIBLE | style, place.left, place.top,
+                                         place.right, place.bottom, parent,
+                                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr), nullptr);
+    ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font ? font : ::GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+    return child;
+}
+
 std::wstring WindowText(HWND window)
 {
     const int length = ::GetWindowTextLengthW(window);
