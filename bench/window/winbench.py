@@ -79,6 +79,7 @@ class Rig:
     shim = None
     run_id = None
     bins = {}          # label -> (executable, log4cplus.conf or None)
+    summary = False    # ours with its three sentence summaries open
 
 
 def log(*parts):
@@ -387,6 +388,7 @@ class Program:
                 time.sleep(0.1)
             else:
                 raise RuntimeError("%s did not open port ch%d (open click point?)" % (self.label, ch))
+        self.after_open()
         self.focus_probe()
         time.sleep(0.5)
         self.sanity = self.one_probe()
@@ -412,6 +414,9 @@ class Program:
         if b"x" not in got:
             raise RuntimeError("the probe did not come back from %s (probe click point?)" % self.label)
         return got.decode("latin-1")
+
+    def after_open(self):
+        """What a test wants shown besides the ports (nothing by default)."""
 
     def alive(self):
         return self.proc is not None and self.proc.poll() is None
@@ -460,6 +465,19 @@ class Orvel(Program):
         self.click(*self.point("edit", 1))
         time.sleep(0.2)
         xdo("type", "x")
+
+    def after_open(self):
+        """With --summary, each channel's "Сводка" window open ("ours" only:
+        it is the pane menu's last item but one). They open over the middle
+        of the window, where channel 2's pane is: that one first."""
+        if not Rig.summary or self.label != "ours":
+            return
+        for ch in (2, 1, 3):
+            x, y = self.point("pane", ch)
+            xdo("mousemove", x, y, "click", 3)
+            time.sleep(0.5)
+            xdo("key", "End", "Up", "Return")
+            time.sleep(0.5)
 
     def pane_text(self, ch, timeout=900):
         """Select all and copy in channel CH's pane; (bytes, seconds) or (None, why).
@@ -753,6 +771,7 @@ def cmd_run(a):
         raise SystemExit("--only: unknown test(s) %s; known: %s" % (", ".join(sorted(unknown)), ", ".join(TESTS)))
 
     setup_work(a)
+    Rig.summary = a.summary
     Rig.run_id = time.strftime("%Y%m%d-%H%M%S")
     log("run", Rig.run_id, "work folder", Rig.work, "results", Rig.results)
     programs = {"ours": take_binary("ours", a.ours, a.ours_log_conf)}
@@ -761,6 +780,8 @@ def cmd_run(a):
         programs["before"] = take_binary("before", a.before, a.before_log_conf)
         labels.append("before")
     notes = []
+    if a.summary:
+        notes.append("ours with its three sentence summaries open")
     if a.no_peers:
         notes.append("peers skipped (--no-peers)")
     else:
@@ -888,6 +909,8 @@ def main():
     r.add_argument("--before", help="another build of our program, shown as the column 'before'")
     r.add_argument("--before-log-conf", help="log4cplus.conf for before (default: the one beside it)")
     r.add_argument("--no-peers", action="store_true", help="leave GTKTerm and CuteCom out")
+    r.add_argument("--summary", action="store_true",
+                   help="ours with the three channels' sentence summary windows open")
     r.add_argument("--only", default=",".join(TESTS),
                    help="comma-separated tests among %s (default: all)" % ",".join(TESTS))
     r.add_argument("--quick", action="store_true",

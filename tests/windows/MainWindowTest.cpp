@@ -136,6 +136,9 @@ TEST_F(MainWindow, CommandAndFileAreSentWholeInTheBackground)
 
     m_device.Hold(false);
     ASSERT_TRUE(RunUntil([&] { return Enabled(m_window, kSend); }));
+    // The send has ended when the port has taken it all; the device's far
+    // end writes it to its file a moment later.
+    ASSERT_TRUE(RunUntil([&] { return m_device.Received().size() >= command.size() + file.size(); }));
     EXPECT_EQ(m_device.Received(), command + file);
     EXPECT_EQ(::FindWindowW(L"OrvelProgressWindow", nullptr), nullptr);
     ExpectPulse(m_window, kTxLamp, kGreen);

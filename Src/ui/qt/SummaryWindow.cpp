@@ -58,7 +58,8 @@ public:
         m_table.horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
         m_table.setSortingEnabled(true);
         m_table.sortByColumn(0, Qt::AscendingOrder);
-        m_dialog.resize(560, 300);
+        m_table.setFocusPolicy(Qt::NoFocus);
+        m_dialog.resize(700, 300);
     }
 
     QDialog m_dialog;

@@ -15,6 +15,7 @@
 //   pick ID ITEM    chooses a list item
 //   text ID         the control's text
 //   state ID        enabled, checked, lit and lit colour (the last two for a lamp): "1 0 1 65280"
+//   menu ID ITEM    chooses ITEM of a pane's context menu
 //   close           the main window's close box
 
 #include <ColorStatic.h>
@@ -23,7 +24,9 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QSocketNotifier>
 #include <QTest>
 
@@ -88,6 +91,22 @@ QString Execute(const QStringList& request)
         const auto* lamp = isLamp ? static_cast<const MfcExtControl::CColorStatic*>(control) : nullptr;
         return QStringLiteral("%1 %2 %3 %4").arg(control->isEnabled()).arg(button && button->isChecked())
             .arg(lamp && lamp->IsLit()).arg(lamp ? lamp->LitColor() : 0u);
+    } else if (verb == "menu") {
+        QWidget* pane = Control(request.value(1), true);
+        QWidget* view = pane->findChild<QWidget*>(QStringLiteral("qt_scrollarea_viewport"));
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), view->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(view, &event);
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QAction* chosen = nullptr;
+        for (QAction* action : menu ? menu->actions() : QList<QAction*>())
+            if (action->text() == request.value(2) && action->isEnabled())
+                chosen = action;
+        if (chosen)
+            chosen->trigger();
+        if (menu)
+            menu->close();
+        if (!chosen)
+            throw std::runtime_error("no usable item \"" + request.value(2).toStdString() + "\"");
     } else if (verb == "close") {
         Control(QStringLiteral("1000"))->window()->close();
     } else {
