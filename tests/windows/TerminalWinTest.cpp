@@ -154,6 +154,9 @@ TEST_F(MainWindow, SentCommandsAreShownApartKeptOutOfTheRecordAndWalkedWithUpAnd
     for (std::size_t line = 0; line < std::size(marks); ++line)
         EXPECT_EQ(m_pane->Model().MarkOf(line), marks[line]) << "line " << line;
     EXPECT_EQ(m_pane->Model().Sentences().broken, 0u) << "a note is no sentence received";
+    // The pane's tooltip: the counts, and below them the window's note.
+    m_pane->SetNote("Запись остановлена: диск заполнен");
+    EXPECT_EQ(Utf8(TooltipText(pane, pane)), m_pane->Model().SentencesText() + "\nЗапись остановлена: диск заполнен");
 
     // The record: <device>-<stamp>.log with the bytes as received, and .times.
     Click(m_window, kClose);
