@@ -17,12 +17,6 @@ namespace {
 // The dialog object, as a property of its window.
 const wchar_t kDialogProperty[] = L"OrvelDialog";
 
-bool HasClass(HWND window, const wchar_t* className)
-{
-    wchar_t name[32] = {};
-    return ::GetClassNameW(window, name, 32) && ::lstrcmpiW(name, className) == 0;
-}
-
 } // namespace
 
 CDialogEx::CDialogEx(const DlgTemplate& dialogTemplate, CWnd* parent) : m_template(dialogTemplate), m_parent(parent) {}

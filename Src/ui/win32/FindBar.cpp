@@ -35,21 +35,6 @@ const struct
 constexpr int kHeight = 14;  // dialog units, an edit's height
 constexpr int kGap = 2;
 
-int Pixels(HWND dialog, int units, bool horizontal)
-{
-    RECT rect{0, 0, units, units};
-    ::MapDialogRect(dialog, &rect);
-    return horizontal ? rect.right : rect.bottom;
-}
-
-RECT PlaceIn(HWND window, HWND parent)
-{
-    RECT place;
-    ::GetWindowRect(window, &place);
-    ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&place), 2);
-    return place;
-}
-
 } // namespace
 
 CFindBar::CFindBar(std::function<void(bool forward)> find, std::function<void()> closed)
@@ -96,22 +81,22 @@ void CFindBar::Open(HWND pane)
 }
 
 // The bar over the pane's bottom rows, the pane above it, and the controls
-// in a row.
+// in a row with a gap between them and at either end.
 void CFindBar::Place()
 {
     const HWND dialog = ::GetParent(m_pane);
-    const RECT pane = PlaceIn(m_pane, dialog);
+    const RECT pane = PlaceInParent(m_pane);
     const int width = pane.right - pane.left;
-    const int height = Pixels(dialog, kHeight + 2, false);
-    const int gap = Pixels(dialog, kGap, true);
+    const int height = DialogUnits(dialog, kHeight + 2, false);
+    const int gap = DialogUnits(dialog, kGap, true);
     ::SetWindowPos(m_pane, nullptr, 0, 0, width, pane.bottom - pane.top - height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     ::SetWindowPos(m_window, m_pane, pane.left, pane.bottom - height, width, height, SWP_SHOWWINDOW | SWP_NOACTIVATE);
     int fixed = 0;
     for (const auto& c : kControls)
-        fixed += Pixels(dialog, c.width, true) + gap;
-    int x = 0;
+        fixed += DialogUnits(dialog, c.width, true) + gap;
+    int x = gap;
     for (const auto& c : kControls) {
-        const int w = c.width ? Pixels(dialog, c.width, true) : width - fixed - gap;
+        const int w = c.width ? DialogUnits(dialog, c.width, true) : width - fixed - gap;
         ::MoveWindow(::GetDlgItem(m_window, c.id), x, 1, w, height - 2, TRUE);
         x += w + gap;
     }
@@ -121,8 +106,8 @@ void CFindBar::Close()
 {
     if (!IsOpen())
         return;
-    const RECT bar = PlaceIn(m_window, ::GetParent(m_window));
-    const RECT pane = PlaceIn(m_pane, ::GetParent(m_pane));
+    const RECT bar = PlaceInParent(m_window);
+    const RECT pane = PlaceInParent(m_pane);
     ::SetFocus(m_pane);  // before the bar hides, so that the keyboard stays in the window
     ::ShowWindow(m_window, SW_HIDE);
     ::SetWindowPos(m_pane, nullptr, 0, 0, pane.right - pane.left, pane.bottom - pane.top + bar.bottom - bar.top,

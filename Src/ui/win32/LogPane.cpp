@@ -36,9 +36,6 @@ constexpr COLORREF kLinkUp = RGB(0, 130, 0);      // opened, back
 constexpr COLORREF kLinkDown = RGB(200, 60, 0);   // lost, closed
 constexpr int kTimeColumns = 13;                  // "HH:MM:SS.mmm "
 
-// The menu's commands; the window's own items follow kWindowItems.
-enum Command { kCut = 1, kCopy, kPaste, kDelete, kSelectAll, kFind, kHex, kTimes, kSave, kWindowItems };
-
 void Fill(HDC dc, const RECT& area, COLORREF colour)
 {
     ::SetBkColor(dc, colour);
@@ -60,9 +57,7 @@ CLogPane::CLogPane(HWND edit)
     const HWND parent = edit ? ::GetParent(edit) : nullptr;
     if (!RegisterClassOnce(kClassName, Procedure, CS_DBLCLKS, reinterpret_cast<LPCWSTR>(IDC_IBEAM)) || !parent)
         return;
-    RECT place;
-    ::GetWindowRect(edit, &place);
-    ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&place), 2);
+    const RECT place = PlaceInParent(edit);
     const DWORD style = static_cast<DWORD>(::GetWindowLongW(edit, GWL_STYLE)) & ~kEditStyles;
     const DWORD exStyle = static_cast<DWORD>(::GetWindowLongW(edit, GWL_EXSTYLE));
     m_window = ::CreateWindowExW(exStyle, kClassName, L"", style, place.left, place.top, place.right - place.left,
@@ -106,20 +101,23 @@ CLogPane::~CLogPane()
 
 CLogPane* LogPaneOf(CWnd* control)
 {
-    wchar_t name[32] = {};
-    if (!control || !::GetClassNameW(control, name, 32) || ::lstrcmpW(name, kClassName) != 0)
-        return nullptr;
-    return reinterpret_cast<CLogPane*>(::GetWindowLongPtrW(control, GWLP_USERDATA));
+    return HasClass(control, kClassName) ? reinterpret_cast<CLogPane*>(::GetWindowLongPtrW(control, GWLP_USERDATA))
+                                         : nullptr;
 }
 
 // Geometry -------------------------------------------------------------------
 
-int CLogPane::FullRows() const
+RECT CLogPane::Client() const
 {
     RECT client{};
     if (m_window)
         ::GetClientRect(m_window, &client);
-    return std::max(1, static_cast<int>(client.bottom) / m_lineHeight);
+    return client;
+}
+
+int CLogPane::FullRows() const
+{
+    return std::max(1, static_cast<int>(Client().bottom) / m_lineHeight);
 }
 
 // Left of the text: the mark, and the lines' times when they are shown.
@@ -130,10 +128,7 @@ int CLogPane::TextLeft() const
 
 int CLogPane::VisibleColumns() const
 {
-    RECT client{};
-    if (m_window)
-        ::GetClientRect(m_window, &client);
-    return std::max(1, (static_cast<int>(client.right) - TextLeft()) / m_cell);
+    return std::max(1, (static_cast<int>(Client().right) - TextLeft()) / m_cell);
 }
 
 std::size_t CLogPane::LastFirstLine() const
@@ -262,15 +257,19 @@ void CLogPane::Clear()
 {
     m_model.Clear();
     m_firstColumn = 0;
-    UpdateScrollRange();
-    Repaint();
-    PlaceCaret();
+    Relaid(false);
 }
 
 void CLogPane::AddSentNote(const std::string& paneBytes)
 {
     const bool follow = FollowsEnd();
     m_model.AddSentNote(paneBytes);
+    Relaid(follow);
+}
+
+// The lines changed: the view at its end again when it followed it.
+void CLogPane::Relaid(bool follow)
+{
     UpdateScrollRange(follow);
     Repaint();
     PlaceCaret();
@@ -579,50 +578,46 @@ void CLogPane::OnContextMenu(POINT screen)
         ::GetCaretPos(&screen);
         ::ClientToScreen(m_window, &screen);
     }
-    const HMENU menu = ::CreatePopupMenu();
-    const bool selection = m_model.HasSelection();
-    const auto add = [menu](UINT id, const char* caption, bool enabled, bool checked = false) {
-        ::AppendMenuW(menu, MF_STRING | (enabled ? MF_ENABLED : MF_GRAYED) | (checked ? MF_CHECKED : MF_UNCHECKED), id,
-                      WideFromUtf8(caption).c_str());
+    // The pane's own items, then the window's; an empty caption is a separator.
+    struct Item
+    {
+        std::string caption;
+        bool enabled, checked;
+        std::function<void()> action;
     };
-    add(kCut, "Вырезать\tCtrl+X", selection);
-    add(kCopy, "Копировать\tCtrl+C", selection);
-    add(kPaste, "Вставить\tCtrl+V", ::IsClipboardFormatAvailable(CF_UNICODETEXT));
-    add(kDelete, "Удалить\tDel", selection);
-    ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    add(kSelectAll, "Выделить всё\tCtrl+A", !m_model.Text().Empty());
-    add(kFind, "Найти…\tCtrl+F", true);
-    ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    add(kHex, "Hex", true, m_hex);
-    add(kTimes, "Время", true, m_times);
-    if (m_save) {
-        ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-        add(kSave, "Сохранить в файл…\tCtrl+S", true);
-    }
+    const bool selection = m_model.HasSelection();
+    std::vector<Item> items{
+        {"Вырезать\tCtrl+X", selection, false, [this] { Cut(); }},
+        {"Копировать\tCtrl+C", selection, false, [this] { Copy(); }},
+        {"Вставить\tCtrl+V", ::IsClipboardFormatAvailable(CF_UNICODETEXT) != FALSE, false, [this] { Paste(); }},
+        {"Удалить\tDel", selection, false, [this] { ReplaceSelection(std::string()); }},
+        {},
+        {"Выделить всё\tCtrl+A", !m_model.Text().Empty(), false, [this] { SelectAll(); }},
+        {"Найти…\tCtrl+F", true, false, [this] { OpenFind(); }},
+        {},
+        {"Hex", true, m_hex, [this] { SetHex(!m_hex); }},
+        {"Время", true, m_times, [this] { SetTimesShown(!m_times); }},
+    };
+    if (m_save)
+        items.insert(items.end(), {{}, {"Сохранить в файл…\tCtrl+S", true, false, m_save}});
     if (!m_menuItems.empty())
-        ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    for (std::size_t i = 0; i < m_menuItems.size(); ++i) {
-        const CPaneMenuItem& item = m_menuItems[i];
-        add(kWindowItems + static_cast<UINT>(i), item.caption.c_str(), !item.enabled || item.enabled(),
-            item.checked && item.checked());
+        items.emplace_back();
+    for (const CPaneMenuItem& item : m_menuItems)
+        items.push_back({item.caption, !item.enabled || item.enabled(), item.checked && item.checked(), item.action});
+
+    const HMENU menu = ::CreatePopupMenu();
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const Item& item = items[i];
+        const UINT flags = item.caption.empty() ? MF_SEPARATOR
+                                                : MF_STRING | (item.enabled ? MF_ENABLED : MF_GRAYED)
+                                                      | (item.checked ? MF_CHECKED : MF_UNCHECKED);
+        ::AppendMenuW(menu, flags, i + 1, WideFromUtf8(item.caption).c_str());
     }
-    const UINT command = static_cast<UINT>(
+    const auto chosen = static_cast<std::size_t>(
         ::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, screen.x, screen.y, 0, m_window, nullptr));
     ::DestroyMenu(menu);
-    switch (command) {
-    case kCut: Cut(); break;
-    case kCopy: Copy(); break;
-    case kPaste: Paste(); break;
-    case kDelete: ReplaceSelection(std::string()); break;
-    case kSelectAll: SelectAll(); break;
-    case kFind: OpenFind(); break;
-    case kHex: SetHex(!m_hex); break;
-    case kTimes: SetTimesShown(!m_times); break;
-    case kSave: if (m_save) m_save(); break;
-    default:
-        if (command >= kWindowItems && command - kWindowItems < m_menuItems.size())
-            m_menuItems[command - kWindowItems].action();
-    }
+    if (chosen > 0 && chosen <= items.size())
+        items[chosen - 1].action();
 }
 
 void CLogPane::OpenFind()

@@ -109,8 +109,10 @@ private:
     void PaintLine(HDC dc, std::size_t line, int y, int width) const;
     void PaintEvents(HDC dc, std::size_t end, int width) const;
     void Repaint();
+    void Relaid(bool follow);
     std::u16string Decoded(std::size_t begin, std::size_t end) const;
 
+    RECT Client() const;
     int TextLeft() const;
     int FullRows() const;
     int VisibleColumns() const;

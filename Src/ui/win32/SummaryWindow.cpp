@@ -24,11 +24,9 @@ public:
     CImpl(CWnd* parent, const std::string& title, const std::vector<std::string>& columns, std::vector<bool> numeric)
         : m_numeric(std::move(numeric))
     {
-        if (!RegisterClassOnce(kClassName, Procedure, 0, reinterpret_cast<LPCWSTR>(IDC_ARROW),
-                               reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)))
+        m_window = CreateOwnedWindow(kClassName, Procedure, title, WS_OVERLAPPEDWINDOW, 0, parent, SIZE{540, 260}, this);
+        if (!m_window)
             return;
-        m_window = ::CreateWindowExW(0, kClassName, WideFromUtf8(title).c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                     CW_USEDEFAULT, 560, 300, parent, nullptr, ::GetModuleHandleW(nullptr), this);
         m_list = ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
                                    WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS, 0, 0, 0, 0,
                                    m_window, nullptr, ::GetModuleHandleW(nullptr), nullptr);
