@@ -64,6 +64,7 @@ void CFindBar::Create(HWND dialog)
             MfcExtControl::AddTooltip(m_window, control, WideFromUtf8(c.tip).c_str());
     }
     m_needle = ::GetDlgItem(m_window, kNeedleId);
+    ::SendMessageW(m_needle, EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(WideFromUtf8("Найти").c_str()));
     m_case = ::GetDlgItem(m_window, kCaseId);
     m_status = ::GetDlgItem(m_window, kStatusId);
 }
