@@ -3,7 +3,7 @@
 
 #include "OrvelConfiguratorDlg.h"
 
-#include "LocalTime.h"
+#include <LocalTime.h>
 
 #include <Cp1251.h>
 #include <ErrorText.h>
@@ -21,7 +21,7 @@ constexpr MfcExtControl::COLORREF kRed = MfcExtControl::RGB(255, 0, 0);
 
 std::string Now()
 {
-    return ui::LocalTime(ui::NowMs(), "%H:%M:%S");
+    return text::LocalTime(text::NowMs(), "%H:%M:%S");
 }
 
 } // namespace
@@ -67,7 +67,7 @@ void COrvelConfiguratorDlg::WaitForDevice(int channel)
     SayOnPortLamp(channel, "Связь потеряна " + Now() + ": " + serialport::PortErrorText(port.LastError())
                                + "; ожидание устройства");
     if (panel.m_logEdit)
-        panel.m_logEdit->AddEvent(ui::CPaneModel::Event::Kind::Lost, ui::NowMs());
+        panel.m_logEdit->AddEvent(ui::CPaneModel::Event::Kind::Lost, text::NowMs());
     // Nothing can go out while the device is away.
     EnableWindow(panel.m_sendButton, false);
     EnableWindow(panel.m_sendFileButton, false);
@@ -116,7 +116,7 @@ void COrvelConfiguratorDlg::ReopenChannel(int channel)
     panel.m_lamps[CChannelPanel::kPortLamp].TurnOn(kGreen);
     SayOnPortLamp(channel, "Связь восстановлена " + Now());
     if (panel.m_logEdit)
-        panel.m_logEdit->AddEvent(ui::CPaneModel::Event::Kind::Back, ui::NowMs());
+        panel.m_logEdit->AddEvent(ui::CPaneModel::Event::Kind::Back, text::NowMs());
     const bool ready = !port.Sending();
     EnableWindow(panel.m_sendButton, ready);
     EnableWindow(panel.m_sendFileButton, ready);

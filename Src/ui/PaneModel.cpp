@@ -1,6 +1,6 @@
 #include "PaneModel.h"
 
-#include "LocalTime.h"
+#include <LocalTime.h>
 #include "ReceivedText.h"
 
 #include <algorithm>
@@ -144,7 +144,7 @@ std::string CPaneModel::RecordBytes(bool withTimes) const
     bytes.reserve(m_text.Size() + m_text.LineCount() * 13);
     for (std::size_t line = 0; line < m_text.LineCount(); ++line) {
         if (const std::int64_t time = LineTimeMs(line))
-            bytes += LocalTime(time, "%H:%M:%S", true) + ' ';
+            bytes += text::LocalTime(time, "%H:%M:%S", true) + ' ';
         const std::size_t end = m_text.LineEnd(line);
         m_text.ForEachPiece(m_text.LineStart(line), end < m_text.Size() ? end + 1 : end,
                             [&](const char* data, std::size_t size) {
@@ -158,7 +158,7 @@ std::string CPaneModel::RecordBytes(bool withTimes) const
 std::string CPaneModel::EventText(const Event& event)
 {
     static const char* const kWhat[] = {"открыт", "связь потеряна", "связь восстановлена", "закрыт"};
-    return std::string(kWhat[static_cast<int>(event.kind)]) + " " + LocalTime(event.timeMs, "%H:%M:%S");
+    return std::string(kWhat[static_cast<int>(event.kind)]) + " " + text::LocalTime(event.timeMs, "%H:%M:%S");
 }
 
 void CPaneModel::AddEvent(Event::Kind kind, std::int64_t timeMs)

@@ -1,7 +1,7 @@
 #include "LogPane.h"
 
 #include "Layer.h"
-#include "LocalTime.h"
+#include <LocalTime.h>
 #include "ReceivedText.h"
 
 #include <Tooltip.h>
@@ -335,7 +335,7 @@ void CLogPane::PaintLine(HDC dc, std::size_t line, int y, int width) const
     }
     ::SetBkMode(dc, TRANSPARENT);
     if (const std::int64_t time = m_times ? m_model.LineTimeMs(line) : 0) {
-        const std::wstring shown = WideFromUtf8(LocalTime(time, "%H:%M:%S", true));
+        const std::wstring shown = WideFromUtf8(text::LocalTime(time, "%H:%M:%S", true));
         ::SetTextColor(dc, ::GetSysColor(COLOR_GRAYTEXT));
         ::ExtTextOutW(dc, kMargin, y, 0, nullptr, shown.c_str(), static_cast<UINT>(shown.size()), nullptr);
     }
