@@ -7,7 +7,6 @@
 
 #include <commctrl.h>
 
-#include <cstdio>
 #include <utility>
 
 namespace ui {
@@ -180,7 +179,6 @@ INT_PTR CDialogEx::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
     return FALSE;
 }
 
-// Nothing a handler raises may leave it into the message loop.
 bool CDialogEx::OnInitDialog()
 {
     return true;
