@@ -86,11 +86,14 @@ void COrvelConfiguratorDlg::OnDevicesBack()
 }
 
 // The same device is back: the channel opens it again at the rate it had.
+// A channel waits until it is open again or closed (CloseChannel forgets a
+// return not yet acted on): an attempt that failed leaves its port neither
+// open nor lost, and the watch looks again.
 void COrvelConfiguratorDlg::ReopenChannel(int channel)
 {
     serialport::CSerialPort& port = PortOf(channel);
-    if (!port.IsLost())
-        return;  // closed meanwhile
+    if (port.IsOpen())
+        return;
     const setting::CSerialPortDeviceSetting& settings = SettingOf(channel);
     // Noted before the port reads again, so that it comes before what the
     // device sends now; taken back if the device would not open after all.

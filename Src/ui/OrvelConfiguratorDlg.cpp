@@ -447,6 +447,7 @@ void COrvelConfiguratorDlg::CloseChannel(CChannelPanel& panel, serialport::CSeri
 {
     const int channel = ChannelOf(panel);
     m_returnWatches[channel].Stop();
+    m_deviceBack[channel] = false;
     const bool closed = ClosePort(port);
     EndRecord(channel);
     CColorStatic& lamp = panel.m_lamps[CChannelPanel::kPortLamp];

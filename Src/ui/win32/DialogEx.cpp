@@ -7,7 +7,6 @@
 
 #include <commctrl.h>
 
-#include <cstdio>
 #include <utility>
 
 namespace ui {
@@ -16,12 +15,6 @@ namespace {
 
 // The dialog object, as a property of its window.
 const wchar_t kDialogProperty[] = L"OrvelDialog";
-
-bool HasClass(HWND window, const wchar_t* className)
-{
-    wchar_t name[32] = {};
-    return ::GetClassNameW(window, name, 32) && ::lstrcmpiW(name, className) == 0;
-}
 
 } // namespace
 
@@ -186,7 +179,6 @@ INT_PTR CDialogEx::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
     return FALSE;
 }
 
-// Nothing a handler raises may leave it into the message loop.
 bool CDialogEx::OnInitDialog()
 {
     return true;
