@@ -3,6 +3,8 @@
 #include "CommandLine.h"
 #include "OrvelConfiguratorApp.h"
 
+#include <Cp1251.h>
+
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
@@ -17,15 +19,6 @@ const char kWhereThings[] =
     "Settings: HKEY_CURRENT_USER\\SOFTWARE\\Lunder\\Orvel4 (SnsPort, KksPort, SonPort).\n"
     "Start-up log: configured by log4cplus.conf in the current folder.\n";
 
-std::string Utf8(const wchar_t* text)
-{
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    std::string utf8(size > 0 ? size : 1, '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), size, nullptr, nullptr);
-    utf8.resize(utf8.size() - 1);
-    return utf8;
-}
-
 // The arguments after the program's name.
 std::vector<std::string> Arguments()
 {
@@ -33,7 +26,7 @@ std::vector<std::string> Arguments()
     wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &count);
     std::vector<std::string> args;
     for (int i = 1; argv && i < count; ++i)
-        args.push_back(Utf8(argv[i]));
+        args.push_back(text::Utf16ToUtf8(reinterpret_cast<const char16_t*>(argv[i])));
     ::LocalFree(argv);
     return args;
 }

@@ -3,7 +3,7 @@
 
 #include "OrvelConfiguratorDlg.h"
 
-#include "LocalTime.h"
+#include <LocalTime.h>
 
 #include <Cp1251.h>
 #include <ErrorText.h>
@@ -21,7 +21,7 @@ constexpr MfcExtControl::COLORREF kRed = MfcExtControl::RGB(255, 0, 0);
 
 std::string Now()
 {
-    return ui::LocalTime(ui::NowMs(), "%H:%M:%S");
+    return text::LocalTime(text::NowMs(), "%H:%M:%S");
 }
 
 } // namespace
@@ -67,7 +67,7 @@ void COrvelConfiguratorDlg::WaitForDevice(int channel)
     SayOnPortLamp(channel, "Связь потеряна " + Now() + ": " + serialport::PortErrorText(port.LastError())
                                + "; ожидание устройства");
     if (panel.m_logEdit)
-        panel.m_logEdit->AddEvent(ui::CPaneModel::Event::Kind::Lost, ui::NowMs());
+        panel.m_logEdit->AddEvent(ui::CPaneModel::Event::Kind::Lost, text::NowMs());
     // Nothing can go out while the device is away.
     EnableWindow(panel.m_sendButton, false);
     EnableWindow(panel.m_sendFileButton, false);
@@ -86,11 +86,14 @@ void COrvelConfiguratorDlg::OnDevicesBack()
 }
 
 // The same device is back: the channel opens it again at the rate it had.
+// A channel waits until it is open again or closed (CloseChannel forgets a
+// return not yet acted on): an attempt that failed leaves its port neither
+// open nor lost, and the watch looks again.
 void COrvelConfiguratorDlg::ReopenChannel(int channel)
 {
     serialport::CSerialPort& port = PortOf(channel);
-    if (!port.IsLost())
-        return;  // closed meanwhile
+    if (port.IsOpen())
+        return;
     const setting::CSerialPortDeviceSetting& settings = SettingOf(channel);
     // Noted before the port reads again, so that it comes before what the
     // device sends now; taken back if the device would not open after all.
@@ -113,7 +116,7 @@ void COrvelConfiguratorDlg::ReopenChannel(int channel)
     panel.m_lamps[CChannelPanel::kPortLamp].TurnOn(kGreen);
     SayOnPortLamp(channel, "Связь восстановлена " + Now());
     if (panel.m_logEdit)
-        panel.m_logEdit->AddEvent(ui::CPaneModel::Event::Kind::Back, ui::NowMs());
+        panel.m_logEdit->AddEvent(ui::CPaneModel::Event::Kind::Back, text::NowMs());
     const bool ready = !port.Sending();
     EnableWindow(panel.m_sendButton, ready);
     EnableWindow(panel.m_sendFileButton, ready);

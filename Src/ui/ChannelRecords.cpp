@@ -4,7 +4,7 @@
 #include "OrvelConfiguratorDlg.h"
 
 #include "Dialogs.h"
-#include "LocalTime.h"
+#include <LocalTime.h>
 
 #include <RecordFolder.h>
 #include <Retention.h>
@@ -39,7 +39,7 @@ void COrvelConfiguratorDlg::KeepRecord(int channel, bool opened)
     }
     if (ui::CLogPane* pane = PanelOf(channel).m_logEdit) {
         pane->SetRecord(std::atomic_load(&m_records[channel]));
-        pane->AddEvent(ui::CPaneModel::Event::Kind::Opened, ui::NowMs());
+        pane->AddEvent(ui::CPaneModel::Event::Kind::Opened, text::NowMs());
     }
 }
 
@@ -54,7 +54,7 @@ void COrvelConfiguratorDlg::EndRecord(int channel)
         // The port's last reads went into this record: the pane takes them
         // while it reads from it, so the pane's next record starts clean.
         ShowReceived(channel);
-        pane->AddEvent(ui::CPaneModel::Event::Kind::Closed, ui::NowMs());
+        pane->AddEvent(ui::CPaneModel::Event::Kind::Closed, text::NowMs());
         pane->SetRecord(nullptr);
     }
 }

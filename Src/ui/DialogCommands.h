@@ -6,6 +6,8 @@
 
 #include <WinTypes.h>
 
+#include <functional>
+
 #ifdef _WIN32
 // The SDK's macros of these names (WinTypes.h brought the SDK in) give way
 // to the constants below, which have the same values.
@@ -41,5 +43,10 @@ struct CUserException
 {
 };
 [[noreturn]] void AfxThrowUserException();
+
+// Runs a handler of control `id` so that nothing it raises leaves it into the
+// window system's event loop: the silent abandon is swallowed, and any other
+// error is said on standard error.
+void RunHandler(int id, const std::function<void()>& handler);
 
 } // namespace ui

@@ -1,7 +1,7 @@
 #include "OrvelConfiguratorDlg.h"
 
 #include "Dialogs.h"
-#include "LocalTime.h"
+#include <LocalTime.h>
 #include "Paths.h"
 #include "Resource.h"
 #include "ShownText.h"
@@ -431,14 +431,14 @@ void COrvelConfiguratorDlg::OpenChannel(CChannelPanel& panel, setting::CSerialPo
         // A failure pulse still running would darken the lamp of an open port.
         lamp.EndPulse();
         lamp.TurnOn(kGreen);
-        SayOnPortLamp(channel, "Открыт " + ui::LocalTime(ui::NowMs(), "%H:%M:%S"));
+        SayOnPortLamp(channel, "Открыт " + text::LocalTime(text::NowMs(), "%H:%M:%S"));
     } else {
         lamp.Pulse(kFailedOpenPulse, kRed);
         const boost::system::error_code error = port.LastError();
         const std::string reason = serialport::PortErrorText(error);
         SayOnPortLamp(channel, (error == serialport::PortError::HeldByAnotherProgram ? reason
                                                                                       : "Не удалось открыть: " + reason)
-                                   + " (" + ui::LocalTime(ui::NowMs(), "%H:%M:%S") + ")");
+                                   + " (" + text::LocalTime(text::NowMs(), "%H:%M:%S") + ")");
     }
     ShowChannelState(panel, opened);
 }
@@ -447,11 +447,12 @@ void COrvelConfiguratorDlg::CloseChannel(CChannelPanel& panel, serialport::CSeri
 {
     const int channel = ChannelOf(panel);
     m_returnWatches[channel].Stop();
+    m_deviceBack[channel] = false;
     const bool closed = ClosePort(port);
     EndRecord(channel);
     CColorStatic& lamp = panel.m_lamps[CChannelPanel::kPortLamp];
     lamp.TurnOff();
-    SayOnPortLamp(channel, "Закрыт " + ui::LocalTime(ui::NowMs(), "%H:%M:%S"));
+    SayOnPortLamp(channel, "Закрыт " + text::LocalTime(text::NowMs(), "%H:%M:%S"));
     // A port that raised an error shows as a failed attempt; the next Open
     // lets it go first.
     if (!closed)
@@ -516,7 +517,7 @@ void COrvelConfiguratorDlg::OnAddCrc()
 // ports close before the queues and the wake-up go.
 void COrvelConfiguratorDlg::QueueReceived(int channel, const char* data, boost::uint32_t count)
 {
-    const std::int64_t now = ui::NowMs();
+    const std::int64_t now = text::NowMs();
     if (data && count > 0)
         if (const auto record = std::atomic_load(&m_records[channel]))
             record->Append(data, count, now);
@@ -564,7 +565,7 @@ bool COrvelConfiguratorDlg::ShowReceived(int channel)
         CColorStatic& rx = panel.m_lamps[CChannelPanel::kRxLamp];
         rx.Pulse(static_cast<MfcExtControl::UINT>(rx.m_pulseDuration));
     }
-    const std::string now = ui::LocalTime(ui::NowMs(), "%H:%M:%S");
+    const std::string now = text::LocalTime(text::NowMs(), "%H:%M:%S");
     if (!bytes.empty())
         SayOnLamp(channel, CChannelPanel::kRxLamp, "Принято " + now + ": " + ui::GroupedNumber(bytes.size()) + " байт");
     if (m_receivedBatch.failed) {
@@ -624,7 +625,7 @@ void COrvelConfiguratorDlg::SendFile(CChannelPanel& panel, serialport::CSerialPo
         panel.m_lamps[CChannelPanel::kTxErrLamp].Pulse(kFailedSendPulse, kRed);
         SayOnLamp(channel, CChannelPanel::kTxErrLamp,
                   "Файл не читается: " + serialport::FileErrorText(error) + " ("
-                      + ui::LocalTime(ui::NowMs(), "%H:%M:%S") + ")\n" + ui::ShownPath(path));
+                      + text::LocalTime(text::NowMs(), "%H:%M:%S") + ")\n" + ui::ShownPath(path));
         return;
     }
     const std::string name = ui::ShownPath(path.substr(path.find_last_of("/\\") + 1));
@@ -688,7 +689,7 @@ void COrvelConfiguratorDlg::OnSendEnded(int channel, serialport::CSender::Outcom
     EnableWindow(panel.m_sendButton, ready);
     EnableWindow(panel.m_sendFileButton, ready);
     const serialport::CSender::Progress progress = port.SendProgress();
-    const std::string now = ui::LocalTime(ui::NowMs(), "%H:%M:%S");
+    const std::string now = text::LocalTime(text::NowMs(), "%H:%M:%S");
     const std::string amount = ui::GroupedNumber(progress.sent) + " из " + ui::GroupedNumber(progress.total) + " байт";
     if (outcome == serialport::CSender::Outcome::Sent) {
         CColorStatic& tx = panel.m_lamps[CChannelPanel::kTxLamp];
@@ -722,7 +723,7 @@ void COrvelConfiguratorDlg::SaveLog(CChannelPanel& panel)
     ui::SaveFileQuestion question;
     question.title = "Сохранить в файл";
     question.folder = records.m_folder.m_value.empty() ? ui::HomeFolder() : records.m_folder.m_value;
-    question.name = std::string(kChannelNames[channel]) + "-" + ui::LocalTime(ui::NowMs(), "%Y%m%d-%H%M%S") + ".log";
+    question.name = std::string(kChannelNames[channel]) + "-" + text::LocalTime(text::NowMs(), "%Y%m%d-%H%M%S") + ".log";
     question.filters = {{"Журналы", "*.log"}, {"Все файлы", "*"}};
     std::string path;
     if (!ui::AskSaveFile(GetSafeHwnd(), question, path))

@@ -1,6 +1,6 @@
 #include "PaneModel.h"
 
-#include "LocalTime.h"
+#include <LocalTime.h>
 #include "ReceivedText.h"
 
 #include <algorithm>
@@ -152,7 +152,7 @@ std::string CPaneModel::RecordBytes(bool withTimes) const
 std::string CPaneModel::EventText(const Event& event)
 {
     static const char* const kWhat[] = {"открыт", "связь потеряна", "связь восстановлена", "закрыт"};
-    return std::string(kWhat[static_cast<int>(event.kind)]) + " " + LocalTime(event.timeMs, "%H:%M:%S");
+    return std::string(kWhat[static_cast<int>(event.kind)]) + " " + text::LocalTime(event.timeMs, "%H:%M:%S");
 }
 
 void CPaneModel::AddEvent(Event::Kind kind, std::int64_t timeMs)

@@ -1,6 +1,6 @@
 #include "PaneSnapshot.h"
 
-#include "LocalTime.h"
+#include <LocalTime.h>
 
 #include <algorithm>
 #include <cstring>
@@ -22,7 +22,7 @@ public:
         const std::int64_t second = ms >= 0 ? ms / 1000 : (ms - 999) / 1000;
         if (second != m_second) {
             m_second = second;
-            m_text = LocalTime(ms, "%H:%M:%S") + ".000 ";
+            m_text = text::LocalTime(ms, "%H:%M:%S") + ".000 ";
         }
         const int millis = static_cast<int>(ms - second * 1000);
         const std::size_t at = m_text.size() - 4;

@@ -4,6 +4,7 @@
 // commands, sent whole.)
 
 #include "ChildProcess.h"
+#include "ValidSentences.h"
 
 #include <FloodSource.h>
 #include <Nmea.h>
@@ -47,16 +48,6 @@ public:
     }
 };
 
-// The lines of `bytes` ending in CR LF that are sentences with a right checksum.
-int ValidSentences(const std::string& bytes)
-{
-    int valid = 0;
-    for (std::size_t from = 0, end; (end = bytes.find("\r\n", from)) != std::string::npos; from = end + 2) {
-        const auto sentence = devsim::nmea::Parse(bytes.substr(from, end - from));
-        valid += sentence && sentence->m_checksum == devsim::nmea::ChecksumState::Valid ? 1 : 0;
-    }
-    return valid;
-}
 
 } // namespace
 
@@ -131,7 +122,7 @@ TEST(DevsimProcess, DeviceWithARateOfItsOwnIsHeardOnlyAtIt)
     gnss.SetSpeed(B38400);
     const std::string garbage = gnss.Read(1500);
     ASSERT_EQ(garbage.size(), 1500u) << "a device at the wrong rate still sends";
-    EXPECT_EQ(ValidSentences(garbage), 0);
+    EXPECT_EQ(devsimtest::ValidSentences(garbage), 0);
     gnss.SetSpeed(B4800);
     gnss.Expect("$GPGGA,");
 

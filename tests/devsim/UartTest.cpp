@@ -1,6 +1,7 @@
 #include "Nmea.h"
 #include "Options.h"
 #include "Uart.h"
+#include "ValidSentences.h"
 
 #include <gtest/gtest.h>
 
@@ -21,17 +22,6 @@ std::string Burst(int second)
     return devsim::nmea::Sentence("GPGGA," + time + ",4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,") +
            devsim::nmea::Sentence("GPRMC," + time + ",A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W") +
            devsim::nmea::Sentence("GPHDT," + std::to_string(100 + second) + ".4,T");
-}
-
-// The lines of `bytes` ending in CR LF that are sentences with a right checksum.
-int ValidSentences(const std::string& bytes)
-{
-    int valid = 0;
-    for (std::size_t from = 0, end; (end = bytes.find("\r\n", from)) != std::string::npos; from = end + 2) {
-        const auto sentence = devsim::nmea::Parse(bytes.substr(from, end - from));
-        valid += sentence && sentence->m_checksum == devsim::nmea::ChecksumState::Valid ? 1 : 0;
-    }
-    return valid;
 }
 
 } // namespace
@@ -57,7 +47,7 @@ TEST(Uart, WrongRatesGiveGarbageWithoutSentencesAndCloseOnesTheBytes)
                 continue;
             for (int second = 0; second < 60; ++second) {
                 const std::string garbage = AsReceivedAt(Burst(second), sent, read);
-                ASSERT_EQ(ValidSentences(garbage), 0) << sent << " read at " << read;
+                ASSERT_EQ(devsimtest::ValidSentences(garbage), 0) << sent << " read at " << read;
             }
         }
     }

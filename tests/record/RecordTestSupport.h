@@ -9,16 +9,13 @@
 #include "TimesCodec.h"
 #include "WatchRecord.h"
 
-#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <random>
 #include <string>
-#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -63,19 +60,6 @@ inline std::string WholeFile(const std::string& path)
 inline void WriteFile(const std::string& path, const std::string& bytes)
 {
     std::ofstream(path, std::ios::binary) << bytes;
-}
-
-// Polls until `condition` holds or a generous ceiling passes; the ceiling
-// only keeps a broken test from hanging.
-inline bool WaitUntil(const std::function<bool()>& condition)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= end)
-            return condition();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
 }
 
 // The byte at `offset` of an endless received text: NMEA-like sentences

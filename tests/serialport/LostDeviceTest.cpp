@@ -16,55 +16,6 @@ using testsupport::WaitUntil;
 
 namespace {
 
-// What a port reports, in order: "rx <count>" per receive callback and
-// "lost <errno>" per lost report.
-class Events
-{
-public:
-    CSerialPort::ReceiveCallback Receive()
-    {
-        return [this](const char* data, boost::uint32_t count) {
-            const std::lock_guard<std::mutex> lock(m_mutex);
-            m_bytes.append(data, count);
-            m_events.push_back("rx " + std::to_string(count));
-        };
-    }
-    CSerialPort::LostCallback Lost()
-    {
-        return [this](const boost::system::error_code& error) {
-            const std::lock_guard<std::mutex> lock(m_mutex);
-            m_events.push_back(error == boost::asio::error::eof ? "lost eof" : "lost " + std::to_string(error.value()));
-        };
-    }
-    std::vector<std::string> List() const { const std::lock_guard<std::mutex> l(m_mutex); return m_events; }
-    std::string Bytes() const { const std::lock_guard<std::mutex> l(m_mutex); return m_bytes; }
-    std::size_t Count() const { return List().size(); }
-    bool Saw(const std::string& prefix) const
-    {
-        for (const std::string& e : List())
-            if (e.rfind(prefix, 0) == 0)
-                return true;
-        return false;
-    }
-    void Clear() { const std::lock_guard<std::mutex> l(m_mutex); m_events.clear(); m_bytes.clear(); }
-
-private:
-    mutable std::mutex m_mutex;
-    std::vector<std::string> m_events;
-    std::string m_bytes;
-};
-
-// Whether this process still has the device behind `path` open.
-bool HoldsDevice(const std::string& path)
-{
-    const std::string device = serialport::ResolveDevicePath(path);
-    std::error_code error;
-    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd"))
-        if (std::filesystem::read_symlink(fd.path(), error) == device)
-            return true;
-    return false;
-}
-
 // Whether a lock file of this process still names the device. (Once the
 // pseudo-terminal has gone, another test may get its number and lock it.)
 bool LocksDevice(const std::string& path)
@@ -80,10 +31,10 @@ bool LocksDevice(const std::string& path)
 
 // After the loss: the one failed read, then the report; the port holds
 // nothing and says why; nothing more arrives.
-void ExpectLostAndLetGo(const CSerialPort& port, const Events& events, const std::string& device)
+void ExpectLostAndLetGo(const CSerialPort& port, const porttest::Receiver& rx, const std::string& device)
 {
-    ASSERT_TRUE(WaitUntil([&] { return events.Saw("lost"); }));
-    const std::vector<std::string> seen = events.List();
+    ASSERT_TRUE(WaitUntil([&] { return rx.Events().size() >= 2; }));
+    const std::vector<std::string> seen = rx.Events();
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0], "rx 0");
     EXPECT_TRUE(seen[1] == "lost eof" || seen[1] == "lost " + std::to_string(EIO)) << seen[1];
@@ -91,40 +42,55 @@ void ExpectLostAndLetGo(const CSerialPort& port, const Events& events, const std
     EXPECT_FALSE(port.IsOpen());
     EXPECT_EQ(port.LastError(), PortError::DeviceGone);
     EXPECT_EQ(serialport::PortErrorText(port.LastError()), "устройство отключено");
-    EXPECT_FALSE(HoldsDevice(device)) << "the dead handle is closed";
+    EXPECT_EQ(porttest::DescriptorOf(device), -1) << "the dead handle is closed";
     EXPECT_FALSE(LocksDevice(device)) << "our lock file is gone";
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_EQ(events.Count(), 2u) << "the dead handle is not read again";
+    EXPECT_EQ(rx.Events().size(), 2u) << "the dead handle is not read again";
 }
 
 } // namespace
 
 // A pseudo-terminal whose far end hangs up fails reads (the end of the file,
-// or EIO on older kernels): reported once, and the port refuses writes and sends until it is opened again,
-// which needs no Close.
+// or EIO on older kernels): reported once, and the port refuses writes and
+// sends until it is opened again, which needs no Close. Lost again, Close
+// ends the waiting: the port is closed, the reason stays for the lamp, a
+// second Close does nothing, and the port opens again.
 TEST(LostDevice, FarEndHungUpIsReportedOnceAndThePortOpensAgain)
 {
     boost::asio::io_service ioService;
-    Events events;
-    CSerialPort port(ioService, events.Receive(), events.Lost());
+    porttest::Receiver rx;
+    CSerialPort port(ioService, rx.Callback(), rx.Lost());
     auto pty = std::make_unique<testsupport::PtyPair>();
     const std::string device = pty->SlavePath();
     ASSERT_TRUE(port.Open(device.c_str(), 9600));
     pty->Send("$GPGGA\r\n");
-    ASSERT_TRUE(WaitUntil([&] { return events.Bytes() == "$GPGGA\r\n"; }));
-    events.Clear();
+    ASSERT_TRUE(WaitUntil([&] { return rx.Bytes() == "$GPGGA\r\n"; }));
+    rx.Clear();
 
     pty->CloseMaster();
-    ExpectLostAndLetGo(port, events, device);
+    ExpectLostAndLetGo(port, rx, device);
     EXPECT_EQ(-1, port.Write("x", 1));
     EXPECT_FALSE(port.StartSend({'x'}, nullptr));
 
-    testsupport::PtyPair back;
-    ASSERT_TRUE(port.Open(back.SlavePath().c_str(), 9600)) << "a lost port opens again without Close";
+    auto back = std::make_unique<testsupport::PtyPair>();
+    ASSERT_TRUE(port.Open(back->SlavePath().c_str(), 9600)) << "a lost port opens again without Close";
     EXPECT_FALSE(port.IsLost());
     EXPECT_FALSE(port.LastError());
-    back.Send("again");
-    ASSERT_TRUE(WaitUntil([&] { return events.Bytes() == "again"; }));
+    back->Send("again");
+    ASSERT_TRUE(WaitUntil([&] { return rx.Bytes() == "again"; }));
+    rx.Clear();
+
+    back->CloseMaster();
+    ASSERT_TRUE(WaitUntil([&] { return port.IsLost(); }));
+    port.Close();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(rx.Events().size(), 2u) << "Close adds nothing to the failed read and the report";
+    EXPECT_FALSE(port.IsLost());
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_EQ(port.LastError(), PortError::DeviceGone) << "the reason stays for the lamp";
+    port.Close();
+    testsupport::PtyPair again;
+    EXPECT_TRUE(port.Open(again.SlavePath().c_str(), 9600));
     port.Close();
     EXPECT_FALSE(port.IsOpen());
 }
@@ -137,15 +103,13 @@ TEST(LostDevice, HungUpTtyIsLostAndItsSendFails)
     if (::geteuid() != 0)
         GTEST_SKIP() << "hanging up a tty (TIOCVHANGUP) needs root";
     boost::asio::io_service ioService;
-    Events events;
-    CSerialPort port(ioService, events.Receive(), events.Lost());
+    porttest::Receiver rx;
+    CSerialPort port(ioService, rx.Callback(), rx.Lost());
     testsupport::PtyPair pty;
     ASSERT_TRUE(port.Open(pty.SlavePath().c_str(), 300));
-    std::vector<serialport::CSender::Outcome> ends;
-    std::mutex endsMutex;
-    ASSERT_TRUE(port.StartSend(std::vector<char>(1 << 20, 'x'), [&](serialport::CSender::Outcome outcome) {
-        const std::lock_guard<std::mutex> lock(endsMutex);
-        ends.push_back(outcome);
+    porttest::Receiver ends; // a letter for each ended send: Sent, Failed or Cancelled
+    ASSERT_TRUE(port.StartSend(std::vector<char>(1 << 20, 'x'), [record = ends.Callback()](auto outcome) {
+        record(&"SFC"[static_cast<int>(outcome)], 1);
     }));
     ASSERT_TRUE(WaitUntil([&] { return port.SendProgress().sent > 0; }));
 
@@ -153,28 +117,7 @@ TEST(LostDevice, HungUpTtyIsLostAndItsSendFails)
     ASSERT_GE(other, 0);
     ASSERT_EQ(0, ::ioctl(other, TIOCVHANGUP));
     ::close(other);
-    ExpectLostAndLetGo(port, events, pty.SlavePath());
+    ExpectLostAndLetGo(port, rx, pty.SlavePath());
     EXPECT_FALSE(port.Sending());
-    const std::lock_guard<std::mutex> lock(endsMutex);
-    EXPECT_EQ(ends, std::vector<serialport::CSender::Outcome>{serialport::CSender::Outcome::Failed});
-}
-
-// Close while the port waits for its device ends the waiting: the port is
-// closed, a second Close does nothing, and the port opens again.
-TEST(LostDevice, CloseEndsTheWaiting)
-{
-    boost::asio::io_service ioService;
-    Events events;
-    CSerialPort port(ioService, events.Receive(), events.Lost());
-    auto pty = std::make_unique<testsupport::PtyPair>();
-    ASSERT_TRUE(port.Open(pty->SlavePath().c_str(), 9600));
-    pty->CloseMaster();
-    ASSERT_TRUE(WaitUntil([&] { return port.IsLost(); }));
-    port.Close();
-    EXPECT_FALSE(port.IsLost());
-    EXPECT_FALSE(port.IsOpen());
-    EXPECT_EQ(port.LastError(), PortError::DeviceGone) << "the reason stays for the lamp";
-    port.Close();
-    testsupport::PtyPair again;
-    EXPECT_TRUE(port.Open(again.SlavePath().c_str(), 9600));
+    EXPECT_EQ(ends.Bytes(), "F");
 }

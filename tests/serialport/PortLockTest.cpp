@@ -1,9 +1,9 @@
+#include "ChildProcess.h"
 #include "PortLock.h"
 #include "PortTestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <sys/file.h>
 
@@ -11,18 +11,20 @@ using porttest::Line;
 
 namespace {
 
-// How serial_open_probe, in a process of its own, fares opening `port`.
-bool OpensInAnotherProcess(const std::string& port)
+// What serial_open_probe, in a process of its own, says opening `port`.
+std::string ProbeOf(const std::string& port)
 {
-    return std::system((std::string(ORVEL_OPEN_PROBE) + " " + port).c_str()) == 0;
+    devsimtest::CChild probe({ORVEL_OPEN_PROBE, port}, true);
+    return probe.WaitFor("").value_or("(nothing)");
 }
 
 } // namespace
 
 // Linux would let every open share the tty, each stealing bytes: a held
-// device is refused to another port of this process (by its own name or a
-// link), to another process, and to this process while a tool such as
-// pyserial holds it with flock() alone; the holder keeps reading throughout.
+// device is refused, as taken by another program, to another port of this
+// process (by its own name or a link), to another process, and to this
+// process while another holds it or a tool such as pyserial holds it with
+// flock() alone; the holder keeps reading throughout.
 TEST(PortLock, HeldDeviceIsRefusedToEveryOtherOpener)
 {
     boost::asio::io_service ioService;
@@ -32,23 +34,32 @@ TEST(PortLock, HeldDeviceIsRefusedToEveryOtherOpener)
     const std::string device = first.pty.SlavePath();
     const std::string link = dir.File("KKC");
     ASSERT_EQ(0, ::symlink(device.c_str(), link.c_str()));
+    const auto refusedToSecond = [&](const std::string& path) {
+        return !second.Open(path.c_str(), 9600) && second.LastError() == serialport::PortError::HeldByAnotherProgram;
+    };
 
     ASSERT_TRUE(first.port.Open(link.c_str(), 9600));
-    EXPECT_FALSE(second.Open(device.c_str(), 9600));
-    EXPECT_FALSE(second.Open(link.c_str(), 9600));
-    EXPECT_FALSE(OpensInAnotherProcess(device));
+    EXPECT_TRUE(refusedToSecond(device));
+    EXPECT_TRUE(refusedToSecond(link));
+    EXPECT_EQ(ProbeOf(device), "refused: Порт занят другой программой");
     first.pty.Send("for the first");
     ASSERT_TRUE(first.rx.WaitForBytes(13));
     EXPECT_EQ("for the first", first.rx.Bytes());
     first.port.Close();
 
-    const int other = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    ASSERT_EQ(0, ::flock(other, LOCK_EX | LOCK_NB));
-    EXPECT_FALSE(first.Open());
-    ::close(other);
+    devsimtest::CChild other({ORVEL_OPEN_PROBE, device, "hold"}, true);
+    ASSERT_EQ(other.WaitFor(""), "held");
+    EXPECT_TRUE(refusedToSecond(device));
+    other.Close();  // its standard input ends: it lets go
+    EXPECT_EQ(other.Wait(), 0);
+
+    const int flocked = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_EQ(0, ::flock(flocked, LOCK_EX | LOCK_NB));
+    EXPECT_TRUE(refusedToSecond(device));
+    ::close(flocked);
     EXPECT_TRUE(first.Open());
     first.port.Close();
-    EXPECT_TRUE(OpensInAnotherProcess(device)) << "free for other programs once closed";
+    EXPECT_EQ(ProbeOf(device), "held") << "free for other programs once closed";
 }
 
 TEST(PortLock, LockFilesOfLiveProcessesAreHonouredAndStaleOnesReplaced)

@@ -4,6 +4,8 @@
 #include "SerialPort.h"
 #include "TempDir.h"
 
+#include <boost/asio/error.hpp>
+
 #include <algorithm>
 #include <atomic>
 #include <fcntl.h>
@@ -17,7 +19,9 @@
 
 namespace porttest {
 
-// Records what a port's receive callback is given.
+// Records what a port reports: the bytes and counts its receive callback is
+// given, and in order "rx <count>" per receive and "lost <errno>" (or
+// "lost eof") per lost report.
 class Receiver
 {
 public:
@@ -27,12 +31,21 @@ public:
             const std::lock_guard<std::mutex> lock(m_mutex);
             m_counts.push_back(count);
             m_bytes.append(data, count);
+            m_events.push_back("rx " + std::to_string(count));
+        };
+    }
+    serialport::CSerialPort::LostCallback Lost()
+    {
+        return [this](const boost::system::error_code& error) {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_events.push_back(error == boost::asio::error::eof ? "lost eof" : "lost " + std::to_string(error.value()));
         };
     }
     std::string Bytes() const { const std::lock_guard<std::mutex> l(m_mutex); return m_bytes; }
     std::vector<boost::uint32_t> Counts() const { const std::lock_guard<std::mutex> l(m_mutex); return m_counts; }
+    std::vector<std::string> Events() const { const std::lock_guard<std::mutex> l(m_mutex); return m_events; }
     std::size_t Calls() const { return Counts().size(); }
-    void Clear() { const std::lock_guard<std::mutex> l(m_mutex); m_bytes.clear(); m_counts.clear(); }
+    void Clear() { const std::lock_guard<std::mutex> l(m_mutex); m_bytes.clear(); m_counts.clear(); m_events.clear(); }
     bool WaitForBytes(std::size_t count) const
     {
         return testsupport::WaitUntil([&] { return Bytes().size() >= count; });
@@ -42,7 +55,12 @@ private:
     mutable std::mutex m_mutex;
     std::string m_bytes;
     std::vector<boost::uint32_t> m_counts;
+    std::vector<std::string> m_events;
 };
+
+// The rates every panel offers.
+inline const std::vector<boost::uint32_t> kRates = {110,   300,   600,   1200,   2400,   4800,   9600,  14400,
+                                                    19200, 38400, 56000, 57600, 115200, 128000, 256000};
 
 // A pty playing the device, and a port listening to it.
 struct Line
@@ -97,6 +115,17 @@ private:
     std::atomic<bool> m_stop{false};
     std::thread m_thread;
 };
+
+// The descriptor this process holds on `path`, or -1.
+inline int DescriptorOf(const std::string& path)
+{
+    std::error_code error;
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+        if (std::filesystem::read_symlink(fd.path(), error) == path)
+            return std::stoi(fd.path().filename());
+    }
+    return -1;
+}
 
 // Threads of this process.
 inline std::size_t TaskCount()

@@ -3,51 +3,16 @@
 
 #include "CommandHistory.h"
 #include "DeviceSettings.h"
-#include "RegKey.h"
-#include "RegistryHooks.h"
-#include "TempDir.h"
-
-#include <gtest/gtest.h>
+#include "StoreTest.h"
 
 using setting::CCommandHistory;
+using settingtest::Put;
+using settingtest::Stored;
 using Commands = std::vector<std::string>;
 using registry::DWORD;
-
-namespace {
-
-class CommandHistoryTest : public ::testing::Test
-{
-protected:
-    void SetUp() override { registry::SetUserStoreFile(m_dir.File("hkcu.sqlite3")); }
-    void TearDown() override { registry::ResetStores(); }
-
-    testsupport::TempDir m_dir;
-};
-
-// A value under HKCU\<key> as stored: its type and bytes; type 0 when absent.
-std::pair<DWORD, std::string> Stored(const std::string& key, const char* name)
-{
-    registry::CRegKey k;
-    if (k.Open(registry::HKEY_CURRENT_USER, key.c_str()) != registry::ERROR_SUCCESS)
-        return {0, "no key"};
-    DWORD type = 0, size = 0;
-    if (k.QueryValue(name, &type, nullptr, &size) != registry::ERROR_SUCCESS)
-        return {0, ""};
-    std::string data(size, '\0');
-    k.QueryValue(name, &type, data.data(), &size);
-    return {type, data};
-}
-
-void Put(const std::string& key, const char* name, DWORD type, const std::string& data)
-{
-    registry::CRegKey k;
-    ASSERT_EQ(k.Create(registry::HKEY_CURRENT_USER, key.c_str()), registry::ERROR_SUCCESS);
-    ASSERT_EQ(k.SetValue(name, type, data.data(), static_cast<DWORD>(data.size())), registry::ERROR_SUCCESS);
-}
+using CommandHistoryTest = settingtest::CStoreTest;
 
 const char kSnsHistory[] = "SOFTWARE\\Lunder\\Orvel4\\History\\SnsPort";
-
-} // namespace
 
 // Most recent first; a command sent twice in a row is listed once, sent
 // again later it moves up; the hundred most recent are kept.

@@ -2,9 +2,8 @@
 // fake sysfs tree, its by-id names and a virtual-port folder).
 
 #include "PtyPair.h"
-#include "RegistryHooks.h"
 #include "SerialPorts.h"
-#include "TempDir.h"
+#include "StoreTest.h"
 
 #include <gtest/gtest.h>
 
@@ -19,13 +18,7 @@ using Ports = std::vector<std::string>;
 
 namespace {
 
-class SerialPortsTest : public ::testing::Test
-{
-protected:
-    void TearDown() override { ResetStores(); }
-
-    testsupport::TempDir m_dir;
-};
+using SerialPortsTest = settingtest::CStoreTest;
 
 void Symlink(const std::string& target, const std::string& link)
 {

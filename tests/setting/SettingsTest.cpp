@@ -6,9 +6,7 @@
 #include "DeviceSettings.h"
 #include "RecordSetting.h"
 #include "RetentionSetting.h"
-#include "RegKey.h"
-#include "RegistryHooks.h"
-#include "TempDir.h"
+#include "StoreTest.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -25,6 +23,8 @@
 
 using namespace registry;
 using setting::CStrSettingParam;
+using settingtest::Put;
+using settingtest::Stored;
 namespace fs = std::filesystem;
 
 namespace {
@@ -57,14 +57,6 @@ std::string Sz(const std::string& text)
     return RegValue::String("", text).data;
 }
 
-// Writes one raw value under HKEY_CURRENT_USER\keyPath, creating the key.
-void Put(const std::string& keyPath, const std::string& name, DWORD type, const std::string& bytes)
-{
-    CRegKey key;
-    ASSERT_EQ(key.Create(HKEY_CURRENT_USER, keyPath.c_str()), ERROR_SUCCESS);
-    ASSERT_EQ(key.SetValue(name.c_str(), type, bytes.data(), static_cast<DWORD>(bytes.size())), ERROR_SUCCESS);
-}
-
 std::string ReadFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -83,24 +75,7 @@ std::vector<std::string> FilesStartingWith(const std::string& folder, const std:
     return found;
 }
 
-// Every test runs on its own user store file and per-user folders (not made
-// yet) in a temporary folder; no test touches the real settings.
-class SettingsTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        ::setenv("XDG_CONFIG_HOME", m_dir.File("config").c_str(), 1);
-        SetUserStoreFile(StorePath());
-    }
-    void TearDown() override { ResetStores(); }
-
-    std::string StorePath() const { return m_dir.File("hkcu.sqlite3"); }
-    // Drops this process's connection to the store, as a new run of the program would.
-    void Reopen() { SetUserStoreFile(StorePath()); }
-
-    testsupport::TempDir m_dir;
-};
+using SettingsTest = settingtest::CStoreTest;
 
 // Texts are read through a 260-character buffer; numbers are four bytes of
 // REG_DWORD. A load must not keep any of a longer text loaded before; a
@@ -188,12 +163,8 @@ TEST_F(SettingsTest, RetentionLimitsLoadEachOnItsOwn)
     }
     Put(key, "Days", REG_SZ, Sz("x"));
     setting::CRetentionSetting().Save();
-    CRegKey saved;
-    ASSERT_EQ(saved.Open(HKEY_CURRENT_USER, key.c_str()), ERROR_SUCCESS);
-    DWORD days = 0, megabytes = 1;
-    EXPECT_EQ(saved.QueryDWORDValue("Days", days), ERROR_SUCCESS);
-    EXPECT_EQ(saved.QueryDWORDValue("Megabytes", megabytes), ERROR_SUCCESS);
-    EXPECT_EQ(Limits(days, megabytes), Limits(30, 0));
+    EXPECT_EQ(Stored(key, "Days"), std::make_pair(DWORD{REG_DWORD}, Dword(30)));
+    EXPECT_EQ(Stored(key, "Megabytes"), std::make_pair(DWORD{REG_DWORD}, Dword(0)));
     EXPECT_EQ(StartDevices(), kDefaults);  // the device keys are not touched
 }
 
@@ -368,13 +339,9 @@ TEST_F(SettingsTest, TwoProcessesStartingAndSavingAtOnceOnADamagedStoreLoseNothi
     ::close(go[0]);
     ::close(go[1]);
 
-    CRegKey shared;
-    ASSERT_EQ(shared.Open(HKEY_CURRENT_USER, "SOFTWARE\\Race", KEY_READ), ERROR_SUCCESS);
     for (const char who : {'A', 'B'}) {
-        for (int i = 0; i < 100; ++i) {
-            CStrSettingParam value(tag(who, i).c_str());
-            EXPECT_TRUE(value.Load(shared) && value.m_value == tag(who, i)) << tag(who, i);
-        }
+        for (int i = 0; i < 100; ++i)
+            EXPECT_EQ(Stored("SOFTWARE\\Race", tag(who, i)), std::make_pair(DWORD{REG_SZ}, Sz(tag(who, i))));
     }
     EXPECT_EQ(FilesStartingWith(m_dir.Path(), "hkcu.sqlite3.damaged-").size(), 1u);
 }

@@ -22,50 +22,18 @@ std::string Sentence(const std::string& body)
     return commands::WithNmeaChecksum("$" + body) + "\r\n";
 }
 
-// Received bytes as the pane takes them: each line's bytes go to a check as
-// they arrive, and at the line's end (CR, LF or CR LF) its verdict goes to
-// the summary with the moment of the read that ended it. The bytes come in
-// reads of 1 to 13 bytes, cut anywhere.
-class CPaneFeed
+// Received lines as the pane hands them over: each line, ended by CR, LF or
+// CR LF, checked whole and given with the moment of the read that ended it.
+// (Lines cut across reads are the sentence check's test, and the pane's.)
+void Receive(CSentenceSummary& summary, const std::string& bytes, Clock::time_point at)
 {
-public:
-    explicit CPaneFeed(CSentenceSummary& summary) : m_summary(summary) {}
-
-    void Receive(const std::string& bytes, Clock::time_point at)
-    {
-        for (std::size_t from = 0; from < bytes.size();) {
-            const std::size_t size = std::min<std::size_t>(1 + m_reads++ % 13, bytes.size() - from);
-            Read(bytes.substr(from, size), at);
-            from += size;
-        }
+    for (std::size_t from = 0, end; (end = bytes.find_first_of("\r\n", from)) != std::string::npos;) {
+        CSentenceCheck check;
+        check.Add(bytes.data() + from, end - from);
+        summary.Add(check, at);
+        from = end + (bytes.compare(end, 2, "\r\n") == 0 ? 2 : 1);
     }
-
-private:
-    void Read(const std::string& piece, Clock::time_point at)
-    {
-        std::size_t start = 0;
-        for (std::size_t i = 0; i < piece.size(); ++i) {
-            const char c = piece[i];
-            if (c != '\r' && c != '\n')
-                continue;
-            m_check.Add(piece.data() + start, i - start);
-            start = i + 1;
-            if (!(c == '\n' && m_afterCr))
-                m_summary.Add(m_check, at);
-            m_check = CSentenceCheck();
-            m_afterCr = c == '\r';
-        }
-        if (start < piece.size()) {
-            m_check.Add(piece.data() + start, piece.size() - start);
-            m_afterCr = false;
-        }
-    }
-
-    CSentenceSummary& m_summary;
-    CSentenceCheck m_check;
-    bool m_afterCr = false;
-    std::size_t m_reads = 0;
-};
+}
 
 const CSentenceSummary::Row* Find(const std::vector<CSentenceSummary::Row>& rows, const std::string& type)
 {
@@ -81,10 +49,9 @@ const CSentenceSummary::Row* Find(const std::vector<CSentenceSummary::Row>& rows
 // Twenty seconds of a receiver: GGA (every fifth broken) and RMC each
 // second, DBT without a checksum every other second, AIS twice, and a line
 // of text each second, which is no sentence.
-TEST(SentenceSummary, CountsRatesAndChecksumsPerTypeFromLinesCutAcrossReads)
+TEST(SentenceSummary, CountsRatesAndChecksumsPerType)
 {
     CSentenceSummary summary;
-    CPaneFeed pane(summary);
     for (int k = 0; k < 20; ++k) {
         std::string gga = Sentence("GPGGA,1235" + std::to_string(10 + k) + ",4807.038,N,01131.000,E,1,08");
         if (k % 5 == 4)
@@ -94,7 +61,7 @@ TEST(SentenceSummary, CountsRatesAndChecksumsPerTypeFromLinesCutAcrossReads)
             burst += "$SDDBT,78.7,f,24.0,M,13.1,F\n";
         if (k == 7 || k == 15)
             burst += commands::WithNmeaChecksum("!AIVDM,1,1,,A,13aG?P0P00PD;88MD5MTDww@2<0L,0") + "\r";
-        pane.Receive(burst, kStart + seconds(k) + milliseconds(300));
+        Receive(summary, burst, kStart + seconds(k) + milliseconds(300));
     }
 
     const auto rows = summary.Rows(kStart + milliseconds(19500));
@@ -139,14 +106,13 @@ TEST(SentenceSummary, CountsRatesAndChecksumsPerTypeFromLinesCutAcrossReads)
 TEST(SentenceSummary, TypeIsStoppedAfterThreeUsualIntervalsAndNotOnceItResumes)
 {
     CSentenceSummary summary;
-    CPaneFeed pane(summary);
     for (int k = 0; k < 10; ++k) {
         const Clock::time_point second = kStart + seconds(k);
-        pane.Receive(Sentence("GPGGA,1"), second);
+        Receive(summary, Sentence("GPGGA,1"), second);
         for (int i = 0; i < 3; ++i)
-            pane.Receive(Sentence("GPGSV,3," + std::to_string(i + 1) + ",09"), second + milliseconds(150 * i));
+            Receive(summary, Sentence("GPGSV,3," + std::to_string(i + 1) + ",09"), second + milliseconds(150 * i));
     }
-    pane.Receive(Sentence("PCSI,1"), kStart + seconds(2));
+    Receive(summary, Sentence("PCSI,1"), kStart + seconds(2));
 
     const auto at = [&](milliseconds sinceStart) { return summary.Rows(kStart + sinceStart); };
     const struct
@@ -174,12 +140,12 @@ TEST(SentenceSummary, TypeIsStoppedAfterThreeUsualIntervalsAndNotOnceItResumes)
         EXPECT_FALSE(Find(rows, "PCSI")->usualInterval) << m.when.count();
     }
 
-    pane.Receive(Sentence("GPGGA,1"), kStart + seconds(30));
+    Receive(summary, Sentence("GPGGA,1"), kStart + seconds(30));
     EXPECT_FALSE(Find(at(milliseconds(32900)), "GPGGA")->stopped);
     EXPECT_EQ(Find(at(milliseconds(32900)), "GPGGA")->usualInterval, Clock::duration(seconds(1)));
     EXPECT_DOUBLE_EQ(Find(at(milliseconds(32900)), "GPGGA")->perSecond, 0.1);
     EXPECT_TRUE(Find(at(milliseconds(33100)), "GPGGA")->stopped);
-    pane.Receive(Sentence("GPGGA,1"), kStart + milliseconds(33500));
+    Receive(summary, Sentence("GPGGA,1"), kStart + milliseconds(33500));
     EXPECT_FALSE(Find(at(milliseconds(33600)), "GPGGA")->stopped) << "back";
 }
 
@@ -188,13 +154,12 @@ TEST(SentenceSummary, TypeIsStoppedAfterThreeUsualIntervalsAndNotOnceItResumes)
 TEST(SentenceSummary, LinesOfOneReadMakeNoGap)
 {
     CSentenceSummary summary;
-    CPaneFeed pane(summary);
-    pane.Receive(Sentence("GPGSV,2,1,08") + Sentence("GPGSV,2,2,08"), kStart);
+    Receive(summary, Sentence("GPGSV,2,1,08") + Sentence("GPGSV,2,2,08"), kStart);
     auto rows = summary.Rows(kStart + seconds(5));
     EXPECT_EQ(rows.at(0).count, 2u);
     EXPECT_FALSE(rows.at(0).usualInterval);
     EXPECT_FALSE(rows.at(0).stopped);
-    pane.Receive(Sentence("GPGSV,2,1,08") + Sentence("GPGSV,2,2,08"), kStart + seconds(1));
+    Receive(summary, Sentence("GPGSV,2,1,08") + Sentence("GPGSV,2,2,08"), kStart + seconds(1));
     rows = summary.Rows(kStart + milliseconds(3900));
     EXPECT_EQ(rows.at(0).usualInterval, Clock::duration(seconds(1)));
     EXPECT_FALSE(rows.at(0).stopped);
@@ -207,12 +172,11 @@ TEST(SentenceSummary, LinesOfOneReadMakeNoGap)
 TEST(SentenceSummary, HoldsABoundedNumberOfTypesAndClearForgetsAll)
 {
     CSentenceSummary summary;
-    CPaneFeed pane(summary);
     std::string noise;
     for (int i = 0; i < 200; ++i)
         noise += Sentence(std::string("GP") + char('A' + i % 26) + char('A' + i / 26) + "A,1");
     noise += Sentence("GP GA,1") + Sentence("gpgga,1");
-    pane.Receive(noise, kStart);
+    Receive(summary, noise, kStart);
     auto rows = summary.Rows(kStart + seconds(1));
     ASSERT_EQ(rows.size(), CSentenceSummary::kMaxTypes + 1);
     EXPECT_EQ(rows.front().type, "");
@@ -224,7 +188,7 @@ TEST(SentenceSummary, HoldsABoundedNumberOfTypesAndClearForgetsAll)
 
     summary.Clear();
     EXPECT_TRUE(summary.Rows(kStart + seconds(1)).empty());
-    pane.Receive(Sentence("GPAAA,1"), kStart + seconds(2));
+    Receive(summary, Sentence("GPAAA,1"), kStart + seconds(2));
     rows = summary.Rows(kStart + seconds(3));
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].count, 1u);

@@ -124,7 +124,7 @@ TEST(PaneModel, ReceivedLinesHaveTheTimeOfTheirFirstByte)
         EXPECT_EQ(model.LineTimeMs(line), times[line]) << "line " << line;
 
     const std::string saved = model.RecordBytes(true);
-    const auto at = [](std::int64_t ms) { return ui::LocalTime(ms, "%H:%M:%S", true) + " "; };
+    const auto at = [](std::int64_t ms) { return text::LocalTime(ms, "%H:%M:%S", true) + " "; };
     EXPECT_EQ(saved, "note\n" + at(1000) + "ab\n" + at(2000) + "cde\n" + at(5000) + "\n" + at(5000) + "f");
     EXPECT_EQ(model.RecordBytes(false), "note\nab\ncde\n\nf");
 }

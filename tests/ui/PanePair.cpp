@@ -105,7 +105,7 @@ std::string SavedLineByLine(const ui::CPaneModel& model, bool withTimes)
     std::string bytes;
     for (std::size_t line = 0; line < text.LineCount(); ++line) {
         if (const std::int64_t time = withTimes ? model.LineTimeMs(line) : 0)
-            bytes += ui::LocalTime(time, "%H:%M:%S", true) + ' ';
+            bytes += text::LocalTime(time, "%H:%M:%S", true) + ' ';
         const std::size_t end = text.LineEnd(line);
         bytes += text.Bytes(text.LineStart(line), end < text.Size() ? end + 1 : end);
     }

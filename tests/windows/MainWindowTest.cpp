@@ -3,204 +3,28 @@
 // window messages as an operator's keys and clicks drive it. The device is
 // COM6 of scripts/wine-ports, played through files (scripts/wine-device).
 
-#include <LogPane.h>
-#include <OrvelConfiguratorDlg.h>
+#include "WindowWinTest.h"
+
 #include <ProgressWindow.h>
 #include <SummaryWindow.h>
 
-#include <ColorStatic.h>
-#include <Cp1251.h>
-
-#include <windows.h>
 #include <commctrl.h>
-#include <dlgs.h>
 
-#include <gtest/gtest.h>
-
-#include <chrono>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
 
 namespace {
 
-using MfcExtControl::COLORREF;
-using MfcExtControl::RGB;
-
-constexpr COLORREF kGreen = RGB(0, 255, 0);
-constexpr COLORREF kRed = RGB(255, 0, 0);
-
-// Channel 0's controls.
-enum : int {
-    kEnable = 1000, kPort = 1001, kBaud = 1002, kOpen = 1003, kClose = 1004, kEdit = 1006,
-    kSend = 1008, kSendFile = 1009, kClear = 1010, kLog = 1011,
-    kPortLamp = 1012, kRxLamp = 1013, kRxErrLamp = 1014, kTxLamp = 1015, kTxErrLamp = 1016,
-};
-
-std::wstring Wide(const std::string& utf8)
-{
-    const std::u16string text = text::Utf8ToUtf16(utf8);
-    return std::wstring(text.begin(), text.end());
-}
-
-std::string Cp1251(const std::string& utf8)
-{
-    return text::Utf8ToCp1251(utf8);
-}
-
-// Runs one queued message, as the program's modal loop runs it.
-bool RunOne()
-{
-    MSG message;
-    if (!::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-        return false;
-    if (!ui::CDialogEx::PreTranslateMessage(message)) {
-        ::TranslateMessage(&message);
-        ::DispatchMessageW(&message);
-    }
-    return true;
-}
-
-void Pump()
-{
-    while (RunOne()) {
-    }
-}
-
-// Runs the window until `condition` holds, looking after every message, so
-// that a state one message makes and a later one ends is seen. The ceiling
-// only keeps a broken test from hanging.
-bool RunUntil(const std::function<bool()>& condition)
-{
-    const auto ceiling = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > ceiling)
-            return false;
-        if (!RunOne())
-            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    }
-    return true;
-}
-
-// The device at the far end of COM6: its folder, as Windows reaches it.
-struct Device
-{
-    std::string com;
-    std::string folder;  // Z:/...
-
-    static Device FromEnvironment()
-    {
-        const char* mapped = std::getenv("ORVEL_WINE_DEVICE");  // "COM6=/tmp/..."
-        const std::string value = mapped ? mapped : "";
-        const std::size_t equals = value.find('=');
-        if (equals == std::string::npos)
-            return {};
-        return {value.substr(0, equals), "Z:" + value.substr(equals + 1)};
-    }
-
-    std::string File(const char* name) const { return folder + "/" + name; }
-
-    void Send(const std::string& bytes) const
-    {
-        std::ofstream(File("feed"), std::ios::binary | std::ios::app) << bytes;
-    }
-    std::string Received() const
-    {
-        std::ifstream file(File("sent"), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(file), {});
-    }
-    // Descriptors of the port's pseudo-terminal open anywhere.
-    int Users() const
-    {
-        int users = -1;
-        std::ifstream(File("users")) >> users;
-        return users;
-    }
-    void Hold(bool hold) const
-    {
-        if (hold)
-            std::ofstream(File("hold")) << "";
-        else
-            std::remove(File("hold").c_str());
-    }
-};
-
-std::wstring WindowText(HWND window)
-{
-    wchar_t text[512] = {};
-    ::GetWindowTextW(window, text, 512);
-    return text;
-}
-
-// The lamp's colours as its parent's WM_CTLCOLORSTATIC paints it.
-COLORREF LampBack(HWND dialog, int id)
-{
-    const HDC dc = ::CreateCompatibleDC(nullptr);
-    ::SendMessageW(dialog, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
-    const COLORREF back = ::GetBkColor(dc);
-    ::DeleteDC(dc);
-    return back;
-}
-
-const COLORREF kDark = static_cast<COLORREF>(::GetSysColor(COLOR_BTNFACE));
-
-void Click(HWND dialog, int id)
-{
-    ::SendMessageW(::GetDlgItem(dialog, id), BM_CLICK, 0, 0);
-}
-
-// Picks the item of that text as the operator does, with its notification.
-void Pick(HWND dialog, int id, const std::string& utf8)
-{
-    const HWND combo = ::GetDlgItem(dialog, id);
-    const LRESULT index = ::SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                         reinterpret_cast<LPARAM>(Wide(utf8).c_str()));
-    ASSERT_NE(index, ui::CB_ERR) << utf8;
-    ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-    ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, ui::CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
-}
-
-bool Enabled(HWND dialog, int id)
-{
-    return ::IsWindowEnabled(::GetDlgItem(dialog, id)) != FALSE;
-}
-
-std::string PaneLine(const ui::CPaneModel& pane, std::size_t line)
-{
-    return pane.Bytes(pane.Text().LineStart(line), pane.Text().LineEnd(line));
-}
+using namespace wintest;
+using wintest::COLORREF;
 
 // A lamp pulses: lit in `colour` now, dark again later by itself.
 void ExpectPulse(HWND dialog, int lamp, COLORREF colour)
 {
     EXPECT_EQ(LampBack(dialog, lamp), colour) << "lamp " << lamp;
     EXPECT_TRUE(RunUntil([&] { return LampBack(dialog, lamp) == kDark; })) << "lamp " << lamp << " stays lit";
-}
-
-// Answers the next file dialog of the thread with `path`, as the operator
-// would type it and press OK.
-std::wstring g_answer;
-void CALLBACK AnswerFileDialog(HWND, UINT, UINT_PTR timer, DWORD)
-{
-    const HWND dialog = ::FindWindowW(L"#32770", nullptr);
-    if (!dialog || ::GetDlgItem(dialog, kSendFile))
-        return;  // not up yet (or the main window itself)
-    ::KillTimer(nullptr, timer);
-    for (const int nameField : {cmb13, edt1})
-        if (const HWND field = ::GetDlgItem(dialog, nameField))
-            ::SetWindowTextW(field, g_answer.c_str());
-    ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-}
-
-// A key pressed and let go at the focused control, through the queue.
-void PressKey(WPARAM key)
-{
-    ::PostMessageW(::GetFocus(), WM_KEYDOWN, key, 1);
-    ::PostMessageW(::GetFocus(), WM_KEYUP, key, 0xC0000001);
 }
 
 std::string ChecksumSentence(const std::string& body)
@@ -212,70 +36,6 @@ std::string ChecksumSentence(const std::string& body)
     std::snprintf(tail, sizeof tail, "*%02X", sum);
     return "$" + body + tail;
 }
-
-// The window's watch records go to a folder of the test's own, made before
-// the window and removed after it.
-class CRecordsOfTheirOwn
-{
-public:
-    CRecordsOfTheirOwn()
-    {
-        wchar_t temp[MAX_PATH];
-        ::GetTempPathW(MAX_PATH, temp);
-        m_folder = std::filesystem::path(temp) / ("orvel-records-" + std::to_string(::GetCurrentProcessId()));
-        std::filesystem::create_directories(m_folder);
-        _wputenv_s(L"LOCALAPPDATA", m_folder.wstring().c_str());
-    }
-    ~CRecordsOfTheirOwn()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_folder, ignored);
-    }
-
-private:
-    std::filesystem::path m_folder;
-};
-
-class MainWindow : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        ::RegDeleteTreeW(HKEY_CURRENT_USER, L"SOFTWARE\\Lunder\\Orvel4");
-        ASSERT_FALSE(m_device.com.empty()) << "run under scripts/wine-ports";
-        m_device.Hold(false);
-        ASSERT_TRUE(m_dialog.Create());
-        m_window = m_dialog.GetSafeHwnd();
-        m_pane = ui::LogPaneOf(::GetDlgItem(m_window, kLog));
-        ASSERT_NE(m_pane, nullptr);
-    }
-
-    void TearDown() override
-    {
-        m_device.Hold(false);
-        m_dialog.DestroyWindow();
-        Pump();
-        ::RegDeleteTreeW(HKEY_CURRENT_USER, L"SOFTWARE\\Lunder\\Orvel4");
-    }
-
-    // Enable channel 0 and open it on the device.
-    void OpenDevice()
-    {
-        if (::IsDlgButtonChecked(m_window, kEnable) != ui::BST_CHECKED)
-            Click(m_window, kEnable);
-        Pick(m_window, kPort, m_device.com);
-        Pick(m_window, kBaud, "9600");
-        Click(m_window, kOpen);
-        ASSERT_EQ(LampBack(m_window, kPortLamp), kGreen);
-        ASSERT_TRUE(Enabled(m_window, kClose));
-    }
-
-    Device m_device = Device::FromEnvironment();
-    CRecordsOfTheirOwn m_records;
-    COrvelConfiguratorDlg m_dialog;
-    HWND m_window = nullptr;
-    ui::CLogPane* m_pane = nullptr;
-};
 
 // What the device sends is shown whole, its sentences checked; "Rx" pulses.
 TEST_F(MainWindow, DeviceOutputIsShownWholeWithSentencesCheckedAndRxPulses)
@@ -357,8 +117,7 @@ TEST_F(MainWindow, CommandAndFileAreSentWholeInTheBackground)
         out << file;
     }
     m_device.Hold(true);
-    g_answer = path;
-    ::SetTimer(nullptr, 0, 50, AnswerFileDialog);
+    AnswerNextFileDialog(path);
     Click(m_window, kSendFile);
 
     // Sending: both send buttons greyed, a progress window titled with the
@@ -377,6 +136,9 @@ TEST_F(MainWindow, CommandAndFileAreSentWholeInTheBackground)
 
     m_device.Hold(false);
     ASSERT_TRUE(RunUntil([&] { return Enabled(m_window, kSend); }));
+    // The send has ended when the port has taken it all; the device's far
+    // end writes it to its file a moment later.
+    ASSERT_TRUE(RunUntil([&] { return m_device.Received().size() >= command.size() + file.size(); }));
     EXPECT_EQ(m_device.Received(), command + file);
     EXPECT_EQ(::FindWindowW(L"OrvelProgressWindow", nullptr), nullptr);
     ExpectPulse(m_window, kTxLamp, kGreen);
@@ -384,7 +146,7 @@ TEST_F(MainWindow, CommandAndFileAreSentWholeInTheBackground)
 
     // Escape at the progress window cancels a send: "Tx Err" pulses red.
     m_device.Hold(true);
-    ::SetTimer(nullptr, 0, 50, AnswerFileDialog);
+    AnswerNextFileDialog(path);
     Click(m_window, kSendFile);
     HWND progress = nullptr;
     ASSERT_TRUE(RunUntil([&] { return (progress = ::FindWindowW(L"OrvelProgressWindow", nullptr)) != nullptr; }));
@@ -506,8 +268,7 @@ TEST_F(MainWindow, PaneKeysSelectAndCopyUnicodeTextAndTakeNotes)
     ::GetTempPathW(MAX_PATH, folder);
     const std::wstring path = std::wstring(folder) + Wide("запись.log");
     ::DeleteFileW(path.c_str());
-    g_answer = path;
-    ::SetTimer(nullptr, 0, 50, AnswerFileDialog);
+    AnswerNextFileDialog(path);
     press({{'S', true, false}});
     const std::string record = "alpha beta\r\n" + Cp1251("гамма") + "\r\n" + Cp1251("Заметка") + "\r\nx\r\n";
     const auto saved = [&] {
@@ -524,7 +285,7 @@ TEST_F(MainWindow, TheCloseBoxEndsTheWindow)
     ::SendMessageW(m_window, WM_SYSCOMMAND, SC_CLOSE, 0);
     Pump();
     EXPECT_FALSE(::IsWindow(m_window));
-    EXPECT_TRUE(m_dialog.IsDestroyed());
+    EXPECT_TRUE(m_dialog->IsDestroyed());
 }
 
 // The summary window: rows as given, sorted by the heading clicked (again:
@@ -638,7 +399,7 @@ TEST_F(MainWindow, EnterSendsAndEscapeEndsTheModalRunWithThePortClosed)
             PressKey(VK_ESCAPE);
         });
     });
-    m_dialog.DoModal();
+    m_dialog->DoModal();
 
     EXPECT_TRUE(run.stillThereAfterEnter);
     EXPECT_FALSE(::IsWindow(m_window));

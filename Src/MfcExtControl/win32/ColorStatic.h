@@ -42,6 +42,8 @@ public:
     // no such control or this lamp already has one.
     bool SubclassDlgItem(int id, HWND parent);
     HWND GetSafeHwnd() const { return m_window; }
+    // The lamp that took over `window`, or nullptr.
+    static CColorStatic* FromHandle(HWND window);
 
     // Replaces the lit brush only when the colour really changes.
     void SetLitColor(COLORREF colour);
@@ -58,7 +60,8 @@ public:
     void EndPulse();
     // Toggles the lamp every `elapse` ms until TurnOff.
     void Blink(UINT elapse);
-    // What the lamp says when the pointer rests on it (UTF-8).
+    // What the lamp says when the pointer rests on it (UTF-8; its own tooltip
+    // control, line breaks kept).
     void SetTip(const std::string& text);
     std::string Tip() const { return m_tip; }
 

@@ -1,5 +1,9 @@
 #include "ColorStatic.h"
 
+#include "Tooltip.h"
+
+#include <Cp1251.h>
+
 #include <commctrl.h>
 
 #include <algorithm>
@@ -11,6 +15,7 @@ namespace MfcExtControl {
 namespace {
 
 constexpr UINT_PTR kSubclassId = 1;
+const wchar_t kLampProperty[] = L"OrvelLamp";  // the lamp, as a property of its control
 
 } // namespace
 
@@ -44,6 +49,7 @@ bool CColorStatic::SubclassDlgItem(int id, HWND parent)
     if (!::SetWindowSubclass(control, Subclass, kSubclassId, reinterpret_cast<DWORD_PTR>(this)))
         return false;
     m_window = control;
+    ::SetPropW(control, kLampProperty, this);
     ShowTip();
     return true;
 }
@@ -60,24 +66,20 @@ void CColorStatic::ShowTip()
 {
     if (!m_window || m_tip.empty())
         return;
-    const int size = ::MultiByteToWideChar(CP_UTF8, 0, m_tip.c_str(), -1, nullptr, 0);
-    std::wstring text(static_cast<std::size_t>(size > 0 ? size : 1), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, m_tip.c_str(), -1, text.data(), size);
-    TTTOOLINFOW tool{};
-    tool.cbSize = TTTOOLINFOW_V2_SIZE;
-    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    tool.hwnd = ::GetParent(m_window);
-    tool.uId = reinterpret_cast<UINT_PTR>(m_window);
-    tool.lpszText = text.data();
-    if (!m_tooltip) {
-        m_tooltip = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                                      CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, tool.hwnd, nullptr,
-                                      ::GetModuleHandleW(nullptr), nullptr);
-        ::SetWindowLongW(m_window, GWL_STYLE, ::GetWindowLongW(m_window, GWL_STYLE) | SS_NOTIFY);
-        ::SendMessageW(m_tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-    } else {
-        ::SendMessageW(m_tooltip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+    const std::u16string tip = text::Utf8ToUtf16(m_tip);
+    const std::wstring wide(tip.begin(), tip.end());
+    const HWND parent = ::GetParent(m_window);
+    if (m_tooltip) {
+        SetTooltipText(m_tooltip, parent, m_window, wide.c_str());
+        return;
     }
+    ::SetWindowLongW(m_window, GWL_STYLE, ::GetWindowLongW(m_window, GWL_STYLE) | SS_NOTIFY);
+    m_tooltip = AddTooltip(parent, m_window, wide.c_str());
+}
+
+CColorStatic* CColorStatic::FromHandle(HWND window)
+{
+    return window ? static_cast<CColorStatic*>(::GetPropW(window, kLampProperty)) : nullptr;
 }
 
 void CColorStatic::Detach()
@@ -88,6 +90,7 @@ void CColorStatic::Detach()
         ::KillTimer(m_window, timer.first);
     m_timers.clear();
     ::RemoveWindowSubclass(m_window, Subclass, kSubclassId);
+    ::RemovePropW(m_window, kLampProperty);
     if (m_tooltip)
         ::DestroyWindow(m_tooltip);
     m_tooltip = nullptr;

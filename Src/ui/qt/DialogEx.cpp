@@ -15,9 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include <cstdio>
 #include <cstring>
-#include <exception>
 
 namespace ui {
 
@@ -132,16 +130,7 @@ void CDialogEx::CreateControls()
 
 void CDialogEx::Dispatch(int id, int notifyCode)
 {
-    // Nothing a handler raises may leave it into the event loop.
-    try {
-        OnCommand(id, notifyCode);
-    } catch (const CUserException&) {
-        // abandoned silently
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "OrvelConfigurator: command %d failed: %s\n", id, e.what());
-    } catch (...) {
-        std::fprintf(stderr, "OrvelConfigurator: command %d failed\n", id);
-    }
+    RunHandler(id, [&] { OnCommand(id, notifyCode); });
 }
 
 bool CDialogEx::OnInitDialog()

@@ -1,7 +1,7 @@
 #include "LogPane.h"
 
 #include "FindBar.h"
-#include "LocalTime.h"
+#include <LocalTime.h>
 #include "ReceivedText.h"
 
 #include <NmeaChecksum.h>
@@ -397,7 +397,7 @@ void CLogPane::PaintLine(QPainter& painter, std::size_t line, int y) const
             painter.setFont(m.font);
             painter.setPen(palette().color(QPalette::PlaceholderText));
             painter.drawText(QRect(kMargin, y, left - kMargin, m.lineHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                             QString::fromStdString(LocalTime(time, "%H:%M:%S", true)));
+                             QString::fromStdString(text::LocalTime(time, "%H:%M:%S", true)));
         }
     }
 

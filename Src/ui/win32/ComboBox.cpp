@@ -32,13 +32,6 @@ LRESULT CALLBACK RefreshHolder(HWND combo, UINT message, WPARAM wParam, LPARAM l
     return ::DefSubclassProc(combo, message, wParam, lParam);
 }
 
-bool IsComboBox(HWND window)
-{
-    wchar_t name[16] = {};
-    ::GetClassNameW(window, name, 16);
-    return ::lstrcmpiW(name, WC_COMBOBOXW) == 0;
-}
-
 LRESULT Send(HWND combo, UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
 {
     return ::SendMessageW(combo, message, wParam, lParam);
@@ -53,7 +46,7 @@ void RunBeforeDropDown(HWND combo)
 
 void CComboBox::Attach(CWnd* control)
 {
-    m_combo = control && IsComboBox(control) ? control : nullptr;
+    m_combo = HasClass(control, WC_COMBOBOXW) ? control : nullptr;
 }
 
 void CComboBox::SetBeforeDropDown(std::function<void()> refresh)
@@ -63,11 +56,6 @@ void CComboBox::SetBeforeDropDown(std::function<void()> refresh)
     ::SendMessageW(m_combo, kForgetRefresh, 0, 0);
     ::SetWindowSubclass(m_combo, RefreshHolder, kRefreshSubclass,
                         reinterpret_cast<DWORD_PTR>(new std::function<void()>(std::move(refresh))));
-}
-
-bool CComboBox::IsSorted() const
-{
-    return (::GetWindowLongW(m_combo, GWL_STYLE) & CBS_SORT) != 0;
 }
 
 // The sorted style sorts itself, as the list is told to.

@@ -7,7 +7,6 @@
 
 #include <commctrl.h>
 
-#include <cstdio>
 #include <utility>
 
 namespace ui {
@@ -16,12 +15,6 @@ namespace {
 
 // The dialog object, as a property of its window.
 const wchar_t kDialogProperty[] = L"OrvelDialog";
-
-bool HasClass(HWND window, const wchar_t* className)
-{
-    wchar_t name[32] = {};
-    return ::GetClassNameW(window, name, 32) && ::lstrcmpiW(name, className) == 0;
-}
 
 } // namespace
 
@@ -91,7 +84,7 @@ bool CDialogEx::TakeEditKey(const MSG& message)
         return false;
     const int id = ::GetDlgCtrlID(message.hwnd);
     bool taken = false;
-    Guarded(id, [&] { taken = OnEditKey(id, message.wParam == VK_UP ? EditKey::Up : EditKey::Down); });
+    RunHandler(id, [&] { taken = OnEditKey(id, message.wParam == VK_UP ? EditKey::Up : EditKey::Down); });
     return taken;
 }
 
@@ -165,13 +158,13 @@ INT_PTR CDialogEx::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
         const int code = HIWORD(wParam);
         const auto control = reinterpret_cast<HWND>(lParam);
         if (id == IDOK)  // Enter, from the dialog manager
-            Guarded(id, [this] { OnEnterKey(::GetFocus()); });
+            RunHandler(id, [this] { OnEnterKey(::GetFocus()); });
         else if (id == IDCANCEL)  // Escape or the close box
             End(IDCANCEL);
         else if (control && code == CBN_DROPDOWN)
-            Guarded(id, [control] { RunBeforeDropDown(control); });
+            RunHandler(id, [control] { RunBeforeDropDown(control); });
         else if (control && (code == BN_CLICKED || code == CBN_SELCHANGE))
-            Guarded(id, [this, id, code] { OnCommand(id, code); });
+            RunHandler(id, [this, id, code] { OnCommand(id, code); });
         return TRUE;
     }
     case WM_CLOSE:
@@ -184,21 +177,6 @@ INT_PTR CDialogEx::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return FALSE;
     }
     return FALSE;
-}
-
-// Nothing a handler raises may leave it into the message loop.
-template <typename Handler>
-void CDialogEx::Guarded(int id, Handler handler)
-{
-    try {
-        handler();
-    } catch (const CUserException&) {
-        // abandoned silently
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "OrvelConfigurator: command %d failed: %s\n", id, e.what());
-    } catch (...) {
-        std::fprintf(stderr, "OrvelConfigurator: command %d failed\n", id);
-    }
 }
 
 bool CDialogEx::OnInitDialog()

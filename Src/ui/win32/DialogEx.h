@@ -91,8 +91,6 @@ private:
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     bool TakeEditKey(const MSG& message);
     void ReplaceLogEdits();
-    template <typename Handler>
-    void Guarded(int id, Handler handler);
     void End(int result);
 
     const DlgTemplate& m_template;

@@ -31,6 +31,38 @@ inline std::string Utf8FromWide(const std::wstring& wide) { return text::Utf16To
 // A window's text, whole.
 std::wstring WindowText(HWND window);
 
+// Whether `window` is of that class (its name in any letter case).
+bool HasClass(HWND window, const wchar_t* className);
+
+// Dialog units of `dialog`'s font (of the system font without a dialog) in pixels.
+int DialogUnits(HWND dialog, int units, bool horizontal);
+
+// A child window's rectangle in its parent's client coordinates.
+RECT PlaceInParent(HWND window);
+
+// The object a window of the program's own classes stands for: given to
+// CreateWindowExW as its last argument and kept with the window. Called by
+// the class's window procedure for every message.
+template <typename Object>
+Object* WindowObject(HWND window, UINT message, LPARAM lParam)
+{
+    if (message == WM_NCCREATE)
+        ::SetWindowLongPtrW(window, GWLP_USERDATA,
+                            reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
+    return reinterpret_cast<Object*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+// A visible child control of `parent` at `place` (left, top, width, height
+// in pixels), in `font` (the stock GUI font when there is none).
+HWND CreateChild(HWND parent, const wchar_t* className, const std::wstring& text, DWORD style, int id, HFONT font,
+                 const RECT& place = RECT{});
+
+// A top-level window of the program's class `className` (registered here,
+// the dialogs' face colour behind it) owned by `owner` and centred on it,
+// whose client area is `client` pixels; `object` as WindowObject gives it.
+HWND CreateOwnedWindow(const wchar_t* className, WNDPROC procedure, const std::string& title, DWORD style,
+                       DWORD exStyle, HWND owner, SIZE client, void* object);
+
 // Registers a window class of the program once; false when it cannot be.
 bool RegisterClassOnce(const wchar_t* name, WNDPROC procedure, UINT style = 0, LPCWSTR cursor = nullptr,
                        HBRUSH background = nullptr);

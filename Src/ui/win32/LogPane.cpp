@@ -1,9 +1,10 @@
 #include "LogPane.h"
 
 #include "Layer.h"
-#include "LocalTime.h"
+#include <LocalTime.h>
 #include "ReceivedText.h"
 
+#include <Tooltip.h>
 #include <WinTypes.h>
 
 #include <commctrl.h>
@@ -35,9 +36,6 @@ constexpr COLORREF kLinkUp = RGB(0, 130, 0);      // opened, back
 constexpr COLORREF kLinkDown = RGB(200, 60, 0);   // lost, closed
 constexpr int kTimeColumns = 13;                  // "HH:MM:SS.mmm "
 
-// The menu's commands; the window's own items follow kWindowItems.
-enum Command { kCut = 1, kCopy, kPaste, kDelete, kSelectAll, kHex, kTimes, kSave, kWindowItems };
-
 void Fill(HDC dc, const RECT& area, COLORREF colour)
 {
     ::SetBkColor(dc, colour);
@@ -52,13 +50,14 @@ bool KeyDown(int key)
 } // namespace
 
 CLogPane::CLogPane(HWND edit)
+    : m_findBar([this](bool forward) { Find(forward); }, [this] { m_search.Stop(); }),
+      m_search(m_model, [this](std::size_t begin, std::size_t end, bool wrapped) { OnFound(begin, end, wrapped); },
+               [this] { m_findBar.SetStatus("Не найдено"); })
 {
     const HWND parent = edit ? ::GetParent(edit) : nullptr;
     if (!RegisterClassOnce(kClassName, Procedure, CS_DBLCLKS, reinterpret_cast<LPCWSTR>(IDC_IBEAM)) || !parent)
         return;
-    RECT place;
-    ::GetWindowRect(edit, &place);
-    ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&place), 2);
+    const RECT place = PlaceInParent(edit);
     const DWORD style = static_cast<DWORD>(::GetWindowLongW(edit, GWL_STYLE)) & ~kEditStyles;
     const DWORD exStyle = static_cast<DWORD>(::GetWindowLongW(edit, GWL_EXSTYLE));
     m_window = ::CreateWindowExW(exStyle, kClassName, L"", style, place.left, place.top, place.right - place.left,
@@ -90,16 +89,7 @@ CLogPane::CLogPane(HWND edit)
     m_lineHeight = std::max<int>(1, metrics.tmHeight + metrics.tmExternalLeading);
 
     // The sentence counts as the tooltip, asked for when it shows.
-    m_tooltip = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_window, nullptr,
-                                  ::GetModuleHandleW(nullptr), nullptr);
-    TTTOOLINFOW tool{};
-    tool.cbSize = TTTOOLINFOW_V2_SIZE;
-    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    tool.hwnd = m_window;
-    tool.uId = reinterpret_cast<UINT_PTR>(m_window);
-    tool.lpszText = LPSTR_TEXTCALLBACKW;
-    ::SendMessageW(m_tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    m_tooltip = MfcExtControl::AddTooltip(m_window, m_window, LPSTR_TEXTCALLBACKW);
     UpdateScrollRange();
 }
 
@@ -111,20 +101,23 @@ CLogPane::~CLogPane()
 
 CLogPane* LogPaneOf(CWnd* control)
 {
-    wchar_t name[32] = {};
-    if (!control || !::GetClassNameW(control, name, 32) || ::lstrcmpW(name, kClassName) != 0)
-        return nullptr;
-    return reinterpret_cast<CLogPane*>(::GetWindowLongPtrW(control, GWLP_USERDATA));
+    return HasClass(control, kClassName) ? reinterpret_cast<CLogPane*>(::GetWindowLongPtrW(control, GWLP_USERDATA))
+                                         : nullptr;
 }
 
 // Geometry -------------------------------------------------------------------
 
-int CLogPane::FullRows() const
+RECT CLogPane::Client() const
 {
     RECT client{};
     if (m_window)
         ::GetClientRect(m_window, &client);
-    return std::max(1, static_cast<int>(client.bottom) / m_lineHeight);
+    return client;
+}
+
+int CLogPane::FullRows() const
+{
+    return std::max(1, static_cast<int>(Client().bottom) / m_lineHeight);
 }
 
 // Left of the text: the mark, and the lines' times when they are shown.
@@ -135,10 +128,7 @@ int CLogPane::TextLeft() const
 
 int CLogPane::VisibleColumns() const
 {
-    RECT client{};
-    if (m_window)
-        ::GetClientRect(m_window, &client);
-    return std::max(1, (static_cast<int>(client.right) - TextLeft()) / m_cell);
+    return std::max(1, (static_cast<int>(Client().right) - TextLeft()) / m_cell);
 }
 
 std::size_t CLogPane::LastFirstLine() const
@@ -242,8 +232,7 @@ void CLogPane::EnsureCaretVisible()
     ScrollTo(start.line);
     if (start.column != m_firstColumn) {
         m_firstColumn = start.column;
-        if (m_window)
-            ::InvalidateRect(m_window, nullptr, FALSE);
+        Repaint();
     }
     PlaceCaret();
 }
@@ -268,30 +257,37 @@ void CLogPane::Clear()
 {
     m_model.Clear();
     m_firstColumn = 0;
-    UpdateScrollRange();
-    if (m_window)
-        ::InvalidateRect(m_window, nullptr, FALSE);
-    PlaceCaret();
+    Relaid(false);
 }
 
 void CLogPane::AddSentNote(const std::string& paneBytes)
 {
     const bool follow = FollowsEnd();
     m_model.AddSentNote(paneBytes);
+    Relaid(follow);
+}
+
+// The lines changed: the view at its end again when it followed it.
+void CLogPane::Relaid(bool follow)
+{
     UpdateScrollRange(follow);
-    if (m_window)
-        ::InvalidateRect(m_window, nullptr, FALSE);
+    Repaint();
     PlaceCaret();
 }
 
 void CLogPane::AddEvent(CPaneModel::Event::Kind kind, std::int64_t timeMs)
 {
     m_model.AddEvent(kind, timeMs);
-    if (m_window)
-        ::InvalidateRect(m_window, nullptr, FALSE);
+    Repaint();
 }
 
 // Painting --------------------------------------------------------------------
+
+void CLogPane::Repaint()
+{
+    if (m_window)
+        ::InvalidateRect(m_window, nullptr, FALSE);
+}
 
 void CLogPane::Paint()
 {
@@ -339,7 +335,7 @@ void CLogPane::PaintLine(HDC dc, std::size_t line, int y, int width) const
     }
     ::SetBkMode(dc, TRANSPARENT);
     if (const std::int64_t time = m_times ? m_model.LineTimeMs(line) : 0) {
-        const std::wstring shown = WideFromUtf8(LocalTime(time, "%H:%M:%S", true));
+        const std::wstring shown = WideFromUtf8(text::LocalTime(time, "%H:%M:%S", true));
         ::SetTextColor(dc, ::GetSysColor(COLOR_GRAYTEXT));
         ::ExtTextOutW(dc, kMargin, y, 0, nullptr, shown.c_str(), static_cast<UINT>(shown.size()), nullptr);
     }
@@ -417,8 +413,8 @@ std::u16string CLogPane::Decoded(std::size_t begin, std::size_t end) const
 
 void CLogPane::CaretMoved(bool hadSelection)
 {
-    if ((hadSelection || m_model.HasSelection()) && m_window)
-        ::InvalidateRect(m_window, nullptr, FALSE);
+    if (hadSelection || m_model.HasSelection())
+        Repaint();
     EnsureCaretVisible();
 }
 
@@ -457,8 +453,7 @@ void CLogPane::ReplaceSelection(const std::string& paneBytes)
 void CLogPane::AfterEdit()
 {
     UpdateScrollRange();
-    if (m_window)
-        ::InvalidateRect(m_window, nullptr, FALSE);
+    Repaint();
     EnsureCaretVisible();
 }
 
@@ -525,6 +520,7 @@ bool CLogPane::OnKey(WPARAM key)
     case VK_NEXT: Apply(M::NextPage, shift); return true;
     case VK_HOME: Apply(ctrl ? M::TextStart : M::LineStart, shift); return true;
     case VK_END: Apply(ctrl ? M::TextEnd : M::LineEnd, shift); return true;
+    case VK_F3: Find(!shift); return true;
     case VK_BACK: m_model.DeleteBackward(); AfterEdit(); return true;
     case VK_DELETE:
         if (shift)
@@ -549,6 +545,7 @@ bool CLogPane::OnKey(WPARAM key)
     case 'X': Cut(); return true;
     case 'V': Paste(); return true;
     case 'S': if (m_save) m_save(); return true;
+    case 'F': OpenFind(); return true;
     }
     return false;
 }
@@ -581,48 +578,73 @@ void CLogPane::OnContextMenu(POINT screen)
         ::GetCaretPos(&screen);
         ::ClientToScreen(m_window, &screen);
     }
-    const HMENU menu = ::CreatePopupMenu();
-    const bool selection = m_model.HasSelection();
-    const auto add = [menu](UINT id, const char* caption, bool enabled, bool checked = false) {
-        ::AppendMenuW(menu, MF_STRING | (enabled ? MF_ENABLED : MF_GRAYED) | (checked ? MF_CHECKED : MF_UNCHECKED), id,
-                      WideFromUtf8(caption).c_str());
+    // The pane's own items, then the window's; an empty caption is a separator.
+    struct Item
+    {
+        std::string caption;
+        bool enabled, checked;
+        std::function<void()> action;
     };
-    add(kCut, "Вырезать\tCtrl+X", selection);
-    add(kCopy, "Копировать\tCtrl+C", selection);
-    add(kPaste, "Вставить\tCtrl+V", ::IsClipboardFormatAvailable(CF_UNICODETEXT));
-    add(kDelete, "Удалить\tDel", selection);
-    ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    add(kSelectAll, "Выделить всё\tCtrl+A", !m_model.Text().Empty());
-    ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    add(kHex, "Hex", true, m_hex);
-    add(kTimes, "Время", true, m_times);
-    if (m_save) {
-        ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-        add(kSave, "Сохранить в файл…\tCtrl+S", true);
-    }
+    const bool selection = m_model.HasSelection();
+    std::vector<Item> items{
+        {"Вырезать\tCtrl+X", selection, false, [this] { Cut(); }},
+        {"Копировать\tCtrl+C", selection, false, [this] { Copy(); }},
+        {"Вставить\tCtrl+V", ::IsClipboardFormatAvailable(CF_UNICODETEXT) != FALSE, false, [this] { Paste(); }},
+        {"Удалить\tDel", selection, false, [this] { ReplaceSelection(std::string()); }},
+        {},
+        {"Выделить всё\tCtrl+A", !m_model.Text().Empty(), false, [this] { SelectAll(); }},
+        {"Найти…\tCtrl+F", true, false, [this] { OpenFind(); }},
+        {},
+        {"Hex", true, m_hex, [this] { SetHex(!m_hex); }},
+        {"Время", true, m_times, [this] { SetTimesShown(!m_times); }},
+    };
+    if (m_save)
+        items.insert(items.end(), {{}, {"Сохранить в файл…\tCtrl+S", true, false, m_save}});
     if (!m_menuItems.empty())
-        ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    for (std::size_t i = 0; i < m_menuItems.size(); ++i) {
-        const CPaneMenuItem& item = m_menuItems[i];
-        add(kWindowItems + static_cast<UINT>(i), item.caption.c_str(), !item.enabled || item.enabled(),
-            item.checked && item.checked());
+        items.emplace_back();
+    for (const CPaneMenuItem& item : m_menuItems)
+        items.push_back({item.caption, !item.enabled || item.enabled(), item.checked && item.checked(), item.action});
+
+    const HMENU menu = ::CreatePopupMenu();
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const Item& item = items[i];
+        const UINT flags = item.caption.empty() ? MF_SEPARATOR
+                                                : MF_STRING | (item.enabled ? MF_ENABLED : MF_GRAYED)
+                                                      | (item.checked ? MF_CHECKED : MF_UNCHECKED);
+        ::AppendMenuW(menu, flags, i + 1, WideFromUtf8(item.caption).c_str());
     }
-    const UINT command = static_cast<UINT>(
+    const auto chosen = static_cast<std::size_t>(
         ::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, screen.x, screen.y, 0, m_window, nullptr));
     ::DestroyMenu(menu);
-    switch (command) {
-    case kCut: Cut(); break;
-    case kCopy: Copy(); break;
-    case kPaste: Paste(); break;
-    case kDelete: ReplaceSelection(std::string()); break;
-    case kSelectAll: SelectAll(); break;
-    case kHex: SetHex(!m_hex); break;
-    case kTimes: SetTimesShown(!m_times); break;
-    case kSave: if (m_save) m_save(); break;
-    default:
-        if (command >= kWindowItems && command - kWindowItems < m_menuItems.size())
-            m_menuItems[command - kWindowItems].action();
-    }
+    if (chosen > 0 && chosen <= items.size())
+        items[chosen - 1].action();
+}
+
+void CLogPane::OpenFind()
+{
+    if (!m_window)
+        return;
+    m_findBar.Open(m_window);
+    const CPaneText& text = m_model.Text();
+    const std::size_t begin = m_model.SelectionBegin(), end = m_model.SelectionEnd();
+    if (m_model.HasSelection() && text.LineOf(begin) == text.LineOf(end))
+        m_findBar.SetNeedle(Decoded(begin, end));
+    m_findBar.SetStatus("");
+}
+
+void CLogPane::Find(bool forward)
+{
+    const std::u16string needle = m_findBar.Needle();
+    if (needle.empty())
+        return OpenFind();
+    m_findBar.SetStatus("Поиск…");
+    m_search.Start(ToPaneBytes(needle), forward, m_findBar.MatchCase());
+}
+
+void CLogPane::OnFound(std::size_t begin, std::size_t end, bool wrapped)
+{
+    m_findBar.SetStatus(wrapped ? "Найдено, с другого конца" : "");
+    SetSelection(begin, end);
 }
 
 void CLogPane::SetTimesShown(bool shown)
@@ -631,8 +653,7 @@ void CLogPane::SetTimesShown(bool shown)
         return;
     m_times = shown;
     EnsureCaretVisible();
-    if (m_window)
-        ::InvalidateRect(m_window, nullptr, FALSE);
+    Repaint();
 }
 
 // The same lines stay in view; only their columns change.
@@ -643,8 +664,7 @@ void CLogPane::SetHex(bool hex)
     m_hex = hex;
     m_firstColumn = 0;
     EnsureCaretVisible();
-    if (m_window)
-        ::InvalidateRect(m_window, nullptr, FALSE);
+    Repaint();
 }
 
 // Mouse -------------------------------------------------------------------------
@@ -671,14 +691,11 @@ void CLogPane::EndDrag()
 
 LRESULT CALLBACK CLogPane::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        auto* self = static_cast<CLogPane*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->m_window = window;
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<CLogPane*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* self = WindowObject<CLogPane>(window, message, lParam);
     if (!self)
         return ::DefWindowProcW(window, message, wParam, lParam);
+    if (message == WM_NCCREATE)
+        self->m_window = window;
     if (message == WM_NCDESTROY) {
         // The object stays with the dialog; it only lets the window go.
         ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
@@ -785,7 +802,6 @@ LRESULT CLogPane::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
         auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
         if (info->hdr.hwndFrom == m_tooltip && info->hdr.code == TTN_GETDISPINFOW) {
             m_tipText = WideFromUtf8(m_note.empty() ? m_model.SentencesText() : m_model.SentencesText() + "\n" + m_note);
-            ::SendMessageW(m_tooltip, TTM_SETMAXTIPWIDTH, 0, 600);  // a width, so the line break counts
             info->lpszText = m_tipText.data();
             return 0;
         }

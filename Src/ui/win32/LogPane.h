@@ -13,7 +13,9 @@
 // Keys: arrows, Home/End, Page Up/Down, with Shift to select and Ctrl by
 // word or to the ends; Backspace, Delete, Enter for a line break, typed
 // characters; Ctrl+A, Ctrl+C / Ctrl+Insert, Ctrl+X / Shift+Delete, Ctrl+V /
-// Shift+Insert, Ctrl+S; Tab moves the focus. Mouse: click, drag and
+// Shift+Insert, Ctrl+S; Ctrl+F opens the find bar (FindBar.h), F3 and
+// Shift+F3 find the next and the previous match of its text, selected and
+// brought into view; Tab moves the focus. Mouse: click, drag and
 // Shift+click select, double click selects a word, the wheel scrolls; the
 // context menu edits. Copied text is Unicode with CR LF line breaks.
 //
@@ -27,9 +29,11 @@
 // The object belongs to the dialog and outlives the pane's window: once the
 // window is gone it keeps its text and draws nothing.
 
+#include "FindBar.h"
 #include "PaneLayout.h"
 #include "PaneMenu.h"
 #include "PaneModel.h"
+#include "PaneSearch.h"
 #include "Wnd.h"
 
 #include <cstddef>
@@ -77,6 +81,12 @@ public:
     void SetTimesShown(bool shown);
     bool TimesShown() const { return m_times; }
 
+    // The find bar: opened (a selection within a line is what to find), and
+    // a search for its text from the selection on, or back.
+    void OpenFind();
+    void Find(bool forward);
+    const CFindBar& FindBar() const { return m_findBar; }
+
     const CPaneModel& Model() const { return m_model; }
     // Selects [anchor, caret) or [caret, anchor), as the operator would.
     void SetSelection(std::size_t anchor, std::size_t caret);
@@ -98,8 +108,11 @@ private:
     CPaneLayout Layout() const { return CPaneLayout(m_model, m_hex); }
     void PaintLine(HDC dc, std::size_t line, int y, int width) const;
     void PaintEvents(HDC dc, std::size_t end, int width) const;
+    void Repaint();
+    void Relaid(bool follow);
     std::u16string Decoded(std::size_t begin, std::size_t end) const;
 
+    RECT Client() const;
     int TextLeft() const;
     int FullRows() const;
     int VisibleColumns() const;
@@ -120,6 +133,7 @@ private:
     bool OnKey(WPARAM key);
     void OnChar(wchar_t c);
     void OnContextMenu(POINT screen);
+    void OnFound(std::size_t begin, std::size_t end, bool wrapped);
     void DragScroll();
     void EndDrag();
 
@@ -142,6 +156,8 @@ private:
     int m_wheel = 0;           // wheel turns not yet scrolled, in WHEEL_DELTA units
     wchar_t m_highSurrogate = 0;
     std::wstring m_tipText;
+    CFindBar m_findBar;
+    CPaneSearch m_search;
 };
 
 // The pane among a window's controls; nullptr for any other control.

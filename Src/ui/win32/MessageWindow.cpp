@@ -25,11 +25,7 @@ CMessageWindow::~CMessageWindow()
 
 LRESULT CALLBACK CMessageWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<CMessageWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* self = WindowObject<CMessageWindow>(window, message, lParam);
     if (self && (message == WM_TIMER || message >= WM_APP)) {
         self->m_handler(message, wParam, lParam);
         return 0;

@@ -27,23 +27,15 @@ class CProgressWindow::CImpl
 public:
     CImpl(CWnd* parent, const std::string& title, std::function<void()> cancel) : m_cancel(std::move(cancel))
     {
-        if (!RegisterClassOnce(kClassName, Procedure, 0, reinterpret_cast<LPCWSTR>(IDC_ARROW),
-                               reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)))
-            return;
+        m_owner = parent;
         m_font = parent ? reinterpret_cast<HFONT>(::SendMessageW(parent, WM_GETFONT, 0, 0)) : nullptr;
-        const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
-        RECT frame{0, 0, Dlu(kClient.cx, true), Dlu(kClient.cy, false)};
-        ::AdjustWindowRectEx(&frame, style, FALSE, WS_EX_DLGMODALFRAME);
-        RECT owner{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
-        if (parent)
-            ::GetWindowRect(parent, &owner);
-        const int width = frame.right - frame.left, height = frame.bottom - frame.top;
-        m_window = ::CreateWindowExW(WS_EX_DLGMODALFRAME, kClassName, WideFromUtf8(title).c_str(), style,
-                                     (owner.left + owner.right - width) / 2, (owner.top + owner.bottom - height) / 2,
-                                     width, height, parent, nullptr, ::GetModuleHandleW(nullptr), this);
+        m_window = CreateOwnedWindow(kClassName, Procedure, title, WS_POPUP | WS_CAPTION | WS_SYSMENU,
+                                     WS_EX_DLGMODALFRAME, parent, SIZE{Dlu(kClient.cx, true), Dlu(kClient.cy, false)}, this);
+        if (!m_window)
+            return;
         m_text = Child(WC_STATICW, L"", SS_LEFT, kText, kTextId);
         m_bar = Child(PROGRESS_CLASSW, L"", 0, kBar, kBarId);
-        m_button = Child(WC_BUTTONW, WideFromUtf8("Отмена").c_str(), BS_PUSHBUTTON | WS_TABSTOP, kCancel, IDCANCEL);
+        m_button = Child(WC_BUTTONW, WideFromUtf8("Отмена"), BS_PUSHBUTTON | WS_TABSTOP, kCancel, IDCANCEL);
         ::SendMessageW(m_bar, PBM_SETRANGE32, 0, 1000);
     }
 
@@ -77,29 +69,18 @@ public:
     std::string m_shown;
 
 private:
-    // Dialog units of the system font to pixels.
-    static int Dlu(int units, bool horizontal)
-    {
-        const LONG base = ::GetDialogBaseUnits();
-        return horizontal ? ::MulDiv(units, LOWORD(base), 4) : ::MulDiv(units, HIWORD(base), 8);
-    }
+    // Dialog units of the owner's font to pixels.
+    int Dlu(int units, bool horizontal) const { return DialogUnits(m_owner, units, horizontal); }
 
-    HWND Child(const wchar_t* className, const wchar_t* text, DWORD style, const RECT& place, int id)
+    HWND Child(const wchar_t* className, const std::wstring& text, DWORD style, const RECT& place, int id)
     {
-        const HWND child = ::CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | style, Dlu(place.left, true),
-                                             Dlu(place.top, false), Dlu(place.right, true), Dlu(place.bottom, false),
-                                             m_window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                             ::GetModuleHandleW(nullptr), nullptr);
-        ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(m_font ? m_font : ::GetStockObject(DEFAULT_GUI_FONT)), FALSE);
-        return child;
+        return CreateChild(m_window, className, text, style, id, m_font,
+                           RECT{Dlu(place.left, true), Dlu(place.top, false), Dlu(place.right, true), Dlu(place.bottom, false)});
     }
 
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     {
-        if (message == WM_NCCREATE)
-            ::SetWindowLongPtrW(window, GWLP_USERDATA,
-                                reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
-        auto* self = reinterpret_cast<CImpl*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+        auto* self = WindowObject<CImpl>(window, message, lParam);
         // "Отмена", Escape and the close box all cancel; the window stays
         // until its owner lets it go.
         if (self && ((message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) || message == WM_CLOSE)) {
@@ -115,6 +96,7 @@ private:
     }
 
     std::function<void()> m_cancel;
+    HWND m_owner = nullptr;
     HFONT m_font = nullptr;
     HWND m_window = nullptr;
     HWND m_text = nullptr;

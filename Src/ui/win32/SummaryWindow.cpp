@@ -24,11 +24,9 @@ public:
     CImpl(CWnd* parent, const std::string& title, const std::vector<std::string>& columns, std::vector<bool> numeric)
         : m_numeric(std::move(numeric))
     {
-        if (!RegisterClassOnce(kClassName, Procedure, 0, reinterpret_cast<LPCWSTR>(IDC_ARROW),
-                               reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)))
+        m_window = CreateOwnedWindow(kClassName, Procedure, title, WS_OVERLAPPEDWINDOW, 0, parent, SIZE{540, 260}, this);
+        if (!m_window)
             return;
-        m_window = ::CreateWindowExW(0, kClassName, WideFromUtf8(title).c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                     CW_USEDEFAULT, 560, 300, parent, nullptr, ::GetModuleHandleW(nullptr), this);
         m_list = ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
                                    WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS, 0, 0, 0, 0,
                                    m_window, nullptr, ::GetModuleHandleW(nullptr), nullptr);
@@ -95,10 +93,7 @@ public:
 
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     {
-        if (message == WM_NCCREATE)
-            ::SetWindowLongPtrW(window, GWLP_USERDATA,
-                                reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
-        auto* self = reinterpret_cast<CImpl*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+        auto* self = WindowObject<CImpl>(window, message, lParam);
         if (!self || !self->m_list)
             return ::DefWindowProcW(window, message, wParam, lParam);
         switch (message) {

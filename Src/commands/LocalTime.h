@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-namespace ui {
+namespace text {
 
 // Milliseconds since 1970, now.
 std::int64_t NowMs();
@@ -13,4 +13,4 @@ std::int64_t NowMs();
 // after it when `millis`.
 std::string LocalTime(std::int64_t ms, const char* format, bool millis = false);
 
-} // namespace ui
+} // namespace text

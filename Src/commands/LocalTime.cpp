@@ -1,10 +1,10 @@
-#include "LocalTime.h"
+#include <LocalTime.h>
 
 #include <chrono>
 #include <cstdio>
 #include <ctime>
 
-namespace ui {
+namespace text {
 
 std::int64_t NowMs()
 {
@@ -28,4 +28,4 @@ std::string LocalTime(std::int64_t ms, const char* format, bool millis)
     return text;
 }
 
-} // namespace ui
+} // namespace text
