@@ -5,9 +5,9 @@
 // grows (PaneSource.h):
 //   - received text, one stream per record it went into (CPaneStream): read
 //     back from the record once the record has written it, so that a pane
-//     of a gigabyte holds little more than a byte a line in memory; held in
-//     memory until then, and for good where there is no record or the
-//     record stopped;
+//     of a gigabyte holds under a byte a line in memory (a tag in half a
+//     byte, a point to read from every 128 lines); held in memory until
+//     then, and for good where there is no record or the record stopped;
 //   - the operator's notes and the notes of what was sent, in memory
 //     (CPaneRun).
 // An edit anywhere splits pieces and adds or drops some; the sources stay as
