@@ -3,6 +3,8 @@
 // What the window benchmarks share: a pseudo-terminal playing a device, and
 // running the window's events until something has happened.
 
+#include <RegistryHooks.h>
+
 #include <QEventLoop>
 #include <QTimer>
 
@@ -13,6 +15,7 @@
 #include <string>
 #include <termios.h>
 #include <unistd.h>
+#include <vector>
 
 namespace bench {
 
@@ -54,6 +57,16 @@ struct Pty
     int master = -1;
     std::string path;
 };
+
+// Lists the three devices in the window's device map (as dev0, dev1, dev2),
+// so that each channel's port list offers them.
+inline void ListDevices(const Pty (&devices)[3])
+{
+    std::vector<registry::RegValue> map;
+    for (int ch = 0; ch < 3; ++ch)
+        map.push_back(registry::RegValue::String("dev" + std::to_string(ch), devices[ch].path));
+    registry::SetDeviceMapValues(map);
+}
 
 // A private folder for the window's settings and virtual ports, so a
 // benchmark never reads or writes the user's own; offscreen unless told

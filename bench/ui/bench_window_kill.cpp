@@ -61,10 +61,7 @@ std::string Sentence(std::size_t n)
     char name[] = "bench_window_kill";
     char* argv[] = {name, nullptr};
     QApplication app(argc, argv);
-    std::vector<registry::RegValue> map;
-    for (int ch = 0; ch < 3; ++ch)
-        map.push_back(registry::RegValue::String("dev" + std::to_string(ch), devices[ch].path));
-    registry::SetDeviceMapValues(map);
+    bench::ListDevices(devices);
     COrvelConfiguratorDlg dlg;
     dlg.Create();
     dlg.show();

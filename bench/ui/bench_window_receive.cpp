@@ -276,10 +276,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
 
     Pty devices[3];
-    std::vector<registry::RegValue> map;
-    for (int ch = 0; ch < 3; ++ch)
-        map.push_back(registry::RegValue::String("dev" + std::to_string(ch), devices[ch].path));
-    registry::SetDeviceMapValues(map);
+    bench::ListDevices(devices);
 
     COrvelConfiguratorDlg dlg;
     dlg.Create();
