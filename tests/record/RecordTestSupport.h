@@ -62,9 +62,9 @@ inline void WriteFile(const std::string& path, const std::string& bytes)
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-// The byte at `offset` of an endless received text: NMEA-like sentences
-// broken by CR LF, a CR alone or an LF, with empty lines, control bytes and
-// Windows-1251 letters among them.
+// The byte at `offset` of an endless received text: NMEA sentences (right
+// and wrong checksums) broken by CR LF, a CR alone or an LF, with empty
+// lines, control bytes and Windows-1251 letters among them.
 inline char TextByte(std::uint64_t offset)
 {
     static const std::string kText = [] {
@@ -74,9 +74,10 @@ inline char TextByte(std::uint64_t offset)
             "\r\n",
             "$SDDBT,0012.3,f,0003.7,M,0002.0,F*3F\n",
             "\n",
-            "\xCF\xF0\xE8\xE2\xE5\xF2 \x01\x02\x7F\r",
+            "\xCF\xF0\xE8\xE2\xE5\xF2 \x01\x02\x7F\t\r",
             "\r",
             "$GPHDT,274.07,T*03\r\n",
+            "$GPHDT,274.07,T*04\r\n",
             std::string("bin\0ary\x1B", 8),
             "\r\n",
         };

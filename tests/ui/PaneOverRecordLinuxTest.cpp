@@ -14,14 +14,14 @@
 #include <unistd.h>
 
 using panetest::CPanePair;
-using panetest::Stream;
+using recordtest::Text;
 
 TEST(PaneOverRecordLinux, ARecordCutShortReadsAsWhatItStillHasAndAStandIn)
 {
     CPanePair panes(4096);
-    panes.ReceiveInReads(Stream(0, 100000), 300, 1);
+    panes.ReceiveInReads(Text(0, 100000), 300, 1);
     panes.Written();
-    panes.ReceiveInReads(Stream(100000, 1000), 300, 2);  // still in memory, some of it
+    panes.ReceiveInReads(Text(100000, 1000), 300, 2);  // still in memory, some of it
     const std::string path = panes.Record()->BytesPath();
     std::filesystem::resize_file(path, 50000);
 

@@ -20,7 +20,7 @@
 #include <vector>
 
 using panetest::CPanePair;
-using panetest::Stream;
+using recordtest::Text;
 using Model = ui::CPaneModel;
 
 namespace {
@@ -129,47 +129,47 @@ const std::vector<Case>& Cases()
 {
     static const std::vector<Case> cases = {
         {"reads cut anywhere",
-         {ReadsOf(Stream(0, 30000), 97, 1), Written(), ReadsOf(Stream(30000, 20000), 5, 2), Written(),
-          ReadsOf(Stream(50000, 3000), 1, 3), Written()}},
+         {ReadsOf(Text(0, 30000), 97, 1), Written(), ReadsOf(Text(30000, 20000), 5, 2), Written(),
+          ReadsOf(Text(50000, 3000), 1, 3), Written()}},
         {"a CR LF split between reads, inside what is read back at once and at its end",
          {Reads({"$GPHDT,274.07,T*03\r", "\n", "a\r", "\nb\r", "\r\n\r", "\n\r", "c"}), Written(),
           ReadsOf(Repeated("x\r\n", 700), 2, 4), Written(), ReadsOf(Repeated("\r\r\n\n", 300), 3, 5), Written()}},
         {"lines longer than what is read back at once",
-         {Reads({std::string(5000, 'z'), "\r"}), Reads({"\n" + Stream(0, 2000)}), Written(),
+         {Reads({std::string(5000, 'z'), "\r"}), Reads({"\n" + Text(0, 2000)}), Written(),
           Reads({std::string(70000, 'q'), std::string(3, 'q')}), Written(), Reads({"\r\n"}), Written()}},
         {"the operator's notes typed into and cut from record-backed text",
-         {ReadsOf(Stream(0, 40000), 200, 6), Written(), Type(0.5, "note"), Type(0.5, "\n"), Type(0.1, "x\ny\n"),
+         {ReadsOf(Text(0, 40000), 200, 6), Written(), Type(0.5, "note"), Type(0.5, "\n"), Type(0.1, "x\ny\n"),
           Erase(0.2, 0.6), JoinLines(0.3), JoinLines(0.01), Type(1.0, "typed at the end"),
-          ReadsOf(Stream(40000, 20000), 300, 7), Written(), Erase(0.0, 0.05), Erase(0.9, 1.0), Type(0.0, "\n"),
-          ReadsOf(Stream(60000, 5000), 300, 8), Written()}},
+          ReadsOf(Text(40000, 20000), 300, 7), Written(), Erase(0.0, 0.05), Erase(0.9, 1.0), Type(0.0, "\n"),
+          ReadsOf(Text(60000, 5000), 300, 8), Written()}},
         {"notes of what was sent among received lines, one between a CR and its LF",
          {Reads({"$GPHDT,274.07,T*03\r\n$GPHD"}), SentNote("$PSRF,1*00"), Reads({"T,1*00\r"}),
-          SentNote("between CR and LF"), Reads({"\nnext"}), Written(), ReadsOf(Stream(0, 9000), 40, 9), Written(),
+          SentNote("between CR and LF"), Reads({"\nnext"}), Written(), ReadsOf(Text(0, 9000), 40, 9), Written(),
           SentNote("after it all")},
          false},
         {"cleared in a line, between a CR and its LF, and received on",
-         {ReadsOf(Stream(0, 10000), 50, 10), Written(), Reads({"$GPHDT,27"}), Clear(), Reads({"4.07,T*03\r\n"}),
-          ReadsOf(Stream(0, 3000), 50, 23), Written(), Reads({"x\r"}), Clear(), Reads({"\nafter\r\n"}), Written(),
-          ReadsOf(Stream(0, 10000), 50, 11), Written(), Clear(),
+         {ReadsOf(Text(0, 10000), 50, 10), Written(), Reads({"$GPHDT,27"}), Clear(), Reads({"4.07,T*03\r\n"}),
+          ReadsOf(Text(0, 3000), 50, 23), Written(), Reads({"x\r"}), Clear(), Reads({"\nafter\r\n"}), Written(),
+          ReadsOf(Text(0, 10000), 50, 11), Written(), Clear(),
           Written(), Reads({"$GPHDT,274.07,T*03\r\n"}), Written()},
          false},
         {"closed and opened: a CR ends one record and an LF begins the next",
-         {ReadsOf(Stream(0, 5000), 64, 12), Reads({"end\r"}), Close(), Open(), Reads({"\nnew record\r\n"}), Written(),
-          ReadsOf(Stream(0, 8000), 64, 13), Written(), Erase(0.3, 0.7), Close(), Open(), Reads({"\r\nthird\r"}),
+         {ReadsOf(Text(0, 5000), 64, 12), Reads({"end\r"}), Close(), Open(), Reads({"\nnew record\r\n"}), Written(),
+          ReadsOf(Text(0, 8000), 64, 13), Written(), Erase(0.3, 0.7), Close(), Open(), Reads({"\r\nthird\r"}),
           Written()}},
         {"received while closed, between records",
          {Reads({"first\r\n"}), Close(), Reads({"while closed\r\n", "$GPHDT,274.07,T*03\r\n"}), Open(),
-          ReadsOf(Stream(0, 6000), 64, 14), Written()}},
+          ReadsOf(Text(0, 6000), 64, 14), Written()}},
         {"all selected and cut, and received on",
-         {ReadsOf(Stream(0, 20000), 128, 15), Written(), Erase(0.0, 1.0), ReadsOf(Stream(20000, 20000), 128, 16),
+         {ReadsOf(Text(0, 20000), 128, 15), Written(), Erase(0.0, 1.0), ReadsOf(Text(20000, 20000), 128, 16),
           Written()}},
         {"a record that holds what the pane never got: the pane shows what it got",
-         {RecordOnly("before the pane was told\r\n"), ReadsOf(Stream(0, 20000), 100, 24), Written(),
+         {RecordOnly("before the pane was told\r\n"), ReadsOf(Text(0, 20000), 100, 24), Written(),
           Reads({"more\r\n"}), Written()},
          false},
         {"the record stops at a file-size limit: the rest stays in memory",
-         {ReadsOf(Stream(0, 30000), 200, 17), Written(), ReadsOf(Stream(30000, 30000), 200, 18), Written(),
-          Type(0.2, "typed"), Erase(0.6, 0.8), ReadsOf(Stream(0, 5000), 50, 19), Written()},
+         {ReadsOf(Text(0, 30000), 200, 17), Written(), ReadsOf(Text(30000, 30000), 200, 18), Written(),
+          Type(0.2, "typed"), Erase(0.6, 0.8), ReadsOf(Text(0, 5000), 50, 19), Written()},
          true,
          40000},
     };
@@ -200,8 +200,9 @@ TEST(PaneOverRecord, AnswersAsAPaneInMemory)
             // What the records hold is read from them, not held.
             const ui::CPaneText& text = panes.overRecord.Text();
             EXPECT_EQ(panes.memory.Text().ReadBackBytes(), 0u);
-            if (c.readBack)
+            if (c.readBack) {
                 EXPECT_GT(text.ReadBackBytes(), 0u) << "of " << text.Size();
+            }
         }
     }
 }
@@ -215,7 +216,7 @@ TEST(PaneOverRecord, MemoryDoesNotGrowWithTheTextReceived)
     constexpr std::size_t kRead = 4096;
     constexpr std::size_t kTotal = 24 << 20;
     for (std::size_t at = 0; at < kTotal; at += kRead) {
-        panes.Receive(Stream(at, kRead));
+        panes.Receive(Text(at, kRead));
         if (at % (1 << 20) == 0)
             panes.Written();
     }
@@ -239,9 +240,9 @@ TEST(PaneOverRecord, MemoryDoesNotGrowWithTheTextReceived)
 TEST(PaneOverRecord, ASnapshotStaysWhatThePaneHeld)
 {
     CPanePair panes(4096);
-    panes.ReceiveInReads(Stream(0, 200000), 300, 20);
+    panes.ReceiveInReads(Text(0, 200000), 300, 20);
     panes.Written();
-    panes.ReceiveInReads(Stream(200000, 3000), 300, 21);  // some of it still in memory
+    panes.ReceiveInReads(Text(200000, 3000), 300, 21);  // some of it still in memory
     panes.overRecord.MoveCaret(100, false);
     panes.overRecord.ReplaceSelection("typed\n");
     panes.memory.MoveCaret(100, false);
@@ -257,7 +258,7 @@ TEST(PaneOverRecord, ASnapshotStaysWhatThePaneHeld)
         });
     });
     for (int round = 0; round < 20; ++round) {
-        panes.ReceiveInReads(Stream(203000 + round * 5000, 5000), 300, 22 + round);
+        panes.ReceiveInReads(Text(203000 + round * 5000, 5000), 300, 22 + round);
         panes.Written();
         if (round == 10)
             panes.Both([](Model& model) { model.Clear(); });

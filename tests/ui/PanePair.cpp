@@ -7,38 +7,6 @@
 
 namespace panetest {
 
-char StreamByte(std::uint64_t offset)
-{
-    static const std::string kText = [] {
-        const std::string lines[] = {
-            "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n",
-            "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\r",
-            "\r\n",
-            "$SDDBT,0012.3,f,0003.7,M,0002.0,F*3F\n",
-            "\n",
-            "\xCF\xF0\xE8\xE2\xE5\xF2 \x01\x02\x7F\t\r",
-            "\r",
-            "$GPHDT,274.07,T*03\r\n",
-            "$GPHDT,274.07,T*04\r\n",
-            std::string("bin\0ary\x1B", 8),
-            "\r\n",
-        };
-        std::string text;
-        for (const std::string& line : lines)
-            text += line;
-        return text;
-    }();
-    return kText[offset % kText.size()];
-}
-
-std::string Stream(std::uint64_t from, std::size_t size)
-{
-    std::string text(size, '\0');
-    for (std::size_t i = 0; i < size; ++i)
-        text[i] = StreamByte(from + i);
-    return text;
-}
-
 CPanePair::CPanePair(std::size_t blockSize) : memory(blockSize), overRecord(blockSize)
 {
     Open();

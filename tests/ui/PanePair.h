@@ -7,6 +7,7 @@
 
 #include <PaneLayout.h>
 #include <PaneModel.h>
+#include <RecordTestSupport.h>  // the received text the panes are fed
 #include <TempDir.h>
 #include <WatchRecord.h>
 
@@ -19,12 +20,6 @@
 namespace panetest {
 
 constexpr record::Millis kOpenTime = 1700000000000;
-
-// The byte at `offset` of an endless received text: NMEA sentences (right
-// and wrong checksums) broken by CR LF, a CR alone or an LF, with empty
-// lines, control bytes and Windows-1251 letters among them.
-char StreamByte(std::uint64_t offset);
-std::string Stream(std::uint64_t from, std::size_t size);
 
 class CPanePair
 {

@@ -55,8 +55,9 @@ void ExpectSame(const ui::CPaneText& text, const std::string& model, const std::
         if (pos == model.size() || model[pos] == '\n') {
             ASSERT_EQ(text.LineStart(line), lineStart) << "line " << line;
             ASSERT_EQ(text.LineEnd(line), pos) << "line " << line;
-            if (!tags.empty() || pos == model.size())
+            if (!tags.empty() || pos == model.size()) {
                 ASSERT_EQ(text.LineTag(line), pos == model.size() ? 0 : tags[line]) << "line " << line;
+            }
             lineStart = pos + 1;
             ++line;
         }
@@ -82,121 +83,101 @@ void SetTag(ui::CPaneText& text, Model& model, std::size_t pos, std::uint8_t tag
 
 } // namespace
 
+namespace {
+
+// Received text as the device sent it, into the pane and the record: each
+// '\n' of `more` an LF, a CR or a CR LF, now and then a CR LF split between
+// two reads. `afterCr`: the device's last byte was a CR that ended a line.
+template <typename Number>
+void Receive(ui::CPaneText& text, record::CWatchRecord& record, const std::string& more, std::uint8_t tag,
+             bool& afterCr, Number number, record::Millis time)
+{
+    std::string read;
+    if (afterCr && number(2) == 0) {
+        read += '\n';  // the LF of the CR that ended the last read
+        text.ExtendReceivedBreak(text.LastReceivedTag());
+        afterCr = false;
+    }
+    for (std::size_t i = 0; i < more.size();) {
+        const std::size_t lf = std::min(more.find('\n', i), more.size());
+        read.append(more, i, lf - i);
+        text.AppendReceived(more.data() + i, lf - i);
+        afterCr = afterCr && lf == i;
+        if (lf == more.size())
+            break;
+        // An LF right after a CR would end the CR's line, not one of its own.
+        const char* const ends[] = {"\n", "\r", "\r\n"};
+        const char* end = ends[afterCr ? 1 + number(2) : number(3)];
+        read += end;
+        text.AppendReceivedBreak(tag, 0, static_cast<unsigned>(std::char_traits<char>::length(end)));
+        afterCr = std::string(end) == "\r";
+        i = lf + 1;
+    }
+    record.Append(read.data(), read.size(), time);
+}
+
+} // namespace
+
 // Blocks of a few bytes, so that appends, insertions and erasures cross
 // block boundaries, split blocks and empty them all the time; reads of a
 // range (Bytes, ForEachPiece) cross them too. Every line break keeps the tag
 // it came with, or was given later, wherever the edits move it.
+// Over a record, appended text is received text that the record takes too,
+// and at random moments the record has written it and the text is read back
+// from there; block sizes of a few bytes read back a few bytes at a time.
 TEST(PaneText, AnySequenceOfEditsReadsAsTheSameEditsOnAString)
 {
-    for (const std::size_t blockSize : {1u, 3u, 8u, 64u}) {
-        SCOPED_TRACE(blockSize);
-        ui::CPaneText text(blockSize);
-        Model model;
-        std::mt19937 random(static_cast<unsigned>(blockSize));
-        const auto number = [&](std::size_t below) { return static_cast<std::size_t>(random() % below); };
-        for (int step = 0; step < 300; ++step) {
-            const std::size_t pos = number(model.bytes.size() + 1);
-            std::string more;
-            for (std::size_t size = number(3 * blockSize + 2); more.size() < size;)
-                more += "ab\n\xE9\0"[number(5)];
-            const std::size_t size = number(4 * blockSize + 2);
-            const auto tag = static_cast<std::uint8_t>(1 + number(5));
-            switch (number(5)) {
-            case 0:
-                text.Insert(pos, more.data(), more.size(), tag);
-                model.Insert(pos, more, static_cast<char>(tag));
-                break;
-            case 1:
-                text.Erase(pos, size);
-                model.Erase(pos, size);
-                break;
-            case 2:
-                SetTag(text, model, pos, tag);
-                break;
-            default:
-                text.Append(more, tag);
-                model.Insert(model.bytes.size(), more, static_cast<char>(tag));
-            }
-            ASSERT_NO_FATAL_FAILURE(ExpectSame(text, model.bytes, model.tags)) << "after step " << step;
-        }
-        text.Clear();
-        text.Append("x\ny");
-        ASSERT_NO_FATAL_FAILURE(ExpectSame(text, "x\ny"));
-    }
-}
-
-// The same over received text that a record takes: appended text comes as
-// the device sent it (each '\n' an LF, a CR or a CR LF, now and then a CR LF
-// split between two reads), and at random moments the record has written
-// it and the text is read back from there; block sizes of a few bytes read
-// back a few bytes at a time.
-TEST(PaneText, AnySequenceOfEditsOverARecordReadsAsTheSameEditsOnAString)
-{
-    for (const std::size_t blockSize : {1u, 3u, 8u, 64u}) {
-        SCOPED_TRACE(blockSize);
-        testsupport::TempDir folder;
-        const auto record = record::CWatchRecord::Create(folder.Path(), "SnsPort", 1700000000000);
-        ui::CPaneText text(blockSize);
-        text.SetRecord(record);
-        Model model;
-        std::mt19937 random(static_cast<unsigned>(blockSize) + 100);
-        const auto number = [&](std::size_t below) { return static_cast<std::size_t>(random() % below); };
-        bool afterCr = false;  // the device's last byte was a CR that ended a line
-        for (int step = 0; step < 300; ++step) {
-            const std::size_t pos = number(model.bytes.size() + 1);
-            std::string more;
-            for (std::size_t size = number(3 * blockSize + 2); more.size() < size;)
-                more += "ab\n\xE9\0"[number(5)];
-            const std::size_t size = number(4 * blockSize + 2);
-            // Past step 200, more tag values than half a byte can number.
-            const auto tag = static_cast<std::uint8_t>(1 + number(step < 200 ? 5 : 40));
-            switch (number(6)) {
-            case 0:
-                text.Insert(pos, more.data(), more.size(), tag);
-                model.Insert(pos, more, static_cast<char>(tag));
-                break;
-            case 1:
-                text.Erase(pos, size);
-                model.Erase(pos, size);
-                break;
-            case 2:
-                record->Flush();
-                text.Settle();
-                break;
-            case 3:
-                SetTag(text, model, pos, tag);
-                break;
-            default: {
-                std::string read;
-                if (afterCr && number(2) == 0) {
-                    read += '\n';  // the LF of the CR that ended the last read
-                    text.ExtendReceivedBreak(text.LastReceivedTag());
-                    afterCr = false;
+    for (const bool overRecord : {false, true})
+        for (const std::size_t blockSize : {1u, 3u, 8u, 64u}) {
+            SCOPED_TRACE(testing::Message() << "block " << blockSize << (overRecord ? ", over a record" : ""));
+            testsupport::TempDir folder;
+            const auto record = record::CWatchRecord::Create(folder.Path(), "SnsPort", 1700000000000);
+            ui::CPaneText text(blockSize);
+            if (overRecord)
+                text.SetRecord(record);
+            Model model;
+            std::mt19937 random(static_cast<unsigned>(blockSize) + (overRecord ? 100 : 0));
+            const auto number = [&](std::size_t below) { return static_cast<std::size_t>(random() % below); };
+            bool afterCr = false;
+            for (int step = 0; step < 300; ++step) {
+                const std::size_t pos = number(model.bytes.size() + 1);
+                std::string more;
+                for (std::size_t size = number(3 * blockSize + 2); more.size() < size;)
+                    more += "ab\n\xE9\0"[number(5)];
+                const std::size_t size = number(4 * blockSize + 2);
+                // Past step 200, more tag values than half a byte can number.
+                const auto tag = static_cast<std::uint8_t>(1 + number(step < 200 ? 5 : 40));
+                switch (number(6)) {
+                case 0:
+                    text.Insert(pos, more.data(), more.size(), tag);
+                    model.Insert(pos, more, static_cast<char>(tag));
+                    break;
+                case 1:
+                    text.Erase(pos, size);
+                    model.Erase(pos, size);
+                    break;
+                case 2:
+                    record->Flush();
+                    text.Settle();
+                    break;
+                case 3:
+                    SetTag(text, model, pos, tag);
+                    break;
+                default:
+                    if (overRecord)
+                        Receive(text, *record, more, tag, afterCr, number, 1700000000000 + step);
+                    else
+                        text.Append(more, tag);
+                    model.Insert(model.bytes.size(), more, static_cast<char>(tag));
                 }
-                for (std::size_t i = 0; i < more.size();) {
-                    const std::size_t lf = std::min(more.find('\n', i), more.size());
-                    read.append(more, i, lf - i);
-                    text.AppendReceived(more.data() + i, lf - i);
-                    afterCr = afterCr && lf == i;
-                    if (lf == more.size())
-                        break;
-                    // An LF right after a CR would end the CR's line, not one of its own.
-                    const char* const ends[] = {"\n", "\r", "\r\n"};
-                    const char* end = ends[afterCr ? 1 + number(2) : number(3)];
-                    read += end;
-                    text.AppendReceivedBreak(tag, 0, static_cast<unsigned>(std::char_traits<char>::length(end)));
-                    afterCr = std::string(end) == "\r";
-                    i = lf + 1;
-                }
-                record->Append(read.data(), read.size(), 1700000000000 + step);
-                model.Insert(model.bytes.size(), more, static_cast<char>(tag));
+                ASSERT_NO_FATAL_FAILURE(ExpectSame(text, model.bytes, model.tags)) << "after step " << step;
             }
-            }
-            ASSERT_NO_FATAL_FAILURE(ExpectSame(text, model.bytes, model.tags)) << "after step " << step;
+            record->Flush();
+            text.Settle();
+            EXPECT_EQ(text.ReadBackBytes() > 0, overRecord);
+            ASSERT_NO_FATAL_FAILURE(ExpectSame(text, model.bytes, model.tags));
+            text.Clear();
+            text.Append("x\ny");
+            ASSERT_NO_FATAL_FAILURE(ExpectSame(text, "x\ny"));
         }
-        record->Flush();
-        text.Settle();
-        EXPECT_GT(text.ReadBackBytes(), 0u);
-        ASSERT_NO_FATAL_FAILURE(ExpectSame(text, model.bytes, model.tags));
-    }
 }
