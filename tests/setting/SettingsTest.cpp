@@ -57,12 +57,6 @@ std::string Sz(const std::string& text)
     return RegValue::String("", text).data;
 }
 
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // Sorted.
 std::vector<std::string> FilesStartingWith(const std::string& folder, const std::string& prefix)
 {
@@ -237,7 +231,7 @@ void AddOrphanPage(const std::string& path)
 {
     ASSERT_EQ(CRegKey().Create(HKEY_CURRENT_USER, "SOFTWARE\\Small"), ERROR_SUCCESS);
     SetUserStoreFile(path);
-    std::string bytes = ReadFile(path);
+    std::string bytes = testsupport::FileBytes(path);
     const auto byte = [&](std::size_t at) { return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at])); };
     const std::uint32_t pageSize = byte(16) << 8 | byte(17);
     const std::uint32_t pages = (byte(28) << 24 | byte(29) << 16 | byte(30) << 8 | byte(31)) + 1;
@@ -271,7 +265,7 @@ std::map<std::string, std::size_t> StoreFiles(const std::string& path)
     std::map<std::string, std::size_t> files;
     for (const std::string suffix : {"", "-wal", "-shm", "-journal"}) {
         if (fs::exists(path + suffix))
-            files[suffix] = suffix == "-shm" ? 0 : std::hash<std::string>()(ReadFile(path + suffix));
+            files[suffix] = suffix == "-shm" ? 0 : std::hash<std::string>()(testsupport::FileBytes(path + suffix));
     }
     return files;
 }
@@ -308,7 +302,7 @@ TEST_F(SettingsTest, AStoreThatCannotBeMadeLeavesDefaultsAndLosesSavesQuietly)
     const std::string said = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(port, "COM3");
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
-    EXPECT_EQ(ReadFile(m_dir.File("blocker")), "a file where a folder should be");
+    EXPECT_EQ(testsupport::FileBytes(m_dir.File("blocker")), "a file where a folder should be");
 }
 
 // Two copies started at the same moment on a damaged store: exactly one of

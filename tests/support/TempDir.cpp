@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <stdexcept>
 #include <thread>
@@ -25,6 +27,12 @@ TempDir::TempDir()
         }
     }
     throw std::runtime_error("no new folder could be made in " + fs::temp_directory_path().string());
+}
+
+std::string FileBytes(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 TempDir::~TempDir()

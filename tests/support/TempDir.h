@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -21,6 +22,9 @@ public:
 private:
     std::string m_path;
 };
+
+// A file's bytes, whole (empty when it cannot be read).
+std::string FileBytes(const std::filesystem::path& path);
 
 // Polls `condition` until it holds or `ceiling` passes. The ceiling only
 // keeps a broken test from hanging; it is never the thing being tested.

@@ -56,15 +56,12 @@ private:
     std::thread m_thread;
 };
 
-class Aids : public ::testing::Test
+class Aids : public WindowOnPorts
 {
 protected:
     void OpenAt(const char* rate)
     {
-        stores = std::make_unique<Stores>(std::vector<std::string>{device.SlavePath()});
-        dlg = MakeWindow();
-        dlg->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+        ASSERT_NO_FATAL_FAILURE(Start({device.SlavePath()}));
         PickItem(*dlg, IDC_SNS_PORT, QString::fromStdString(device.SlavePath()));
         PickItem(*dlg, IDC_SNS_BAUD, rate);
         Click(*dlg, IDC_SNS_OPEN);
@@ -79,8 +76,6 @@ protected:
     }
 
     testsupport::PtyPair device;
-    std::unique_ptr<Stores> stores;
-    std::unique_ptr<COrvelConfiguratorDlg> dlg;
 };
 
 } // namespace

@@ -4,13 +4,12 @@
 
 #include "WindowTestSupport.h"
 
+#include <FileSizeLimit.h>
 #include <PtyPair.h>
 #include <Resource.h>
 #include <SerialPort.h>
 
-#include <QApplication>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -28,7 +27,6 @@
 #include <filesystem>
 #include <fstream>
 #include <poll.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <thread>
@@ -37,6 +35,7 @@
 using namespace windowtest;
 using MfcExtControl::CColorStatic;
 using MfcExtControl::COLORREF;
+using testsupport::FileBytes;
 
 namespace {
 
@@ -70,12 +69,6 @@ std::string Pattern(std::size_t size, char tag)
     return out;
 }
 
-std::string FileBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // Another program can open the port: the window has let go of it.
 bool PortIsFree(const std::string& path)
 {
@@ -83,21 +76,6 @@ bool PortIsFree(const std::string& path)
     serialport::CSerialPort probe(io, {});
     return probe.Open(path.c_str(), 9600);
 }
-
-// Files this process writes cannot grow past one byte while the object
-// lives (root included); the write then fails instead of raising SIGXFSZ.
-struct ScopedNoRoomInFiles
-{
-    ScopedNoRoomInFiles()
-    {
-        ::getrlimit(RLIMIT_FSIZE, &m_old);
-        ::signal(SIGXFSZ, SIG_IGN);
-        const rlimit oneByte{1, m_old.rlim_max};
-        ::setrlimit(RLIMIT_FSIZE, &oneByte);
-    }
-    ~ScopedNoRoomInFiles() { ::setrlimit(RLIMIT_FSIZE, &m_old); }
-    rlimit m_old{};
-};
 
 // The device sends `chunk` over and over while the object lives. It never
 // blocks, so it never waits on a port that is no longer read.
@@ -147,17 +125,9 @@ void OpenOn(COrvelConfiguratorDlg& window, const Panel& panel, const std::string
     Click(window, panel.open);
 }
 
-class Channels : public ::testing::Test
+class Channels : public WindowOnPorts
 {
 protected:
-    void Start(const std::vector<std::string>& ports)
-    {
-        stores = std::make_unique<Stores>(ports);
-        dlg = MakeWindow();
-        dlg->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
-    }
-
     // Channel 0 open on `device`.
     void StartOpen()
     {
@@ -208,8 +178,6 @@ protected:
     }
 
     testsupport::PtyPair device;
-    std::unique_ptr<Stores> stores;
-    std::unique_ptr<COrvelConfiguratorDlg> dlg;
 };
 
 } // namespace
@@ -454,11 +422,8 @@ TEST_F(Channels, PaneIsSavedAsTheBytesItShows)
     ASSERT_TRUE(save(std::string(), &proposed));
     EXPECT_EQ(proposed[0].toStdString(), dir.Path());
     EXPECT_TRUE(QRegularExpression(U("^СНС-\\d{8}-\\d{6}\\.log$")).match(proposed[1]).hasMatch());
-    QWidget* view = pane->viewport();
-    QContextMenuEvent menuRequest(QContextMenuEvent::Mouse, QPoint(5, 5), view->mapToGlobal(QPoint(5, 5)));
-    QApplication::sendEvent(view, &menuRequest);
     QMenu* menu = nullptr;
-    ASSERT_TRUE(ProcessUntil([&] { return (menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())); }));
+    ASSERT_NO_FATAL_FAILURE(OpenPaneMenu(*dlg, kSns.log, menu));
     QStringList captions;
     for (const QAction* action : menu->actions())
         captions << action->text();
@@ -466,7 +431,11 @@ TEST_F(Channels, PaneIsSavedAsTheBytesItShows)
     menu->close();
 
     std::ofstream(dir.File("old.log")) << "old";
-    const ScopedNoRoomInFiles full;
+    // No file may grow past one byte (root included); a write past it fails
+    // instead of raising SIGXFSZ.
+    ::signal(SIGXFSZ, SIG_IGN);
+    testsupport::CFileSizeLimit full;
+    ASSERT_TRUE(full.Set(1));
     QString said;
     WhenModal([&](QWidget* modal) {
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {

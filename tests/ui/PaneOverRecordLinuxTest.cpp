@@ -5,12 +5,11 @@
 #include "PanePair.h"
 
 #include <PaneRecord.h>
+#include <TempDir.h>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <unistd.h>
 
 using panetest::CPanePair;
@@ -57,8 +56,7 @@ TEST(PaneOverRecordLinux, ARecordCutShortReadsAsWhatItStillHasAndAStandIn)
     EXPECT_EQ(saved, panetest::SavedLineByLine(panes.overRecord, true));
     const std::string file = std::filesystem::temp_directory_path() / ("orvel-pane-cut-" + std::to_string(::getpid()));
     EXPECT_EQ(ui::WriteRecord(panes.overRecord.Snapshot(false), file), "");
-    std::ifstream in(file, std::ios::binary);
-    std::string written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string written = testsupport::FileBytes(file);
     std::filesystem::remove(file);
     std::string crlf;
     for (const char c : panes.overRecord.RecordBytes(false))

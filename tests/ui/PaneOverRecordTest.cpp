@@ -183,7 +183,7 @@ TEST(PaneOverRecord, AnswersAsAPaneInMemory)
     for (const Case& c : Cases()) {
         for (const std::size_t blockSize : {std::size_t{64}, std::size_t{4096}, ui::CPaneText::kBlockSize}) {
             SCOPED_TRACE(std::string(c.what) + ", block size " + std::to_string(blockSize));
-            panetest::CFileSizeLimit limit;
+            testsupport::CFileSizeLimit limit;
             if (c.fileLimit && !limit.Set(c.fileLimit)) {
                 std::printf("skipped here (no file-size limit): %s\n", c.what);
                 break;

@@ -11,18 +11,12 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
+using testsupport::FileBytes;
 
 namespace {
-
-std::string FileBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 void MakeFile(const std::string& path, mode_t mode)
 {

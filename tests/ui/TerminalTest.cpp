@@ -30,18 +30,6 @@ using EventKind = ui::CPaneModel::Event::Kind;
 
 namespace {
 
-constexpr int kPortLamp = 0;
-
-CColorStatic* Lamp(ui::CDialogEx& dlg, int id)
-{
-    return Item<CColorStatic>(dlg, id);
-}
-
-bool Starts(const std::string& text, const std::string& start)
-{
-    return text.rfind(start, 0) == 0;
-}
-
 // A virtual port: a link, under one name, to whichever pseudo-terminal
 // plays the device now.
 class VirtualPort
@@ -70,36 +58,28 @@ private:
     std::unique_ptr<testsupport::PtyPair> m_device;
 };
 
-class Terminal : public ::testing::Test
+class Terminal : public WindowOnPorts
 {
 protected:
-    void Start(const std::vector<std::string>& ports)
-    {
-        stores = std::make_unique<Stores>(ports);
-        dlg = MakeWindow();
-        dlg->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
-    }
-
     void Open(const std::string& port)
     {
         PickItem(*dlg, IDC_SNS_PORT, QString::fromStdString(port));
         Click(*dlg, IDC_SNS_OPEN);
     }
 
-    ui::CLogPane* Pane() { return Item<ui::CLogPane>(*dlg, IDC_SNS_LOG); }
-    std::string PortTip() { return Lamp(*dlg, IDC_SNS_LAMP_PORT)->Tip(); }
-
-    std::vector<EventKind> Events()
+    // The first channel open on `device`.
+    void StartOpen()
     {
-        std::vector<EventKind> kinds;
-        for (const auto& event : Pane()->Model().Events())
-            kinds.push_back(event.kind);
-        return kinds;
+        Start({device.SlavePath()});
+        Open(device.SlavePath());
     }
 
-    std::unique_ptr<Stores> stores;
-    std::unique_ptr<COrvelConfiguratorDlg> dlg;
+    ui::CLogPane* Pane() { return Item<ui::CLogPane>(*dlg, IDC_SNS_LOG); }
+    CColorStatic* PortLamp() { return Item<CColorStatic>(*dlg, IDC_SNS_LAMP_PORT); }
+    std::string PortTip() { return PortLamp()->Tip(); }
+    std::vector<EventKind> Events() { return EventKinds(*Pane()); }
+
+    testsupport::PtyPair device;
 };
 
 } // namespace
@@ -108,7 +88,6 @@ protected:
 // and, open, the port and rate in effect.
 TEST_F(Terminal, ThePortLampSaysWhyAnOpenFailed)
 {
-    testsupport::PtyPair device;
     const std::string missing = "/dev/orvel-test-no-such-port";
     ASSERT_NO_FATAL_FAILURE(Start({missing, device.SlavePath()}));
     Open(missing);
@@ -142,7 +121,7 @@ TEST_F(Terminal, ADeviceThatComesBackIsOpenedAgainByItself)
     port.Device().Send("before\r\n");
     ASSERT_TRUE(ProcessUntil([&] { return PaneText(*dlg, IDC_SNS_LOG) == "before\n"; }));
 
-    CColorStatic* lamp = Lamp(*dlg, IDC_SNS_LAMP_PORT);
+    CColorStatic* lamp = PortLamp();
     port.Pull();
     ASSERT_TRUE(ProcessUntil([&] { return Starts(PortTip(), "Связь потеряна"); })) << PortTip();
     EXPECT_TRUE(lamp->IsLit());
@@ -176,9 +155,7 @@ TEST_F(Terminal, ADeviceThatComesBackIsOpenedAgainByItself)
 // recent first, keeping what was typed, also after a restart.
 TEST_F(Terminal, SentCommandsAreShownApartAndWalkedWithUpAndDown)
 {
-    testsupport::PtyPair device;
-    ASSERT_NO_FATAL_FAILURE(Start({device.SlavePath()}));
-    Open(device.SlavePath());
+    ASSERT_NO_FATAL_FAILURE(StartOpen());
     ASSERT_NO_FATAL_FAILURE(ChooseInPaneMenu(*dlg, IDC_SNS_LOG, "Показывать переданное"));
     device.Send("$GPHDT,251.2,T*31\r\n$GPH");
     ASSERT_TRUE(ProcessUntil([&] { return PaneText(*dlg, IDC_SNS_LOG).endsWith("$GPH"); }));
@@ -199,22 +176,16 @@ TEST_F(Terminal, SentCommandsAreShownApartAndWalkedWithUpAndDown)
     QWidget* edit = dlg->GetDlgItem(IDC_SNS_COMMAND_EDIT);
     dlg->SetDlgItemText(IDC_SNS_COMMAND_EDIT, "");
     Type(*dlg, IDC_SNS_COMMAND_EDIT, "typed");
-    const auto key = [&](Qt::Key k) {
-        QTest::keyClick(edit, k);
-        return Text(*dlg, IDC_SNS_COMMAND_EDIT).toStdString();
-    };
-    EXPECT_EQ(key(Qt::Key_Up), "c");
-    EXPECT_EQ(key(Qt::Key_Up), "b");
-    EXPECT_EQ(key(Qt::Key_Up), "$PSRF,1*00");
-    EXPECT_EQ(key(Qt::Key_Up), "$PSRF,1*00");
-    EXPECT_EQ(key(Qt::Key_Down), "b");
-    EXPECT_EQ(key(Qt::Key_Down), "c");
-    EXPECT_EQ(key(Qt::Key_Down), "typed");
+    const std::pair<Qt::Key, const char*> walk[] = {{Qt::Key_Up, "c"},          {Qt::Key_Up, "b"},
+                                                   {Qt::Key_Up, "$PSRF,1*00"}, {Qt::Key_Up, "$PSRF,1*00"},
+                                                   {Qt::Key_Down, "b"},        {Qt::Key_Down, "c"},
+                                                   {Qt::Key_Down, "typed"}};
+    for (const auto& [key, shown] : walk) {
+        QTest::keyClick(edit, key);
+        EXPECT_EQ(Text(*dlg, IDC_SNS_COMMAND_EDIT), shown);
+    }
 
-    dlg.reset();
-    dlg = MakeWindow();
-    dlg->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+    ASSERT_NO_FATAL_FAILURE(Restart());
     QTest::keyClick(dlg->GetDlgItem(IDC_SNS_COMMAND_EDIT), Qt::Key_Up);
     EXPECT_EQ(Text(*dlg, IDC_SNS_COMMAND_EDIT), "c");
 }
@@ -223,9 +194,7 @@ TEST_F(Terminal, SentCommandsAreShownApartAndWalkedWithUpAndDown)
 // is the hex text; the reader's place stays when the view switches back.
 TEST_F(Terminal, HexShowsEveryByteAndCopiesTheHexText)
 {
-    testsupport::PtyPair device;
-    ASSERT_NO_FATAL_FAILURE(Start({device.SlavePath()}));
-    Open(device.SlavePath());
+    ASSERT_NO_FATAL_FAILURE(StartOpen());
     std::string all;
     for (int b = 0; b < 256; ++b)
         all += static_cast<char>(b);
@@ -253,9 +222,7 @@ TEST_F(Terminal, HexShowsEveryByteAndCopiesTheHexText)
 // previous match, on any line, letter case as asked, round the ends.
 TEST_F(Terminal, FindGoesThroughThePaneBothWays)
 {
-    testsupport::PtyPair device;
-    ASSERT_NO_FATAL_FAILURE(Start({device.SlavePath()}));
-    Open(device.SlavePath());
+    ASSERT_NO_FATAL_FAILURE(StartOpen());
     device.Send("ab cd\r\nxx AB\r\n");
     ASSERT_TRUE(ProcessUntil([&] { return PaneText(*dlg, IDC_SNS_LOG) == "ab cd\nxx AB\n"; }));
     ui::CLogPane* pane = Pane();

@@ -111,8 +111,7 @@ TEST(WindowStart, CommandListsFollowTheReceiverTypeAndACommandFillsTheEdit)
 {
     Stores stores;
     auto dlg = MakeWindow();
-    dlg->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+    ASSERT_NO_FATAL_FAILURE(Show(*dlg));
     EXPECT_EQ(Items(*dlg, IDC_RECEIVER_TYPE), QStringList({"Shark", "Navis", "Navitel"}));
     EXPECT_EQ(Text(*dlg, IDC_RECEIVER_TYPE), "Shark");
     Type(*dlg, IDC_SNS_COMMAND_EDIT, "typed");
@@ -184,8 +183,7 @@ TEST(WindowStart, DefaultsCaptionsBaudRatesAndTabOrder)
         EXPECT_EQ(Items(*dlg, id), QStringList({"110", "300", "600", "1200", "2400", "4800", "9600", "14400", "19200",
                                                 "38400", "56000", "57600", "115200", "128000", "256000"})) << id;
 
-    dlg->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+    ASSERT_NO_FATAL_FAILURE(Show(*dlg));
     std::vector<int> order;
     QWidget* w = dlg->GetDlgItem(1000);
     do {
@@ -215,8 +213,7 @@ TEST(WindowStart, PortListsAreReadAgainAtEachDropDownAndShowLongNamesWhole)
     Stores stores({"/dev/ttyS0", "/dev/ttyUSB0"});
     SeedDevice("SnsPort", "/dev/ttyUSB0", 9600, 1);
     auto dlg = MakeWindow();
-    dlg->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+    ASSERT_NO_FATAL_FAILURE(Show(*dlg));
     EXPECT_EQ(Text(*dlg, IDC_SNS_PORT), "/dev/ttyUSB0");
     auto* combo = Item<QComboBox>(*dlg, IDC_SNS_PORT);
 

@@ -67,6 +67,25 @@ std::unique_ptr<COrvelConfiguratorDlg> MakeWindow()
     return dlg;
 }
 
+void Show(COrvelConfiguratorDlg& dlg)
+{
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+}
+
+void WindowOnPorts::Start(const std::vector<std::string>& ports)
+{
+    stores = std::make_unique<Stores>(ports);
+    Restart();
+}
+
+void WindowOnPorts::Restart()
+{
+    dlg.reset();
+    dlg = MakeWindow();
+    Show(*dlg);
+}
+
 QString Text(const ui::CDialogEx& dlg, int id)
 {
     std::string text;
@@ -116,13 +135,19 @@ void Type(ui::CDialogEx& dlg, int id, const QString& text)
     QTest::keyClicks(dlg.GetDlgItem(id), text);
 }
 
-void ChooseInPaneMenu(ui::CDialogEx& dlg, int paneId, const char* caption)
+void OpenPaneMenu(ui::CDialogEx& dlg, int paneId, QMenu*& menu)
 {
     QWidget* view = Item<ui::CLogPane>(dlg, paneId)->viewport();
     QContextMenuEvent request(QContextMenuEvent::Mouse, QPoint(5, 5), view->mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(view, &request);
-    QMenu* menu = nullptr;
+    menu = nullptr;
     ASSERT_TRUE(ProcessUntil([&] { return (menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())); }));
+}
+
+void ChooseInPaneMenu(ui::CDialogEx& dlg, int paneId, const char* caption)
+{
+    QMenu* menu = nullptr;
+    ASSERT_NO_FATAL_FAILURE(OpenPaneMenu(dlg, paneId, menu));
     QAction* chosen = nullptr;
     for (QAction* action : menu->actions())
         if (action->text() == U(caption))
@@ -131,6 +156,14 @@ void ChooseInPaneMenu(ui::CDialogEx& dlg, int paneId, const char* caption)
     ASSERT_TRUE(chosen->isEnabled()) << caption;
     menu->close();
     chosen->trigger();
+}
+
+std::vector<ui::CPaneModel::Event::Kind> EventKinds(const ui::CLogPane& pane)
+{
+    std::vector<ui::CPaneModel::Event::Kind> kinds;
+    for (const auto& event : pane.Model().Events())
+        kinds.push_back(event.kind);
+    return kinds;
 }
 
 void WhenModal(std::function<bool(QWidget*)> answer)

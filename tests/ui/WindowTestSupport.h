@@ -10,6 +10,10 @@
 
 #include <QStringList>
 
+class QMenu;
+
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -37,6 +41,20 @@ void SeedDevice(const char* device, const std::string& portName, registry::DWORD
 
 // The window, built and initialised, not shown.
 std::unique_ptr<COrvelConfiguratorDlg> MakeWindow();
+// Shows the window and waits until it is on the screen.
+void Show(COrvelConfiguratorDlg& dlg);
+
+// A shown window on a fresh store whose device map lists `ports`.
+class WindowOnPorts : public ::testing::Test
+{
+protected:
+    void Start(const std::vector<std::string>& ports);
+    // The window made afresh on the same store, as at the next start.
+    void Restart();
+
+    std::unique_ptr<Stores> stores;
+    std::unique_ptr<COrvelConfiguratorDlg> dlg;
+};
 
 // UTF-8 text (the tests' Cyrillic) as Qt holds it.
 inline QString U(const char* utf8) { return QString::fromUtf8(utf8); }
@@ -61,8 +79,14 @@ bool ProcessUntil(const std::function<bool()>& condition);
 void PickItem(ui::CDialogEx& dlg, int comboId, const QString& text);
 void Click(ui::CDialogEx& dlg, int id);
 void Type(ui::CDialogEx& dlg, int id, const QString& text);
+// Opens a pane's context menu as a right click does.
+void OpenPaneMenu(ui::CDialogEx& dlg, int paneId, QMenu*& menu);
 // Chooses the item `caption` of a pane's context menu.
 void ChooseInPaneMenu(ui::CDialogEx& dlg, int paneId, const char* caption);
+
+// The kinds of the events a pane has noted, in order.
+std::vector<ui::CPaneModel::Event::Kind> EventKinds(const ui::CLogPane& pane);
+inline bool Starts(const std::string& text, const std::string& start) { return text.rfind(start, 0) == 0; }
 
 // Answers modal windows as they come up: `answer` is shown each and says
 // when it has done its part. It gives up after half a minute, so that it

@@ -1,6 +1,6 @@
 #include "FileSizeLimit.h"
 
-namespace panetest {
+namespace testsupport {
 
 // Windows has no limit of a process's file sizes.
 bool CFileSizeLimit::Set(std::uint64_t)
@@ -10,4 +10,4 @@ bool CFileSizeLimit::Set(std::uint64_t)
 
 CFileSizeLimit::~CFileSizeLimit() = default;
 
-} // namespace panetest
+} // namespace testsupport

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-namespace panetest {
+namespace testsupport {
 
 class CFileSizeLimit
 {
@@ -24,4 +24,4 @@ private:
     std::uint64_t m_old = 0;
 };
 
-} // namespace panetest
+} // namespace testsupport

@@ -2,7 +2,7 @@
 
 #include <sys/resource.h>
 
-namespace panetest {
+namespace testsupport {
 
 bool CFileSizeLimit::Set(std::uint64_t bytes)
 {
@@ -25,4 +25,4 @@ CFileSizeLimit::~CFileSizeLimit()
     }
 }
 
-} // namespace panetest
+} // namespace testsupport
