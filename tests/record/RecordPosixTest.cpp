@@ -5,6 +5,7 @@
 // started again on its DISABLED_ test.
 
 #include "ChildProcess.h"
+#include "FileSizeLimit.h"
 #include "RecordFolder.h"
 #include "RecordTestSupport.h"
 #include "Retention.h"
@@ -16,7 +17,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -33,27 +33,6 @@ mode_t ModeOf(const std::string& path)
     struct stat st{};
     return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
-
-// Sets an environment variable for one test.
-class CEnv
-{
-public:
-    CEnv(const char* name, const char* value) : m_name(name)
-    {
-        if (const char* old = std::getenv(name))
-            m_old = old;
-        Set(value);
-    }
-    ~CEnv() { Set(m_old ? m_old->c_str() : nullptr); }
-    CEnv(const CEnv&) = delete;
-    CEnv& operator=(const CEnv&) = delete;
-
-    void Set(const char* value) { value ? ::setenv(m_name, value, 1) : ::unsetenv(m_name); }
-
-private:
-    const char* m_name;
-    std::optional<std::string> m_old;
-};
 
 // This test program again, running only `test`, with `folder` in its
 // environment; its output is the child's reader.
@@ -189,13 +168,9 @@ TEST(Retention, AnOpenRecordPastTheAgeLimitStays)
 TEST(WatchRecordLimits, AFileSizeLimitStopsTheRecordNotTheReads)
 {
     CTempFolder temp;
-    rlimit old{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
-    rlimit small = old;
-    small.rlim_cur = 300000;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    testsupport::CFileSizeLimit limit;
+    ASSERT_TRUE(limit.Set(300000));
     ExpectTheRecordStopsAndTheReadsGoOn(temp.Path(), 300000, EFBIG);
-    EXPECT_EQ(::setrlimit(RLIMIT_FSIZE, &old), 0);
 }
 
 // The child of the kill test; reports on standard output.

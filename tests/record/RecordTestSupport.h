@@ -10,10 +10,12 @@
 #include "WatchRecord.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <optional>
 #include <random>
 #include <string>
 #include <tuple>
@@ -49,6 +51,32 @@ public:
 
 private:
     std::filesystem::path m_path;
+};
+
+// Sets an environment variable for one test; null (on Windows also empty)
+// leaves it unset.
+class CEnv
+{
+public:
+    CEnv(const char* name, const char* value) : m_name(name)
+    {
+        if (const char* old = std::getenv(name))
+            m_old = old;
+        Set(value);
+    }
+    ~CEnv() { Set(m_old ? m_old->c_str() : nullptr); }
+    CEnv(const CEnv&) = delete;
+    CEnv& operator=(const CEnv&) = delete;
+
+#ifdef _WIN32
+    void Set(const char* value) { _putenv_s(m_name, value ? value : ""); }
+#else
+    void Set(const char* value) { value ? ::setenv(m_name, value, 1) : ::unsetenv(m_name); }
+#endif
+
+private:
+    const char* m_name;
+    std::optional<std::string> m_old;
 };
 
 inline std::string WholeFile(const std::string& path)

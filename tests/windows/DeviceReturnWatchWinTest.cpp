@@ -2,6 +2,7 @@
 // real registry, lists the COM name again.
 
 #include "DeviceReturnWatch.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -13,19 +14,12 @@
 #include <thread>
 
 using setting::CDeviceReturnWatch;
+using testsupport::WaitUntil;
 
 namespace {
 
 const char kSerialComm[] = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
 const char kValue[] = "\\Device\\OrvelReturning";
-
-template <typename Condition>
-bool WaitUntil(Condition condition)
-{
-    for (int i = 0; i < 3000 && !condition(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    return condition();
-}
 
 void List(const std::string& comName)
 {

@@ -5,13 +5,13 @@
 
 #include "WindowWinTest.h"
 
+#include <NmeaChecksum.h>
 #include <ProgressWindow.h>
 #include <SummaryWindow.h>
 
 #include <commctrl.h>
 
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -27,16 +27,6 @@ void ExpectPulse(HWND dialog, int lamp, COLORREF colour)
     EXPECT_TRUE(RunUntil([&] { return LampBack(dialog, lamp) == kDark; })) << "lamp " << lamp << " stays lit";
 }
 
-std::string ChecksumSentence(const std::string& body)
-{
-    unsigned sum = 0;
-    for (char c : body)
-        sum ^= static_cast<unsigned char>(c);
-    char tail[8];
-    std::snprintf(tail, sizeof tail, "*%02X", sum);
-    return "$" + body + tail;
-}
-
 // What the device sends is shown whole, its sentences checked; "Rx" pulses.
 TEST_F(MainWindow, DeviceOutputIsShownWholeWithSentencesCheckedAndRxPulses)
 {
@@ -49,8 +39,8 @@ TEST_F(MainWindow, DeviceOutputIsShownWholeWithSentencesCheckedAndRxPulses)
                              reinterpret_cast<LPARAM>(Wide(m_device.com).c_str())), ui::CB_ERR);
 
     OpenDevice();
-    const std::string gga = ChecksumSentence("GPGGA,120000.00,5545.0000,N,03737.0000,E,1,08,0.9,150.0,M,14.0,M,,");
-    std::string broken = ChecksumSentence("GPHDT,123.4,T");
+    const std::string gga = commands::WithNmeaChecksum("$GPGGA,120000.00,5545.0000,N,03737.0000,E,1,08,0.9,150.0,M,14.0,M,,");
+    std::string broken = commands::WithNmeaChecksum("$GPHDT,123.4,T");
     broken[11] = '5';  // the heading changed on the way, its checksum not
     const std::string half = gga.substr(0, 30);
     const ui::CPaneModel& pane = m_pane->Model();
@@ -109,13 +99,8 @@ TEST_F(MainWindow, CommandAndFileAreSentWholeInTheBackground)
     std::string file(1 << 20, '\0');
     for (std::size_t i = 0; i < file.size(); ++i)
         file[i] = static_cast<char>(i * 7 + i / 251);
-    wchar_t folder[MAX_PATH];
-    ::GetTempPathW(MAX_PATH, folder);
-    const std::wstring path = std::wstring(folder) + L"orvel-send-file.bin";
-    {
-        std::ofstream out(path.c_str(), std::ios::binary);
-        out << file;
-    }
+    const std::wstring path = TempFile("orvel-send-file.bin");
+    std::ofstream(path.c_str(), std::ios::binary) << file;
     m_device.Hold(true);
     AnswerNextFileDialog(path);
     Click(m_window, kSendFile);
@@ -264,17 +249,12 @@ TEST_F(MainWindow, PaneKeysSelectAndCopyUnicodeTextAndTakeNotes)
     EXPECT_EQ(model.Sentences().seen, 0u);
 
     // Ctrl+S saves the pane as a record, in the background, CR LF line ends.
-    wchar_t folder[MAX_PATH];
-    ::GetTempPathW(MAX_PATH, folder);
-    const std::wstring path = std::wstring(folder) + Wide("запись.log");
+    const std::wstring path = TempFile("запись.log");
     ::DeleteFileW(path.c_str());
     AnswerNextFileDialog(path);
     press({{'S', true, false}});
     const std::string record = "alpha beta\r\n" + Cp1251("гамма") + "\r\n" + Cp1251("Заметка") + "\r\nx\r\n";
-    const auto saved = [&] {
-        std::ifstream file(path.c_str(), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(file), {});
-    };
+    const auto saved = [&] { return FileBytes(path); };
     EXPECT_TRUE(RunUntil([&] { return saved() == record; })) << saved();
     ::DeleteFileW(path.c_str());
 }

@@ -4,13 +4,14 @@
 
 #include "ErrorText.h"
 #include "SerialPort.h"
+#include "TempDir.h"
+#include "WinePort.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -19,16 +20,9 @@
 using serialport::FileErrorText;
 using serialport::PortError;
 using serialport::PortErrorText;
+using testsupport::WaitUntil;
 
 namespace {
-
-template <typename Condition>
-bool WaitUntil(Condition condition)
-{
-    for (int i = 0; i < 3000 && !condition(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    return condition();
-}
 
 boost::system::error_code Win32(DWORD code)
 {
@@ -44,22 +38,6 @@ boost::system::error_code OpenFileError(const std::string& path, DWORD share = F
         return Win32(::GetLastError());
     ::CloseHandle(file);
     return {};
-}
-
-// "COM9=<unix path>" from scripts/wine-ports: the COM name and the file
-// that pulls its cable, as Wine names it (drive Z: is the root).
-std::pair<std::string, std::string> PullablePort()
-{
-    const char* const pull = std::getenv("ORVEL_WINE_PULL");
-    const std::string entry = pull ? pull : "";
-    const std::size_t equals = entry.find('=');
-    if (equals == std::string::npos)
-        return {};
-    std::string trigger = "Z:" + entry.substr(equals + 1);
-    for (char& c : trigger)
-        if (c == '/')
-            c = '\\';
-    return {entry.substr(0, equals), trigger};
 }
 
 } // namespace
@@ -136,7 +114,8 @@ TEST(PortErrorWin, RealFailuresSayWhy)
 // once, holds nothing any more and says why.
 TEST(PortErrorWin, PulledComPortIsReportedLostOnce)
 {
-    const auto [name, trigger] = PullablePort();
+    // COM9 and the file that pulls its cable.
+    const auto [name, trigger] = testsupport::WinePort("ORVEL_WINE_PULL");
     ASSERT_FALSE(name.empty()) << "run under scripts/wine-ports";
     std::mutex mutex;
     std::vector<std::string> events;

@@ -26,27 +26,6 @@ namespace {
 
 const Millis kOpen = 1700000000000;
 
-// Sets an environment variable for one test.
-class CEnv
-{
-public:
-    CEnv(const char* name, const char* value) : m_name(name)
-    {
-        if (const char* old = std::getenv(name))
-            m_old = old;
-        Set(value);
-    }
-    ~CEnv() { Set(m_old.c_str()); }
-    CEnv(const CEnv&) = delete;
-    CEnv& operator=(const CEnv&) = delete;
-
-    void Set(const char* value) { _putenv_s(m_name, value); }
-
-private:
-    const char* m_name;
-    std::string m_old;
-};
-
 std::string SidText(PSID sid)
 {
     char* text = nullptr;

@@ -2,6 +2,7 @@
 // to pseudo-terminals whose far end echoes back every byte it gets.
 
 #include "SerialPort.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -16,17 +17,9 @@
 using serialport::CSender;
 using Outcomes = std::vector<CSender::Outcome>;
 using Lock = std::lock_guard<std::mutex>;
+using testsupport::WaitUntil;
 
 namespace {
-
-// Polls the condition for up to 30 s.
-template <typename Condition>
-bool WaitUntil(Condition condition)
-{
-    for (int i = 0; i < 3000 && !condition(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    return condition();
-}
 
 // The COM names scripts/wine-ports passes: "COM7=<pty> COM8=<pty>".
 std::vector<std::string> MappedPorts()

@@ -7,8 +7,6 @@
 #include <ColorStatic.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -35,12 +33,6 @@ std::vector<EventKind> Events(const ui::CLogPane& pane)
 std::string PaneText(const ui::CLogPane& pane)
 {
     return pane.Model().Bytes(0, pane.Model().Text().Size());
-}
-
-std::string FileText(const std::filesystem::path& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 // The channel remembers a port that is not there any more.
@@ -169,7 +161,7 @@ TEST_F(MainWindow, SentCommandsAreShownApartKeptOutOfTheRecordAndWalkedWithUpAnd
     EXPECT_TRUE(Starts(files[0], "SnsPort-") && files[0].size() > 12) << files[0];
     EXPECT_EQ(files[0].substr(files[0].size() - 4), ".log");
     EXPECT_EQ(files[1], files[0].substr(0, files[0].size() - 4) + ".times");
-    EXPECT_EQ(FileText(m_records.RecordsFolder() / files[0]), sentence + sentence);
+    EXPECT_EQ(FileBytes(m_records.RecordsFolder() / files[0]), sentence + sentence);
 
     // "Открыть папку записей": Windows' file manager (Wine's) on the folder.
     const std::set<DWORD> before = Processes(L"explorer.exe");

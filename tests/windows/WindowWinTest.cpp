@@ -1,6 +1,7 @@
 #include "WindowWinTest.h"
 
 #include <Cp1251.h>
+#include <WinePort.h>
 
 #include <commctrl.h>
 #include <dlgs.h>
@@ -36,6 +37,13 @@ std::wstring WindowText(HWND window)
     wchar_t text[512] = {};
     ::GetWindowTextW(window, text, 512);
     return text;
+}
+
+std::wstring TempFile(const std::string& name)
+{
+    wchar_t folder[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, folder);
+    return folder + Wide(name);
 }
 
 bool RunOne()
@@ -76,18 +84,6 @@ void RunFor(std::chrono::milliseconds time)
 
 namespace {
 
-// "COMn=<unix path>" of scripts/wine-ports: the COM name and the path as
-// Windows reaches it (drive Z: is the root).
-std::pair<std::string, std::string> Mapped(const char* variable)
-{
-    const char* mapped = std::getenv(variable);
-    const std::string value = mapped ? mapped : "";
-    const std::size_t equals = value.find('=');
-    if (equals == std::string::npos)
-        return {};
-    return {value.substr(0, equals), "Z:" + value.substr(equals + 1)};
-}
-
 bool Exists(const std::string& path)
 {
     return ::GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -105,7 +101,7 @@ void Ask(const std::string& file)
 
 Device Device::FromEnvironment()
 {
-    const auto [com, folder] = Mapped("ORVEL_WINE_DEVICE");
+    const auto [com, folder] = testsupport::WinePort("ORVEL_WINE_DEVICE");
     return {com, folder};
 }
 
@@ -138,8 +134,8 @@ void Device::Hold(bool hold) const
 
 Cable Cable::FromEnvironment()
 {
-    const auto [com, pull] = Mapped("ORVEL_WINE_PULL");
-    return {com, pull, Mapped("ORVEL_WINE_PLUG").second};
+    const auto [com, pull] = testsupport::WinePort("ORVEL_WINE_PULL");
+    return {com, pull, testsupport::WinePort("ORVEL_WINE_PLUG").second};
 }
 
 void Cable::Pull() const
@@ -349,9 +345,7 @@ void AnswerNextFileDialog(const std::wstring& path)
 
 CRecordsOfTheirOwn::CRecordsOfTheirOwn()
 {
-    wchar_t temp[MAX_PATH];
-    ::GetTempPathW(MAX_PATH, temp);
-    m_folder = std::filesystem::path(temp) / ("orvel-records-" + std::to_string(::GetCurrentProcessId()));
+    m_folder = TempFile("orvel-records-" + std::to_string(::GetCurrentProcessId()));
     std::error_code ignored;
     std::filesystem::remove_all(m_folder, ignored);  // a killed run's, whose process had the same number
     std::filesystem::create_directories(m_folder);

@@ -9,6 +9,7 @@
 #include <OrvelConfiguratorDlg.h>
 
 #include <ColorStatic.h>
+#include <TempDir.h>
 
 #include <windows.h>
 
@@ -22,6 +23,8 @@
 #include <string>
 
 namespace wintest {
+
+using testsupport::FileBytes;
 
 using MfcExtControl::COLORREF;
 using MfcExtControl::RGB;
@@ -41,6 +44,8 @@ std::wstring Wide(const std::string& utf8);
 std::string Utf8(const std::wstring& wide);
 std::string Cp1251(const std::string& utf8);
 std::wstring WindowText(HWND window);
+// `name` in the temporary folder.
+std::wstring TempFile(const std::string& name);
 
 // Runs one queued message, as the program's modal loop runs it.
 bool RunOne();
