@@ -182,7 +182,7 @@ TEST_F(Terminal, SentCommandsAreShownApartAndWalkedWithUpAndDown)
                                                    {Qt::Key_Down, "typed"}};
     for (const auto& [key, shown] : walk) {
         QTest::keyClick(edit, key);
-        EXPECT_EQ(Text(*dlg, IDC_SNS_COMMAND_EDIT), shown);
+        EXPECT_EQ(Text(*dlg, IDC_SNS_COMMAND_EDIT).toStdString(), shown);
     }
 
     ASSERT_NO_FATAL_FAILURE(Restart());

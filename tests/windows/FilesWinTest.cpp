@@ -3,33 +3,22 @@
 // a file read whole to be sent, and what is not a file on a disk refused;
 // UTF-8 paths throughout.
 
+#include "WindowWinTest.h"
+
 #include <PaneRecord.h>
 #include <Paths.h>
 #include <WholeFile.h>
 
 #include <Cp1251.h>
 
-#include <windows.h>
-
-#include <gtest/gtest.h>
-
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 namespace {
 
-std::wstring Wide(const std::string& utf8)
-{
-    const std::u16string text = text::Utf8ToUtf16(utf8);
-    return std::wstring(text.begin(), text.end());
-}
-
-std::string Utf8(const std::wstring& wide)
-{
-    return text::Utf16ToUtf8(std::u16string(wide.begin(), wide.end()));
-}
+using wintest::Utf8;
+using wintest::Wide;
 
 // A fresh folder with a Cyrillic name under the temporary folder.
 class Folder
@@ -72,12 +61,6 @@ private:
     std::string m_path;
 };
 
-std::string Bytes(const std::string& path)
-{
-    std::ifstream in(Wide(path).c_str(), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 void Make(const std::string& path, DWORD attributes)
 {
     std::ofstream(Wide(path).c_str(), std::ios::binary) << "old";
@@ -106,7 +89,7 @@ TEST(PaneRecordWin, ReplacesWholeOrNotAtAllKeepingTheFilesAttributes)
             Make(path, c.before);
         const std::string error = ui::WriteRecord(record, path);
         EXPECT_EQ(error.empty(), c.saved) << c.what << ": " << error;
-        EXPECT_EQ(Bytes(path), c.saved ? written : "old") << c.what;
+        EXPECT_EQ(wintest::FileBytes(std::filesystem::u8path(path)), c.saved ? written : "old") << c.what;
         const DWORD kLooked = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY;
         EXPECT_EQ(::GetFileAttributesW(Wide(path).c_str()) & kLooked, c.after) << c.what;
         EXPECT_EQ(folder.Names(), std::vector<std::string>{"СНС-запись.log"}) << c.what << ": a temporary file is left";
