@@ -1,5 +1,5 @@
 // ui::MainDialogTemplate(), the data the Qt window is made from, against the
-// window's table written out by hand. (The Windows build's resources_win_tests
+// window's table written out by hand. (The Windows build's window_win_tests
 // check the dialog made from res/OrvelConfigurator.rc against the same table.)
 
 #include <DialogTemplate.h>

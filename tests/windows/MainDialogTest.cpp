@@ -4,13 +4,12 @@
 // the Win32 API against the window's table written out by hand; the version
 // information, the manifest's effects and the icon.
 
+#include "WindowWinTest.h"
+
 #include <MainWindowTable.h>
 #include <OrvelConfiguratorApp.h>
 
-#include <windows.h>
 #include <commctrl.h>
-
-#include <gtest/gtest.h>
 
 #include <cwctype>
 #include <memory>
@@ -20,26 +19,13 @@
 
 namespace {
 
-std::wstring Wide(const char* utf8)
-{
-    const int size = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, -1, nullptr, 0);
-    std::wstring wide(size > 0 ? size : 1, L'\0');
-    ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, -1, wide.data(), size);
-    wide.resize(wide.size() - 1);
-    return wide;
-}
+using wintest::Wide;
+using wintest::WindowText;
 
 std::wstring Upper(std::wstring text)
 {
     for (wchar_t& c : text)
         c = std::towupper(c);
-    return text;
-}
-
-std::wstring WindowText(HWND window)
-{
-    wchar_t text[256] = {};
-    ::GetWindowTextW(window, text, 256);
     return text;
 }
 
