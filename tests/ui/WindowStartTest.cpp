@@ -5,6 +5,7 @@
 
 #include <ColorStatic.h>
 #include <DlgItem.h>
+#include <MainWindowTable.h>
 #include <RegKey.h>
 #include <Resource.h>
 
@@ -166,19 +167,19 @@ TEST(WindowStart, DefaultsCaptionsBaudRatesAndTabOrder)
         EXPECT_EQ(Text(*dlg, portId), port);
         EXPECT_EQ(dlg->IsDlgButtonChecked(enableId), ui::BST_CHECKED);
     }
-    // UTF-8; the port lamps' "CHC" and "KKC" are Latin.
-    const std::pair<int, const char*> captions[] = {
-        {1000, "Доступен"}, {1003, "Открыть"}, {1004, "Закрыть"}, {1007, "Добавить CRC"}, {1008, "Передать"},
-        {1009, "Передать Файл"}, {1010, "Очистить"}, {1013, "Rx"}, {1014, "Rx Err"}, {1015, "Tx"}, {1016, "Tx Err"},
-        {1012, "\x43\x48\x43"}, {1032, "\x4B\x4B\x43"}, {1038, "\x4B\x4B\x43"}, {1037, "Доступен"},
-        {1052, "Очистить"}, {1042, "Tx Err"}};
-    for (const auto& [id, caption] : captions)
-        EXPECT_EQ(dlg->GetDlgItem(id)->property("text").toString(), U(caption)) << id;
-    QStringList groups;
+    // Every caption of the window's table (whose "CHC" and "KKC" lamps are
+    // Latin, its group box "СНС" Cyrillic), the group boxes' in its order.
+    QStringList groups, tableGroups;
+    for (const windowtable::Control& c : windowtable::kControls) {
+        if (c.id == -1)
+            tableGroups << U(c.caption);
+        else if (*c.caption)
+            EXPECT_EQ(dlg->GetDlgItem(c.id)->property("text").toString().toStdString(), c.caption) << c.id;
+    }
     for (const QGroupBox* group : dlg->findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly))
         groups << group->title();
-    EXPECT_EQ(groups, QStringList({U("\u0421\u041D\u0421"), U("KKC"), U("Эхолот")}));  // Cyrillic, Latin
-    EXPECT_EQ(dlg->windowTitle(), "OrvelConfigurator");
+    EXPECT_EQ(groups, tableGroups);
+    EXPECT_EQ(dlg->windowTitle(), windowtable::kWindow.caption);
     for (int id : {IDC_SNS_BAUD, IDC_KKS_BAUD, IDC_SON_BAUD})
         EXPECT_EQ(Items(*dlg, id), QStringList({"110", "300", "600", "1200", "2400", "4800", "9600", "14400", "19200",
                                                 "38400", "56000", "57600", "115200", "128000", "256000"})) << id;
