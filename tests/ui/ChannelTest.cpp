@@ -7,7 +7,6 @@
 #include <FileSizeLimit.h>
 #include <PtyPair.h>
 #include <Resource.h>
-#include <SerialPort.h>
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -67,14 +66,6 @@ std::string Pattern(std::size_t size, char tag)
         out += tag + std::to_string(n) + ' ';
     out.resize(size);
     return out;
-}
-
-// Another program can open the port: the window has let go of it.
-bool PortIsFree(const std::string& path)
-{
-    boost::asio::io_service io;
-    serialport::CSerialPort probe(io, {});
-    return probe.Open(path.c_str(), 9600);
 }
 
 // The device sends `chunk` over and over while the object lives. It never

@@ -1,6 +1,7 @@
 #include "WindowTestSupport.h"
 
 #include <RegKey.h>
+#include <SerialPort.h>
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -100,6 +101,13 @@ QStringList Items(const ui::CDialogEx& dlg, int comboId)
     for (int i = 0; i < combo->count(); ++i)
         items << combo->itemText(i);
     return items;
+}
+
+bool PortIsFree(const std::string& path)
+{
+    boost::asio::io_service io;
+    serialport::CSerialPort probe(io, {});
+    return probe.Open(path.c_str(), 9600);
 }
 
 bool ProcessUntil(const std::function<bool()>& condition)

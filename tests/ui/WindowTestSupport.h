@@ -70,6 +70,9 @@ inline QString PaneText(const ui::CDialogEx& dlg, int id) { return Item<ui::CLog
 QString Text(const ui::CDialogEx& dlg, int id);  // Latin-1 view of the control's Windows-1251 text
 QStringList Items(const ui::CDialogEx& dlg, int comboId);
 
+// Another program can open the port: the window has let go of it.
+bool PortIsFree(const std::string& path);
+
 // Runs the window's events until `condition` holds (true) or a generous
 // ceiling passes (false).
 bool ProcessUntil(const std::function<bool()>& condition);
