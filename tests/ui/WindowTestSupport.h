@@ -10,14 +10,14 @@
 
 #include <QStringList>
 
-class QMenu;
-
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
+
+class QMenu;
 
 namespace windowtest {
 
