@@ -171,10 +171,11 @@ TEST(WindowStart, DefaultsCaptionsBaudRatesAndTabOrder)
     // Latin, its group box "СНС" Cyrillic), the group boxes' in its order.
     QStringList groups, tableGroups;
     for (const windowtable::Control& c : windowtable::kControls) {
-        if (c.id == -1)
+        if (c.id == -1) {
             tableGroups << U(c.caption);
-        else if (*c.caption)
+        } else if (*c.caption) {
             EXPECT_EQ(dlg->GetDlgItem(c.id)->property("text").toString().toStdString(), c.caption) << c.id;
+        }
     }
     for (const QGroupBox* group : dlg->findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly))
         groups << group->title();

@@ -253,12 +253,17 @@ void CLogPane::AppendReceived(const char* data, std::size_t size, const CPaneMod
     }
 }
 
+void CLogPane::Repaint()
+{
+    viewport()->update();
+}
+
 void CLogPane::Clear()
 {
     m_model.Clear();
     m_firstColumn = 0;
     UpdateScrollRange();
-    viewport()->update();
+    Repaint();
 #ifdef __GLIBC__
     malloc_trim(0);  // hand what the pane held back to the system
 #endif
@@ -269,13 +274,7 @@ void CLogPane::AddSentNote(const std::string& paneBytes)
     const bool follow = FollowsEnd();
     m_model.AddSentNote(paneBytes);
     UpdateScrollRange(follow);
-    viewport()->update();
-}
-
-void CLogPane::AddEvent(CPaneModel::Event::Kind kind, std::int64_t timeMs)
-{
-    m_model.AddEvent(kind, timeMs);
-    viewport()->update();
+    Repaint();
 }
 
 QString CLogPane::SentencesText() const
@@ -310,7 +309,7 @@ void CLogPane::setPlainText(const QString& text)
     m_model.SetText(PaneBytesOf(text));
     m_firstColumn = 0;
     UpdateScrollRange();
-    viewport()->update();
+    Repaint();
 }
 
 QString CLogPane::selectedText() const
@@ -549,7 +548,7 @@ void CLogPane::EnsureCaretVisible()
         verticalScrollBar()->setValue(static_cast<int>(std::min<std::size_t>(start.line, INT_MAX)));
     if (start.column != m_firstColumn) {
         m_firstColumn = start.column;
-        viewport()->update();
+        Repaint();
     }
 }
 
@@ -570,7 +569,7 @@ std::size_t CLogPane::PositionAt(const QPoint& point) const
 void CLogPane::CaretMoved(bool hadSelection)
 {
     if (hadSelection || m_model.HasSelection())
-        viewport()->update();
+        Repaint();
     if (m_model.HasSelection() && !m_dragging)
         OfferSelection();
     RestartBlink();
@@ -603,7 +602,7 @@ void CLogPane::ReplaceSelection(const std::string& bytes)
 void CLogPane::AfterEdit()
 {
     UpdateScrollRange();
-    viewport()->update();
+    Repaint();
     RestartBlink();
     EnsureCaretVisible();
 }
@@ -867,26 +866,6 @@ void CLogPane::PlaceFindBar()
     m_findBar->setGeometry(area.left(), area.bottom() + 1 - height, area.width(), height);
 }
 
-void CLogPane::SetTimesShown(bool shown)
-{
-    if (shown == m_times)
-        return;
-    m_times = shown;
-    EnsureCaretVisible();
-    viewport()->update();
-}
-
-void CLogPane::SetHex(bool hex)
-{
-    if (hex == m_hex)
-        return;
-    // The same lines stay in view; only their columns change.
-    m_hex = hex;
-    m_firstColumn = 0;
-    EnsureCaretVisible();
-    viewport()->update();
-}
-
 bool CLogPane::viewportEvent(QEvent* event)
 {
     if (event->type() == QEvent::ToolTip) {
@@ -948,7 +927,7 @@ void CLogPane::scrollContentsBy(int, int dy)
     if (dy != 0 && std::abs(dy) <= rows)
         viewport()->scroll(0, dy * TextMetrics().lineHeight);
     else
-        viewport()->update();
+        Repaint();
 }
 
 void CLogPane::changeEvent(QEvent* event)
@@ -956,7 +935,7 @@ void CLogPane::changeEvent(QEvent* event)
     if (event->type() == QEvent::FontChange || event->type() == QEvent::PaletteChange) {
         m_metricsValid = false;
         UpdateScrollRange();
-        viewport()->update();
+        Repaint();
     }
     QAbstractScrollArea::changeEvent(event);
 }

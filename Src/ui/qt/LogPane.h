@@ -24,10 +24,8 @@
 // "Сохранить в файл…" in the context menu, and Ctrl+S, run the handler the
 // owner gives (SetSaveHandler); without one they are not offered.
 
-#include "PaneLayout.h"
-#include "PaneMenu.h"
-#include "PaneModel.h"
 #include "PaneSearch.h"
+#include "PaneView.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
@@ -47,7 +45,7 @@ namespace ui {
 
 class CFindBar;
 
-class CLogPane : public QAbstractScrollArea
+class CLogPane : public QAbstractScrollArea, public CPaneView
 {
     Q_OBJECT
     // The whole text, for whoever knows the pane only as a QObject.
@@ -72,25 +70,8 @@ public:
     SentenceCounts Sentences() const { return m_model.Sentences(); }
     QString SentencesText() const;
 
-    void SetSaveHandler(std::function<void()> save) { m_save = std::move(save); }
     // The model's own notes, shown at once.
     void AddSentNote(const std::string& paneBytes);
-    void AddEvent(CPaneModel::Event::Kind kind, std::int64_t timeMs);
-    void SetSentenceListener(CPaneModel::SentenceListener listener) { m_model.SetSentenceListener(std::move(listener)); }
-
-    // The record the received bytes go on into (see CPaneModel::SetRecord).
-    void SetRecord(std::shared_ptr<record::CWatchRecord> record) { m_model.SetRecord(std::move(record)); }
-    // A line the tooltip adds below the sentence counts (UTF-8; empty: none).
-    void SetNote(const std::string& note) { m_note = note; }
-
-    // Items the window adds to the context menu.
-    void SetMenuItems(std::vector<CPaneMenuItem> items) { m_menuItems = std::move(items); }
-    // Lines shown as the hex of their bytes beside their characters.
-    void SetHex(bool hex);
-    bool IsHex() const { return m_hex; }
-    // Each received line's time in the margin.
-    void SetTimesShown(bool shown);
-    bool TimesShown() const { return m_times; }
 
     // The find bar (Ctrl+F): F3 and Shift+F3 find the next and the previous
     // match of its text, selected and brought into view.
@@ -103,7 +84,6 @@ public:
     void cut();
     void paste();
 
-    const CPaneModel& Model() const { return m_model; }
     const CPaneText& Text() const { return m_model.Text(); }
     std::size_t CaretPosition() const { return m_model.Caret(); }
     std::size_t AnchorPosition() const { return m_model.Anchor(); }
@@ -156,14 +136,14 @@ private:
     // With `toEnd`, the view goes to the new end.
     void UpdateScrollRange(bool toEnd = false);
 
-    CPaneLayout Layout() const { return CPaneLayout(m_model, m_hex); }
     void PaintLine(QPainter& painter, std::size_t line, int y) const;
     void PaintSentenceMark(QPainter& painter, std::size_t line, int y) const;
     void PaintEvents(QPainter& painter, std::size_t first, std::size_t end) const;
     QRect CaretRect() const;
     void UpdateCaret();
     void RestartBlink();
-    void EnsureCaretVisible();
+    void Repaint() override;
+    void EnsureCaretVisible() override;
 
     std::size_t PositionAt(const QPoint& point) const;
 
@@ -181,15 +161,7 @@ private:
     void OfferSelection();
     QMenu* MakeContextMenu();
 
-    CPaneModel m_model;
-    bool m_hex = false;            // lines shown as the hex of their bytes
-    bool m_times = false;          // each received line's time in the margin
-    mutable std::vector<PaneCell> m_cells;  // the row being painted
-    std::size_t m_firstColumn = 0; // the leftmost column in view
     class SelectionData;
-    std::function<void()> m_save;
-    std::vector<CPaneMenuItem> m_menuItems;
-    std::string m_note;
     CFindBar* m_findBar = nullptr;
     CPaneSearch m_search;
     bool m_readOnly = false;

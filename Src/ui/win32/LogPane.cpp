@@ -275,12 +275,6 @@ void CLogPane::Relaid(bool follow)
     PlaceCaret();
 }
 
-void CLogPane::AddEvent(CPaneModel::Event::Kind kind, std::int64_t timeMs)
-{
-    m_model.AddEvent(kind, timeMs);
-    Repaint();
-}
-
 // Painting --------------------------------------------------------------------
 
 void CLogPane::Repaint()
@@ -645,26 +639,6 @@ void CLogPane::OnFound(std::size_t begin, std::size_t end, bool wrapped)
 {
     m_findBar.SetStatus(wrapped ? "Найдено, с другого конца" : "");
     SetSelection(begin, end);
-}
-
-void CLogPane::SetTimesShown(bool shown)
-{
-    if (shown == m_times)
-        return;
-    m_times = shown;
-    EnsureCaretVisible();
-    Repaint();
-}
-
-// The same lines stay in view; only their columns change.
-void CLogPane::SetHex(bool hex)
-{
-    if (hex == m_hex)
-        return;
-    m_hex = hex;
-    m_firstColumn = 0;
-    EnsureCaretVisible();
-    Repaint();
 }
 
 // Mouse -------------------------------------------------------------------------

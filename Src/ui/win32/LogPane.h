@@ -30,10 +30,8 @@
 // window is gone it keeps its text and draws nothing.
 
 #include "FindBar.h"
-#include "PaneLayout.h"
-#include "PaneMenu.h"
-#include "PaneModel.h"
 #include "PaneSearch.h"
+#include "PaneView.h"
 #include "Wnd.h"
 
 #include <cstddef>
@@ -45,7 +43,7 @@
 
 namespace ui {
 
-class CLogPane
+class CLogPane : public CPaneView
 {
 public:
     // Replaces `edit`, a child of a dialog, by the pane's own window.
@@ -61,25 +59,8 @@ public:
     // Empties the pane; the next bytes start at the top.
     void Clear();
 
-    void SetSaveHandler(std::function<void()> save) { m_save = std::move(save); }
     // The model's own notes, shown at once.
     void AddSentNote(const std::string& paneBytes);
-    void AddEvent(CPaneModel::Event::Kind kind, std::int64_t timeMs);
-    void SetSentenceListener(CPaneModel::SentenceListener listener) { m_model.SetSentenceListener(std::move(listener)); }
-
-    // The record the received bytes go on into (see CPaneModel::SetRecord).
-    void SetRecord(std::shared_ptr<record::CWatchRecord> record) { m_model.SetRecord(std::move(record)); }
-    // A line the tooltip adds below the sentence counts (UTF-8; empty: none).
-    void SetNote(const std::string& note) { m_note = note; }
-
-    // Items the window adds to the context menu.
-    void SetMenuItems(std::vector<CPaneMenuItem> items) { m_menuItems = std::move(items); }
-    // Lines shown as the hex of their bytes beside their characters.
-    void SetHex(bool hex);
-    bool IsHex() const { return m_hex; }
-    // Each received line's time in the margin.
-    void SetTimesShown(bool shown);
-    bool TimesShown() const { return m_times; }
 
     // The find bar: opened (a selection within a line is what to find), and
     // a search for its text from the selection on, or back.
@@ -87,7 +68,6 @@ public:
     void Find(bool forward);
     const CFindBar& FindBar() const { return m_findBar; }
 
-    const CPaneModel& Model() const { return m_model; }
     // Selects [anchor, caret) or [caret, anchor), as the operator would.
     void SetSelection(std::size_t anchor, std::size_t caret);
     // The first line in view, and whether the view shows the end.
@@ -105,10 +85,9 @@ private:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     void Paint();
-    CPaneLayout Layout() const { return CPaneLayout(m_model, m_hex); }
     void PaintLine(HDC dc, std::size_t line, int y, int width) const;
     void PaintEvents(HDC dc, std::size_t end, int width) const;
-    void Repaint();
+    void Repaint() override;
     void Relaid(bool follow);
     std::u16string Decoded(std::size_t begin, std::size_t end) const;
 
@@ -122,7 +101,7 @@ private:
     void OnScroll(int request);
     void InvalidateFrom(std::size_t line);
     void PlaceCaret();
-    void EnsureCaretVisible();
+    void EnsureCaretVisible() override;
     std::size_t PositionAt(POINT point) const;
 
     void CaretMoved(bool hadSelection);
@@ -137,20 +116,12 @@ private:
     void DragScroll();
     void EndDrag();
 
-    CPaneModel m_model;
     HWND m_window = nullptr;
     HWND m_tooltip = nullptr;
     HFONT m_font = nullptr;
     int m_cell = 8;        // pixels a column
     int m_lineHeight = 16;
     std::size_t m_firstLine = 0;
-    std::size_t m_firstColumn = 0;
-    std::function<void()> m_save;
-    std::vector<CPaneMenuItem> m_menuItems;
-    std::string m_note;
-    bool m_hex = false;
-    bool m_times = false;
-    mutable std::vector<PaneCell> m_cells;  // the row being painted
     bool m_dragging = false;
     POINT m_dragPoint{};
     int m_wheel = 0;           // wheel turns not yet scrolled, in WHEEL_DELTA units
