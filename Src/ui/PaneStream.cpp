@@ -85,6 +85,12 @@ void CPaneStream::Finish()
     m_finished = true;
 }
 
+void CPaneStream::ContinueLine()
+{
+    m_inLine = true;
+    m_clearedLineBreak = Breaks();
+}
+
 bool CPaneStream::Settle()
 {
     if (!m_record || !m_trusted)

@@ -62,6 +62,11 @@ public:
     void TakeLf();
     // Nothing more comes into this stream.
     void Finish();
+    // Whether the last thing taken was text: the device's line goes on.
+    bool InLine() const { return m_inLine; }
+    // The device's line goes on from the stream before (it is the record's
+    // first line, which began later than the pane's line did).
+    void ContinueLine();
     // Lets go of what the record has written since; true when the stream
     // may still let go of more later.
     bool Settle();
@@ -114,8 +119,9 @@ private:
     bool m_trusted = true;
     bool m_checkedOnce = false;
     bool m_finished = false;
-    // The break that ends the line the pane was cleared in: its time is the
-    // one it came with, as the pane began that line anew.
+    // The break that ends the line the pane was cleared in, or the line
+    // that went on from the stream before: its time is the one it came
+    // with, as the pane began that line at another time than the record.
     std::optional<std::uint64_t> m_clearedLineBreak;
     std::int64_t m_clearedLineTime = 0;
 

@@ -308,8 +308,11 @@ void CPaneText::SetRecord(std::shared_ptr<record::CWatchRecord> record)
 {
     if (record == Received().Record())
         return;
+    const bool inLine = Received().InLine();
     Received().Finish();
     m_streams.push_back(std::make_unique<CPaneStream>(std::move(record), m_streamSizes));
+    if (inLine)
+        Received().ContinueLine();
     DropUnused();
 }
 

@@ -2,10 +2,11 @@
 // pane that holds everything in memory: one table of cases (reads cut
 // anywhere, CR LF split between reads, lines longer than what is read back
 // at once, the operator's notes typed into and cut from record-backed text,
-// notes of what was sent, Clear, text across records, a record that stops)
-// run on both, everything compared after each step. Then: the memory of a
-// pane over its record does not grow with what it receives; a snapshot
-// taken for saving stays what it was while the pane and its record go on.
+// notes of what was sent, Clear, text and a line across records, a record
+// that stops) run on both, everything compared after each step. Then: the
+// memory of a pane over its record does not grow with what it receives; a
+// snapshot taken for saving stays what it was while the pane and its record
+// go on.
 
 #include "FileSizeLimit.h"
 #include "PanePair.h"
@@ -157,6 +158,13 @@ const std::vector<Case>& Cases()
          {ReadsOf(Text(0, 5000), 64, 12), Reads({"end\r"}), Close(), Open(), Reads({"\nnew record\r\n"}), Written(),
           ReadsOf(Text(0, 8000), 64, 13), Written(), Erase(0.3, 0.7), Close(), Open(), Reads({"\r\nthird\r"}),
           Written()}},
+        {"closed and opened in a line: the line goes on into the next record",
+         {ReadsOf(Text(0, 5000), 64, 25), Reads({"$GPHDT,27"}), Close(), Open(), Reads({"4.07,T*03\r\n"}),
+          ReadsOf(Text(0, 20000), 64, 26), Written(), Reads({"$GPHDT,2"}), Clear(), Reads({"74."}), Close(), Open(),
+          Reads({"07,T*03\r\n"}), ReadsOf(Text(0, 20000), 64, 27), Written()}},
+        {"a line begun in one record, received on while closed, ended in the next",
+         {Reads({"first\r\n$GPHDT"}), Close(), Reads({",274.07"}), Open(), Reads({",T*03\r\n"}),
+          ReadsOf(Text(0, 20000), 64, 28), Written()}},
         {"received while closed, between records",
          {Reads({"first\r\n"}), Close(), Reads({"while closed\r\n", "$GPHDT,274.07,T*03\r\n"}), Open(),
           ReadsOf(Text(0, 6000), 64, 14), Written()}},
