@@ -5,6 +5,7 @@
 
 #include <RegistryHooks.h>
 
+#include <QComboBox>
 #include <QEventLoop>
 #include <QTimer>
 
@@ -66,6 +67,14 @@ inline void ListDevices(const Pty (&devices)[3])
     for (int ch = 0; ch < 3; ++ch)
         map.push_back(registry::RegValue::String("dev" + std::to_string(ch), devices[ch].path));
     registry::SetDeviceMapValues(map);
+}
+
+// Picks `path` in the window's port list `comboId`, as the operator would.
+template <typename Dialog>
+void SelectPort(Dialog& dlg, int comboId, const std::string& path)
+{
+    auto* combo = static_cast<QComboBox*>(dlg.GetDlgItem(comboId));
+    combo->setCurrentIndex(combo->findText(QString::fromStdString(path)));
 }
 
 // A private folder for the window's settings and virtual ports, so a

@@ -34,7 +34,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QComboBox>
 #include <QEvent>
 
 #include <algorithm>
@@ -167,8 +166,7 @@ int main(int argc, char** argv)
     COrvelConfiguratorDlg dlg;
     dlg.Create();
     dlg.show();
-    auto* combo = static_cast<QComboBox*>(dlg.GetDlgItem(IDC_SNS_PORT));
-    combo->setCurrentIndex(combo->findText(QString::fromStdString(device.path)));
+    bench::SelectPort(dlg, IDC_SNS_PORT, device.path);
     static_cast<QAbstractButton*>(dlg.GetDlgItem(IDC_SNS_OPEN))->click();
     if (dlg.GetDlgItem(IDC_SNS_OPEN)->isEnabled()) {
         std::fprintf(stderr, "the channel did not open\n");

@@ -20,7 +20,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QComboBox>
 
 #include <algorithm>
 #include <chrono>
@@ -70,8 +69,7 @@ std::string Sentence(std::size_t n)
         std::_Exit(0);
     }
     for (int ch = 0; ch < 3; ++ch) {
-        auto* combo = static_cast<QComboBox*>(dlg.GetDlgItem(kPortCombo[ch]));
-        combo->setCurrentIndex(combo->findText(QString::fromStdString(devices[ch].path)));
+        bench::SelectPort(dlg, kPortCombo[ch], devices[ch].path);
         static_cast<QAbstractButton*>(dlg.GetDlgItem(kOpenButton[ch]))->click();
     }
     const char opened = dlg.GetDlgItem(kOpenButton[0])->isEnabled() ? 0 : 1;

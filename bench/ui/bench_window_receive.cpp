@@ -32,7 +32,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
-#include <QComboBox>
 #include <QEvent>
 #include <QTimer>
 
@@ -286,8 +285,7 @@ int main(int argc, char** argv)
     const int logPane[3] = {IDC_SNS_LOG, IDC_KKS_LOG, IDC_SON_LOG};
     ui::CLogPane* panes[3];
     for (int ch = 0; ch < 3; ++ch) {
-        auto* combo = static_cast<QComboBox*>(dlg.GetDlgItem(portCombo[ch]));
-        combo->setCurrentIndex(combo->findText(QString::fromStdString(devices[ch].path)));
+        bench::SelectPort(dlg, portCombo[ch], devices[ch].path);
         Click(dlg, openButton[ch]);
         panes[ch] = static_cast<ui::CLogPane*>(dlg.GetDlgItem(logPane[ch]));
         if (dlg.GetDlgItem(openButton[ch])->isEnabled()) {

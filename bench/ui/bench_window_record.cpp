@@ -35,7 +35,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QComboBox>
 #include <QKeyEvent>
 
 #include <algorithm>
@@ -366,8 +365,7 @@ int main(int argc, char** argv)
     dlg.show();
     Window w{dlg, {}, RecordsFolder(folder)};
     for (int ch = 0; ch < 3; ++ch) {
-        auto* combo = static_cast<QComboBox*>(dlg.GetDlgItem(kPortCombo[ch]));
-        combo->setCurrentIndex(combo->findText(QString::fromStdString(devices[ch].path)));
+        bench::SelectPort(dlg, kPortCombo[ch], devices[ch].path);
         w.panes[ch] = static_cast<ui::CLogPane*>(dlg.GetDlgItem(kLogPane[ch]));
     }
     Reopen(w);
